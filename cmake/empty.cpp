@@ -1,0 +1,1 @@
+// Intentionally empty: a layer with no sources yet.

@@ -1,0 +1,69 @@
+// Choosing the platform backend, and what tests and the display and input
+// layers need of it beyond the Windows calls. Package code never includes
+// this file.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "platform/win/WinTypes.h"
+
+namespace kv::platform {
+
+enum class BackendKind { Auto, Headless, Sdl };
+
+// Selects the backend for the process. Auto picks SDL2 when a display is
+// present (DISPLAY or WAYLAND_DISPLAY set and SDL's video starts) and the
+// environment variable KV_BACKEND is not "headless"; otherwise headless.
+// The calling thread becomes the main thread. Selecting again first tears
+// down every window of the previous backend. Returns the backend in effect
+// (SDL falls back to headless when it cannot start).
+BackendKind SelectBackend(BackendKind kind);
+// The backend in effect; the first call selects Auto.
+BackendKind CurrentBackend();
+bool IsMainThread();
+
+// ---- What headless records -----------------------------------------------
+struct RecordedMessageBox {
+  HWND owner;
+  std::string text;
+  std::string caption;
+  UINT type;
+};
+std::vector<RecordedMessageBox> RecordedMessageBoxes();
+void ClearRecordedMessageBoxes();
+struct RecordedBeep {
+  DWORD frequency;
+  DWORD duration;
+};
+std::vector<RecordedBeep> RecordedBeeps();
+void ClearRecordedBeeps();
+
+// ---- Headless screen and clock -------------------------------------------
+// The headless screen's size (default 1024 x 768) and cursor.
+void SetHeadlessScreenSize(int width, int height);
+void SetHeadlessCursorPos(POINT screenPoint);
+
+// ---- Window pixels, for the display layer --------------------------------
+// Every top-level window has a 32-bit XRGB framebuffer the size of its client
+// area, holding what is shown. The display layer copies into it (presentation
+// in a window) and then calls PresentWindowPixels, which on SDL puts it on
+// screen. Children draw into their top-level window's framebuffer at their
+// client offset. Main thread only.
+struct WindowPixels {
+  std::uint32_t* pixels = nullptr;  // top-left first, 0x00RRGGBB
+  int width = 0;
+  int height = 0;
+  int pitchPixels = 0;
+  POINT clientOrigin;  // where the asked-for window's client area starts in it
+};
+bool LockWindowPixels(HWND wnd, WindowPixels* out);
+void UnlockWindowPixels(HWND wnd);
+void PresentWindowPixels(HWND wnd);
+
+// SDL only: the SDL_Window behind a top-level window (null headless).
+void* NativeWindowHandle(HWND wnd);
+
+}  // namespace kv::platform

@@ -1,0 +1,194 @@
+// The Windows services the package and the framework call: windows and their
+// messages, painting, message boxes, modules, file probing, ticks, sound,
+// process exit, the cursor and system colours. Names and argument orders are
+// Windows' own; behind them sits the backend chosen at start-up (Backend.h):
+// SDL2 when a display is present, otherwise the deterministic headless one.
+//
+// Threads: windows, messages and message boxes belong to the main thread
+// (the thread that selected the backend). GetTickCount, Beep, the module and
+// file functions may be called from any thread.
+#pragma once
+
+#include <functional>
+#include <string>
+
+#include "platform/win/WinTypes.h"
+
+// ---- Messages -------------------------------------------------------------
+constexpr UINT WM_NULL = 0x0000;
+constexpr UINT WM_CREATE = 0x0001;
+constexpr UINT WM_DESTROY = 0x0002;
+constexpr UINT WM_MOVE = 0x0003;
+constexpr UINT WM_SIZE = 0x0005;
+constexpr UINT WM_ACTIVATE = 0x0006;
+constexpr UINT WM_SETFOCUS = 0x0007;
+constexpr UINT WM_KILLFOCUS = 0x0008;
+constexpr UINT WM_PAINT = 0x000F;
+constexpr UINT WM_CLOSE = 0x0010;
+constexpr UINT WM_QUIT = 0x0012;
+constexpr UINT WM_ERASEBKGND = 0x0014;
+constexpr UINT WM_SHOWWINDOW = 0x0018;
+constexpr UINT WM_ACTIVATEAPP = 0x001C;
+constexpr UINT WM_KEYDOWN = 0x0100;
+constexpr UINT WM_KEYUP = 0x0101;
+constexpr UINT WM_CHAR = 0x0102;
+constexpr UINT WM_TIMER = 0x0113;
+constexpr UINT WM_MOUSEMOVE = 0x0200;
+constexpr UINT WM_LBUTTONDOWN = 0x0201;
+constexpr UINT WM_LBUTTONUP = 0x0202;
+constexpr UINT WM_RBUTTONDOWN = 0x0204;
+constexpr UINT WM_RBUTTONUP = 0x0205;
+constexpr UINT WM_MBUTTONDOWN = 0x0207;
+constexpr UINT WM_MBUTTONUP = 0x0208;
+constexpr UINT WM_MOUSEWHEEL = 0x020A;
+constexpr UINT WM_USER = 0x0400;
+
+// WM_SIZE wParam
+constexpr WPARAM SIZE_RESTORED = 0;
+constexpr WPARAM SIZE_MINIMIZED = 1;
+constexpr WPARAM SIZE_MAXIMIZED = 2;
+
+// ---- Windows --------------------------------------------------------------
+// A window's procedure. The framework installs one per control; messages for
+// that window (sent or dispatched from the queue) arrive here.
+using WindowProc = std::function<LRESULT(HWND, UINT, WPARAM, LPARAM)>;
+
+// Window styles the backends honour.
+constexpr DWORD WS_CHILD = 0x40000000;
+constexpr DWORD WS_VISIBLE = 0x10000000;
+constexpr DWORD WS_OVERLAPPEDWINDOW = 0x00CF0000;
+
+// Creates a window. A window with WS_CHILD is a rectangle inside its parent
+// (x, y relative to the parent's client area); one without is a top-level
+// window (x, y on the screen) that the SDL backend shows as a real window.
+// WM_CREATE is sent before the call returns. Returns null on failure.
+HWND CreateWindowExA(DWORD exStyle, LPCSTR caption, DWORD style, int x, int y, int width, int height,
+                     HWND parent, WindowProc proc);
+BOOL DestroyWindow(HWND wnd);  // sends WM_DESTROY, destroys children first
+BOOL IsWindow(HWND wnd);
+HWND GetParent(HWND wnd);
+HWND SetParent(HWND wnd, HWND newParent);
+BOOL SetWindowTextA(HWND wnd, LPCSTR text);
+std::string GetWindowTextA(HWND wnd);
+
+constexpr int SW_HIDE = 0;
+constexpr int SW_SHOWNORMAL = 1;
+constexpr int SW_SHOW = 5;
+BOOL ShowWindow(HWND wnd, int cmd);
+BOOL IsWindowVisible(HWND wnd);
+
+// Window rectangle in screen coordinates; client rectangle from (0, 0).
+BOOL GetWindowRect(HWND wnd, RECT* rect);
+BOOL GetClientRect(HWND wnd, RECT* rect);
+BOOL ClientToScreen(HWND wnd, POINT* point);
+BOOL ScreenToClient(HWND wnd, POINT* point);
+
+constexpr UINT SWP_NOSIZE = 0x0001;
+constexpr UINT SWP_NOMOVE = 0x0002;
+constexpr UINT SWP_NOZORDER = 0x0004;
+constexpr UINT SWP_NOACTIVATE = 0x0010;
+constexpr UINT SWP_SHOWWINDOW = 0x0040;
+constexpr UINT SWP_HIDEWINDOW = 0x0080;
+inline const HWND HWND_TOP = nullptr;
+inline const HWND HWND_TOPMOST = reinterpret_cast<HWND>(static_cast<std::intptr_t>(-1));
+inline const HWND HWND_NOTOPMOST = reinterpret_cast<HWND>(static_cast<std::intptr_t>(-2));
+// Moves and sizes a window (parent client coordinates for a child). A change
+// of size sends WM_SIZE (wParam SIZE_RESTORED, lParam MAKELPARAM(cw, ch) of
+// the new client size) and invalidates the window.
+BOOL SetWindowPos(HWND wnd, HWND insertAfter, int x, int y, int cx, int cy, UINT flags);
+BOOL MoveWindow(HWND wnd, int x, int y, int width, int height, BOOL repaint);
+
+// ---- Messages and painting ------------------------------------------------
+struct MSG {
+  HWND hwnd = nullptr;
+  UINT message = 0;
+  WPARAM wParam = 0;
+  LPARAM lParam = 0;
+  DWORD time = 0;
+};
+LRESULT SendMessageA(HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam);  // calls the procedure now
+BOOL PostMessageA(HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam);     // any thread
+constexpr UINT PM_NOREMOVE = 0;
+constexpr UINT PM_REMOVE = 1;
+// Takes the backend's pending events (SDL window events become WM_SIZE,
+// WM_PAINT, WM_CLOSE, mouse and key messages) and posted messages. WM_PAINT
+// is generated, as on Windows, when the queue is otherwise empty and a
+// window has an update region.
+BOOL PeekMessageA(MSG* msg, HWND wnd, UINT filterMin, UINT filterMax, UINT remove);
+// Blocks until a message is available (or returns FALSE on WM_QUIT).
+BOOL GetMessageA(MSG* msg, HWND wnd, UINT filterMin, UINT filterMax);
+LRESULT DispatchMessageA(const MSG* msg);
+void PostQuitMessage(int exitCode);
+
+struct PAINTSTRUCT {
+  HDC hdc = nullptr;
+  BOOL fErase = FALSE;
+  RECT rcPaint;
+};
+BOOL InvalidateRect(HWND wnd, const RECT* rect, BOOL erase);  // null rect: whole client area
+BOOL ValidateRect(HWND wnd, const RECT* rect);
+BOOL GetUpdateRect(HWND wnd, RECT* rect, BOOL erase);  // FALSE when nothing needs painting
+HDC BeginPaint(HWND wnd, PAINTSTRUCT* paint);          // validates the update region
+BOOL EndPaint(HWND wnd, const PAINTSTRUCT* paint);     // shows what was drawn
+HDC GetDC(HWND wnd);                                   // a device context on the client area
+int ReleaseDC(HWND wnd, HDC dc);
+
+// ---- Message boxes --------------------------------------------------------
+constexpr UINT MB_OK = 0x00000000;
+constexpr UINT MB_OKCANCEL = 0x00000001;
+constexpr UINT MB_YESNO = 0x00000004;
+constexpr UINT MB_ICONERROR = 0x00000010;
+constexpr UINT MB_ICONQUESTION = 0x00000020;
+constexpr UINT MB_ICONWARNING = 0x00000030;
+constexpr UINT MB_ICONINFORMATION = 0x00000040;
+constexpr UINT MB_TOPMOST = 0x00040000;
+constexpr int IDOK = 1;
+constexpr int IDCANCEL = 2;
+constexpr int IDYES = 6;
+constexpr int IDNO = 7;
+// Modal: returns when the user closes the box. Headless: written to stderr,
+// recorded (Backend.h), and answered at once with IDOK (or IDYES).
+int MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type);
+
+// ---- Modules --------------------------------------------------------------
+// "name.dll" maps to this project's "libname.so", looked for beside the
+// executable, then beside the library holding this code, then on the usual
+// search path. "DDRAW.DLL" (any case) names the display layer built into
+// this library and always loads. Returns null on failure.
+HMODULE LoadLibraryA(LPCSTR name);
+using FARPROC = void (*)();
+FARPROC GetProcAddress(HMODULE module, LPCSTR exportName);  // the exact name asked for
+BOOL FreeLibrary(HMODULE module);
+
+// ---- Files ----------------------------------------------------------------
+constexpr DWORD GENERIC_READ = 0x80000000;
+constexpr DWORD GENERIC_WRITE = 0x40000000;
+constexpr DWORD FILE_SHARE_READ = 0x00000001;
+constexpr DWORD CREATE_ALWAYS = 2;
+constexpr DWORD OPEN_EXISTING = 3;
+constexpr DWORD FILE_ATTRIBUTE_NORMAL = 0x80;
+struct SECURITY_ATTRIBUTES;
+// Opens an existing file (desired access 0 only probes that it can be
+// opened). Returns INVALID_HANDLE_VALUE on failure; a directory does not open.
+HANDLE CreateFileA(LPCSTR name, DWORD access, DWORD share, SECURITY_ATTRIBUTES* security, DWORD disposition,
+                   DWORD flags, HANDLE templateFile);
+BOOL ReadFile(HANDLE file, void* buffer, DWORD toRead, DWORD* read, void* overlapped);
+BOOL WriteFile(HANDLE file, const void* buffer, DWORD toWrite, DWORD* written, void* overlapped);
+BOOL CloseHandle(HANDLE handle);
+
+// ---- Time, sound, process -------------------------------------------------
+DWORD GetTickCount();  // milliseconds, 32 bits, wraps after 49.7 days
+void Sleep(DWORD milliseconds);
+BOOL Beep(DWORD frequency, DWORD duration);  // headless: recorded, returns at once
+[[noreturn]] void ExitProcess(UINT exitCode);
+
+// ---- Cursor, colours, display metrics ------------------------------------
+BOOL GetCursorPos(POINT* point);  // screen coordinates
+constexpr int COLOR_WINDOW = 5;
+constexpr int COLOR_WINDOWTEXT = 8;
+constexpr int COLOR_BTNFACE = 15;
+constexpr int COLOR_BTNTEXT = 18;
+DWORD GetSysColor(int index);  // COLORREF 0x00BBGGRR for indices 0..30
+constexpr int SM_CXSCREEN = 0;
+constexpr int SM_CYSCREEN = 1;
+int GetSystemMetrics(int index);
