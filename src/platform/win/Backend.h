@@ -65,5 +65,15 @@ void PresentWindowPixels(HWND wnd);
 
 // SDL only: the SDL_Window behind a top-level window (null headless).
 void* NativeWindowHandle(HWND wnd);
+// SDL only: the window that has the keyboard focus (null when none of ours).
+HWND FocusWindow();
+
+// SDL only: every SDL event the message pump takes (PeekMessageA,
+// GetMessageA) is shown to the listeners first, on the main thread; the
+// input layer reads mouse and keyboard events this way. The argument is a
+// const SDL_Event*. Returns an id for RemoveSdlEventListener.
+using SdlEventListener = std::function<void(const void* sdlEvent)>;
+int AddSdlEventListener(SdlEventListener listener);
+void RemoveSdlEventListener(int id);
 
 }  // namespace kv::platform
