@@ -44,6 +44,16 @@ struct Result {
 inline constexpr int kMaxSide = 16384;
 inline constexpr std::int64_t kMaxPixels = 64LL * 1024 * 1024;
 
+// On failure every decoder leaves `out` exactly as it was.
+//
+// BMP: OS/2 1.x and 2.x, Windows 3 (40-byte) to V5 headers; 1, 2, 4, 8, 16,
+// 24 and 32 bits; uncompressed, RLE4, RLE8, OS/2 RLE24 and bit fields (masks
+// of any width, scaled to 8 bits). Palette indices beyond the palette read as
+// opaque black. Pixels an RLE stream skips (delta, early end of line or of
+// bitmap) stay 0 (transparent) and set hasAlpha. 32-bit alpha is kept only
+// when the header declares an alpha mask and some pixel has non-zero alpha.
+// PNM: P1-P6, maxval 1..65535 (wider samples scaled to 8 bits).
+// PNG: every colour type and depth, interlaced or not; tRNS gives alpha.
 Format DetectFormat(std::span<const std::uint8_t> bytes);
 Result Decode(std::span<const std::uint8_t> bytes, Image& out);  // by content, not by name
 Result DecodeBmp(std::span<const std::uint8_t> bytes, Image& out);
@@ -53,5 +63,10 @@ Result LoadImageFile(std::string_view path, Image& out);
 
 // Writes an 8-bit RGB (or RGBA when withAlpha) PNG, top row first.
 Result SavePng(std::string_view path, const Image& image, bool withAlpha = false);
+// The same PNG, appended to `out` in memory.
+Result EncodePng(const Image& image, std::vector<std::uint8_t>& out, bool withAlpha = false);
+
+// "Ok", "Corrupt", ...: for logs and test messages.
+const char* StatusName(Status status);
 
 }  // namespace kv::image
