@@ -1,0 +1,67 @@
+// The Direct3D side of the DirectDraw object (depth formats, devices) and
+// the device object.
+#include "platform/ddraw/Device.h"
+
+#include <new>
+
+namespace kv::ddraw {
+
+namespace {
+// The software device's depth formats, in the order they are offered.
+constexpr Format kDepthFormats[] = {Format::Z16, Format::Z24, Format::Z24S8, Format::Z32};
+}  // namespace
+
+HRESULT DirectDrawObject::EnumZBufferFormats(REFCLSID device, LPD3DENUMPIXELFORMATSCALLBACK callback,
+                                             LPVOID context) {
+  if (!callback) return DDERR_INVALIDPARAMS;
+  // No hardware driver exists: the HAL device is as unknown as any other.
+  if (!(device == IID_IDirect3DRGBDevice)) return D3DERR_INVALID_DEVICE;
+  for (Format format : kDepthFormats) {
+    DDPIXELFORMAT pf = ToPixelFormat(format);
+    if (callback(&pf, context) == D3DENUMRET_CANCEL) break;
+  }
+  return D3D_OK;
+}
+
+HRESULT DirectDrawObject::CreateDevice(REFCLSID device, IDirectDrawSurface4* target, IDirect3DDevice3** out,
+                                       IUnknown* outer) {
+  if (!out) return DDERR_INVALIDPARAMS;
+  *out = nullptr;
+  if (outer) return CLASS_E_NOAGGREGATION;
+  if (!(device == IID_IDirect3DRGBDevice)) return D3DERR_INVALID_DEVICE;
+  if (!target) return DDERR_INVALIDPARAMS;
+  SurfaceImpl* surface = SurfaceImpl::From(target);
+  if (!surface) return DDERR_INVALIDOBJECT;
+  if (surface->Owner() != this) return DDERR_DEVICEDOESNTOWNSURFACE;
+  if (surface->IsLost() != DD_OK) return DDERR_SURFACELOST;
+  if (!(surface->Caps() & DDSCAPS_3DDEVICE)) return DDERR_INVALIDCAPS;
+  if (IsDepth(surface->PixelFormat()) || surface->PixelFormat() == Format::Pal8) return DDERR_INVALIDPIXELFORMAT;
+  // The software rasterizer reads and writes the depth buffer directly.
+  if (surface->HasDepthInVideoMemory()) return D3DERR_ZBUFF_NEEDS_SYSTEMMEMORY;
+  auto* made = new (std::nothrow) Direct3DDevice(surface);
+  if (!made) return DDERR_OUTOFMEMORY;
+  *out = made;
+  return D3D_OK;
+}
+
+HRESULT Direct3DDevice::QueryInterface(REFIID riid, void** object) {
+  if (!object) return E_POINTER;
+  *object = nullptr;
+  if (riid == IID_IUnknown || riid == IID_IDirect3DDevice3)
+    *object = static_cast<IDirect3DDevice3*>(this);
+  else if (riid == IID_IDirect3DDevice2)
+    *object = static_cast<IDirect3DDevice2*>(this);
+  else
+    return E_NOINTERFACE;
+  AddRef();
+  return S_OK;
+}
+
+HRESULT Direct3DDevice::GetRenderTarget(IDirectDrawSurface4** target) {
+  if (!target) return DDERR_INVALIDPARAMS;
+  target_->AddRef();
+  *target = target_.Get();
+  return D3D_OK;
+}
+
+}  // namespace kv::ddraw

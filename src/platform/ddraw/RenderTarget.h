@@ -1,0 +1,62 @@
+// How the retained-mode engine's device reaches the memory it draws into.
+//
+// The engine is handed an IDirect3DDevice2 (made by IDirect3D3::CreateDevice
+// on a render-target surface, with or without a depth buffer attached). To
+// draw a frame it holds a RenderTargetLock for as long as the rasterizer
+// touches pixels: the lock locks the render target (and its attached depth
+// buffer) through IDirectDrawSurface4::Lock and gives their memory; its
+// destructor unlocks both. While it is held, Blt and Flip involving these
+// surfaces, and GetDC on them, answer DDERR_SURFACEBUSY, so presentation
+// and the GDI events must not overlap the drawing (the render loop keeps
+// them apart).
+//
+//   kv::ddraw::RenderTargetLock target(device2);
+//   if (FAILED(target.Result())) return target.Result();  // e.g. DDERR_SURFACELOST
+//   DrawInto(target.Color(), target.Depth());
+#pragma once
+
+#include <cstddef>
+
+#include "platform/ddraw/D3D.h"
+
+namespace kv::ddraw {
+
+// One locked surface. Colour formats: 16 bits 5-6-5, 24 bits (bytes blue,
+// green, red), 32 bits 0x00RRGGBB. Depth formats: 16 bits (2 bytes per
+// pixel), 24 bits (low bits of 4 bytes), 24+8 stencil or 32 bits (4 bytes);
+// larger values are farther. `format` is the surface's DDPIXELFORMAT.
+struct SurfaceMemory {
+  std::byte* pixels = nullptr;  // top-left pixel
+  int width = 0;
+  int height = 0;
+  int pitchBytes = 0;
+  int bytesPerPixel = 0;
+  DDPIXELFORMAT format;
+};
+
+class RenderTargetLock {
+ public:
+  explicit RenderTargetLock(IDirect3DDevice2* device);
+  explicit RenderTargetLock(IDirect3DDevice3* device);
+  ~RenderTargetLock();
+  RenderTargetLock(const RenderTargetLock&) = delete;
+  RenderTargetLock& operator=(const RenderTargetLock&) = delete;
+
+  // DD_OK when Color() is usable; otherwise what locking answered, and
+  // nothing is locked.
+  HRESULT Result() const { return result_; }
+  const SurfaceMemory& Color() const { return color_; }
+  // The attached depth buffer, or null without one.
+  const SurfaceMemory* Depth() const { return depthSurface_ ? &depth_ : nullptr; }
+
+ private:
+  void Acquire(IDirectDrawSurface4* target);
+
+  HRESULT result_ = DDERR_INVALIDPARAMS;
+  kv::ComPtr<IDirectDrawSurface4> colorSurface_;  // set while locked
+  kv::ComPtr<IDirectDrawSurface4> depthSurface_;
+  SurfaceMemory color_;
+  SurfaceMemory depth_;
+};
+
+}  // namespace kv::ddraw

@@ -1,0 +1,123 @@
+// The surface object behind IDirectDrawSurface4. Internal to the display
+// layer.
+//
+// Lock order: the display's registry lock, then surface locks (two at a
+// time only through std::scoped_lock). Nothing that holds a surface lock
+// takes the registry lock, and references are dropped only after the locks
+// are released (a dying surface takes the registry lock).
+#pragma once
+
+#include <atomic>
+#include <cstddef>
+#include <memory>
+#include <mutex>
+
+#include "platform/ddraw/Blit.h"
+#include "platform/ddraw/DDraw.h"
+#include "platform/ddraw/Display.h"
+#include "platform/ddraw/PixelFormat.h"
+
+namespace kv::ddraw {
+
+class ClipperImpl;
+class DirectDrawObject;
+
+// Zeroed surface memory: 64-byte aligned, rows padded to 16 bytes.
+class SurfaceBuffer {
+ public:
+  // DDERR_TOOBIGSIZE past a sane size, DDERR_OUTOFMEMORY when it cannot be had.
+  static HRESULT Allocate(int width, int height, Format format, SurfaceBuffer* out);
+  std::byte* Data() const { return bytes_.get(); }
+  int Pitch() const { return pitch_; }
+  void Clear();
+  void Swap(SurfaceBuffer& other) noexcept;
+
+ private:
+  struct Free {
+    void operator()(std::byte* p) const;
+  };
+  std::unique_ptr<std::byte[], Free> bytes_;
+  int pitch_ = 0;
+  std::size_t size_ = 0;
+};
+
+enum class SurfaceRole { OffScreen, Primary, FlipFront, BackBuffer, Depth };
+
+// What CreateSurface decided, after validation.
+struct SurfaceSpec {
+  SurfaceRole role = SurfaceRole::OffScreen;
+  int width = 0;
+  int height = 0;
+  Format format = Format::Xrgb8888;
+  bool videoMemory = false;
+  DWORD extraCaps = 0;           // DDSCAPS_3DDEVICE, DDSCAPS_OFFSCREENPLAIN as asked
+  DisplayModeInfo mode;          // the display mode at creation
+};
+
+class SurfaceImpl final : public IDirectDrawSurface4, public RefCount {
+ public:
+  // The surface (for a flipping front, with its back buffer); one reference
+  // for the caller.
+  static HRESULT Create(DirectDrawObject* owner, const SurfaceSpec& spec, SurfaceImpl** out);
+  static SurfaceImpl* From(IDirectDrawSurface4* surface);
+
+  HRESULT QueryInterface(REFIID riid, void** object) override;
+  ULONG AddRef() override { return AddRefImpl(); }
+  ULONG Release() override { return ReleaseImpl(); }
+
+  HRESULT Blt(RECT* destRect, IDirectDrawSurface4* src, RECT* srcRect, DWORD flags, DDBLTFX* fx) override;
+  HRESULT Flip(IDirectDrawSurface4* override, DWORD flags) override;
+  HRESULT GetAttachedSurface(DDSCAPS2* caps, IDirectDrawSurface4** attached) override;
+  HRESULT AddAttachedSurface(IDirectDrawSurface4* attached) override;
+  HRESULT DeleteAttachedSurface(DWORD flags, IDirectDrawSurface4* attached) override;
+  HRESULT GetSurfaceDesc(DDSURFACEDESC2* desc) override;
+  HRESULT Lock(RECT* rect, DDSURFACEDESC2* desc, DWORD flags, HANDLE event) override;
+  HRESULT Unlock(RECT* rect) override;
+  HRESULT GetDC(HDC* dc) override;
+  HRESULT ReleaseDC(HDC dc) override;
+  HRESULT IsLost() override;
+  HRESULT Restore() override;
+  HRESULT SetClipper(IDirectDrawClipper* clipper) override;
+  HRESULT GetClipper(IDirectDrawClipper** clipper) override;
+
+  // For the display, the DirectDraw object and the device.
+  const DirectDrawObject* Owner() const;
+  SurfaceRole Role() const { return spec_.role; }
+  Format PixelFormat() const { return spec_.format; }
+  bool InVideoMemory() const { return spec_.videoMemory; }
+  bool HasDepthInVideoMemory();
+  DWORD Caps() const;
+  // Marks the surface (and a flipping front's back buffer) lost. Atomic
+  // only, so the display may call it under its registry lock.
+  void MarkLost();
+  bool LosesMemoryOnModeChange() const;
+  // Restore with the display's state given, for RestoreAllSurfaces (which
+  // runs under the registry lock).
+  HRESULT RestoreKnowing(const DisplayModeInfo& current, bool ownerExclusive);
+  PixelImage ReadPixels();
+
+ private:
+  SurfaceImpl(DirectDrawObject* owner, const SurfaceSpec& spec);
+  ~SurfaceImpl() override;
+
+  PixelView View() const;
+  bool Busy() const { return locked_ || dc_ != nullptr; }
+  void FillDesc(DDSURFACEDESC2* desc) const;
+  HRESULT CheckUsable() const;  // lost, busy; needs mutex_
+  HRESULT BltLocked(const RECT& dest, SurfaceImpl* src, const RECT* srcRect, DWORD fill,
+                    HWND window);
+  void PresentFullScreen(HWND window);
+
+  kv::ComPtr<DirectDrawObject> owner_;  // keeps the DirectDraw object alive
+  const SurfaceSpec spec_;
+  mutable std::mutex mutex_;
+  std::atomic<bool> lost_{false};
+  SurfaceBuffer memory_;
+  kv::ComPtr<SurfaceImpl> backBuffer_;  // a flipping front's implicit back buffer; set once
+  kv::ComPtr<SurfaceImpl> depth_;       // explicitly attached depth buffer
+  kv::ComPtr<ClipperImpl> clipper_;
+  bool locked_ = false;
+  HDC dc_ = nullptr;
+};
+
+}  // namespace kv::ddraw
