@@ -1,0 +1,52 @@
+// The SDL scancode to DirectInput scan code table.
+#include <gtest/gtest.h>
+
+#include <SDL2/SDL_scancode.h>
+
+#include <map>
+
+#include "platform/dinput/DIKeys.h"
+#include "platform/dinput/SdlKeyMap.h"
+
+namespace kv::dinput {
+namespace {
+
+TEST(SdlKeyMap, MapsKeysByPositionIncludingExtendedOnes) {
+  EXPECT_EQ(DikFromSdlScancode(SDL_SCANCODE_A), DIK_A);
+  EXPECT_EQ(DikFromSdlScancode(SDL_SCANCODE_Z), DIK_Z);
+  EXPECT_EQ(DikFromSdlScancode(SDL_SCANCODE_0), DIK_0);
+  EXPECT_EQ(DikFromSdlScancode(SDL_SCANCODE_F12), DIK_F12);
+  EXPECT_EQ(DikFromSdlScancode(SDL_SCANCODE_KP_ENTER), DIK_NUMPADENTER);
+  EXPECT_EQ(DikFromSdlScancode(SDL_SCANCODE_RETURN), DIK_RETURN);
+  EXPECT_EQ(DikFromSdlScancode(SDL_SCANCODE_RCTRL), DIK_RCONTROL);
+  EXPECT_EQ(DikFromSdlScancode(SDL_SCANCODE_LEFT), DIK_LEFT);
+  EXPECT_EQ(DikFromSdlScancode(SDL_SCANCODE_KP_4), DIK_NUMPAD4);
+  EXPECT_EQ(DikFromSdlScancode(SDL_SCANCODE_UNKNOWN), 0);
+  EXPECT_EQ(DikFromSdlScancode(-1), 0);
+  EXPECT_EQ(DikFromSdlScancode(SDL_NUM_SCANCODES), 0);
+}
+
+TEST(SdlKeyMap, EveryKeyOfAFullKeyboardHasItsOwnCode) {
+  // Two SDL keys may share a code only where they are one physical key or
+  // one function under two names.
+  const std::multimap<BYTE, int> allowedTwins = {{DIK_BACKSLASH, SDL_SCANCODE_NONUSHASH},
+                                                 {DIK_MUTE, SDL_SCANCODE_AUDIOMUTE},
+                                                 {DIK_SYSRQ, SDL_SCANCODE_SYSREQ}};
+  std::map<BYTE, int> seen;
+  int mapped = 0;
+  for (int sdl = 0; sdl < SDL_NUM_SCANCODES; ++sdl) {
+    const BYTE dik = DikFromSdlScancode(sdl);
+    if (dik == 0) continue;
+    ++mapped;
+    auto [it, fresh] = seen.emplace(dik, sdl);
+    if (fresh) continue;
+    bool allowed = false;
+    for (auto [a, b] = allowedTwins.equal_range(dik); a != b; ++a) allowed = allowed || a->second == sdl;
+    EXPECT_TRUE(allowed) << "SDL " << sdl << " and " << it->second << " both give " << int(dik);
+  }
+  // 104 keys of a full PC keyboard plus the international and media keys.
+  EXPECT_GE(mapped, 120);
+}
+
+}  // namespace
+}  // namespace kv::dinput
