@@ -45,6 +45,9 @@ void ClearRecordedBeeps();
 // The headless screen's size (default 1024 x 768) and cursor.
 void SetHeadlessScreenSize(int width, int height);
 void SetHeadlessCursorPos(POINT screenPoint);
+// Added to every GetTickCount (any backend), so tests can start the clock
+// just before its 32-bit wrap.
+void SetTickCountBias(DWORD bias);
 
 // ---- Window pixels, for the display layer --------------------------------
 // Every top-level window has a 32-bit XRGB framebuffer the size of its client

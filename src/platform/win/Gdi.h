@@ -21,6 +21,8 @@ constexpr BYTE GetBValue(COLORREF c) { return static_cast<BYTE>((c >> 16) & 0xFF
 
 namespace kv::win {
 // Memory layouts a device context can draw into.
+// XRGB8888: 32-bit 0x00RRGGBB; RGB888: 3 bytes, blue first (0xRRGGBB little
+// endian); RGB565: 16-bit, red in the top five bits.
 enum class PixelLayout { XRGB8888, RGB888, RGB565 };
 struct PixelTarget {
   void* pixels = nullptr;
@@ -39,12 +41,27 @@ BOOL DeleteDC(HDC dc);
 constexpr int PS_SOLID = 0;
 constexpr int PS_DASH = 1;
 constexpr int PS_DOT = 2;
-constexpr int PS_NULL = 5;
+constexpr int PS_NULL = 5;  // other styles draw solid
 HPEN CreatePen(int style, int width, COLORREF color);
 HBRUSH CreateSolidBrush(COLORREF color);
+constexpr int WHITE_BRUSH = 0;
+constexpr int LTGRAY_BRUSH = 1;
+constexpr int GRAY_BRUSH = 2;
+constexpr int DKGRAY_BRUSH = 3;
+constexpr int BLACK_BRUSH = 4;
 constexpr int NULL_BRUSH = 5;
+constexpr int HOLLOW_BRUSH = NULL_BRUSH;
+constexpr int WHITE_PEN = 6;
+constexpr int BLACK_PEN = 7;
 constexpr int NULL_PEN = 8;
+// Every stock font is the built-in font.
+constexpr int OEM_FIXED_FONT = 10;
+constexpr int ANSI_FIXED_FONT = 11;
+constexpr int ANSI_VAR_FONT = 12;
 constexpr int SYSTEM_FONT = 13;
+constexpr int DEVICE_DEFAULT_FONT = 14;
+constexpr int SYSTEM_FIXED_FONT = 16;
+constexpr int DEFAULT_GUI_FONT = 17;
 HGDIOBJ GetStockObject(int index);
 // The built-in font: a fixed bitmap font, scaled by whole multiples of its
 // cell height (8 x 16 pixels at height 16).
@@ -64,6 +81,8 @@ BOOL MoveToEx(HDC dc, int x, int y, POINT* previous);
 BOOL LineTo(HDC dc, int x, int y);  // draws with the pen, excluding the end point
 BOOL Rectangle(HDC dc, int left, int top, int right, int bottom);  // pen outline, brush inside
 BOOL Ellipse(HDC dc, int left, int top, int right, int bottom);
+// Fills left..right-1, top..bottom-1. The brush may also be a system colour
+// as (HBRUSH)(COLOR_xxx + 1).
 int FillRect(HDC dc, const RECT* rect, HBRUSH brush);
 BOOL TextOutA(HDC dc, int x, int y, LPCSTR text, int length);
 BOOL GetTextExtentPoint32A(HDC dc, LPCSTR text, int length, SIZE* size);

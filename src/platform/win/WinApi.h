@@ -43,6 +43,60 @@ constexpr UINT WM_MBUTTONUP = 0x0208;
 constexpr UINT WM_MOUSEWHEEL = 0x020A;
 constexpr UINT WM_USER = 0x0400;
 
+// WM_ACTIVATE wParam
+constexpr WPARAM WA_INACTIVE = 0;
+constexpr WPARAM WA_ACTIVE = 1;
+constexpr WPARAM WA_CLICKACTIVE = 2;
+
+// Mouse messages' wParam: buttons and keys held. Their lParam is
+// MAKELPARAM(x, y) in the window's client coordinates (signed 16-bit);
+// WM_MOUSEWHEEL's is on the screen, its wheel turn in HIWORD(wParam) as a
+// signed multiple of WHEEL_DELTA.
+constexpr WPARAM MK_LBUTTON = 0x0001;
+constexpr WPARAM MK_RBUTTON = 0x0002;
+constexpr WPARAM MK_SHIFT = 0x0004;
+constexpr WPARAM MK_CONTROL = 0x0008;
+constexpr WPARAM MK_MBUTTON = 0x0010;
+constexpr int WHEEL_DELTA = 120;
+
+// Virtual-key codes of WM_KEYDOWN/WM_KEYUP (letters and digits are their
+// upper-case ASCII codes).
+constexpr WPARAM VK_BACK = 0x08;
+constexpr WPARAM VK_TAB = 0x09;
+constexpr WPARAM VK_RETURN = 0x0D;
+constexpr WPARAM VK_SHIFT = 0x10;
+constexpr WPARAM VK_CONTROL = 0x11;
+constexpr WPARAM VK_MENU = 0x12;
+constexpr WPARAM VK_PAUSE = 0x13;
+constexpr WPARAM VK_CAPITAL = 0x14;
+constexpr WPARAM VK_ESCAPE = 0x1B;
+constexpr WPARAM VK_SPACE = 0x20;
+constexpr WPARAM VK_PRIOR = 0x21;
+constexpr WPARAM VK_NEXT = 0x22;
+constexpr WPARAM VK_END = 0x23;
+constexpr WPARAM VK_HOME = 0x24;
+constexpr WPARAM VK_LEFT = 0x25;
+constexpr WPARAM VK_UP = 0x26;
+constexpr WPARAM VK_RIGHT = 0x27;
+constexpr WPARAM VK_DOWN = 0x28;
+constexpr WPARAM VK_INSERT = 0x2D;
+constexpr WPARAM VK_DELETE = 0x2E;
+constexpr WPARAM VK_NUMPAD0 = 0x60;  // to VK_NUMPAD9 = 0x69
+constexpr WPARAM VK_MULTIPLY = 0x6A;
+constexpr WPARAM VK_ADD = 0x6B;
+constexpr WPARAM VK_SUBTRACT = 0x6D;
+constexpr WPARAM VK_DECIMAL = 0x6E;
+constexpr WPARAM VK_DIVIDE = 0x6F;
+constexpr WPARAM VK_F1 = 0x70;  // to VK_F12 = 0x7B
+constexpr WPARAM VK_NUMLOCK = 0x90;
+constexpr WPARAM VK_SCROLL = 0x91;
+constexpr WPARAM VK_LSHIFT = 0xA0;
+constexpr WPARAM VK_RSHIFT = 0xA1;
+constexpr WPARAM VK_LCONTROL = 0xA2;
+constexpr WPARAM VK_RCONTROL = 0xA3;
+constexpr WPARAM VK_LMENU = 0xA4;
+constexpr WPARAM VK_RMENU = 0xA5;
+
 // WM_SIZE wParam
 constexpr WPARAM SIZE_RESTORED = 0;
 constexpr WPARAM SIZE_MINIMIZED = 1;
@@ -53,6 +107,10 @@ constexpr WPARAM SIZE_MAXIMIZED = 2;
 // that window (sent or dispatched from the queue) arrive here.
 using WindowProc = std::function<LRESULT(HWND, UINT, WPARAM, LPARAM)>;
 
+// CreateWindowExA position or size for "choose for me": (0, 0), and 640 x 480
+// for a top-level window (0 x 0 for a child).
+constexpr int CW_USEDEFAULT = static_cast<int>(0x80000000u);
+
 // Window styles the backends honour.
 constexpr DWORD WS_CHILD = 0x40000000;
 constexpr DWORD WS_VISIBLE = 0x10000000;
@@ -61,10 +119,16 @@ constexpr DWORD WS_OVERLAPPEDWINDOW = 0x00CF0000;
 // Creates a window. A window with WS_CHILD is a rectangle inside its parent
 // (x, y relative to the parent's client area); one without is a top-level
 // window (x, y on the screen) that the SDL backend shows as a real window.
-// WM_CREATE is sent before the call returns. Returns null on failure.
+// WM_CREATE is sent before the call returns, then WM_SIZE and WM_MOVE; a
+// WM_CREATE answer of -1 destroys the window again and the call returns
+// null. A top-level window has no frame: its window rectangle is its client
+// area on the screen. Returns null on failure (a child without a live
+// parent).
 HWND CreateWindowExA(DWORD exStyle, LPCSTR caption, DWORD style, int x, int y, int width, int height,
                      HWND parent, WindowProc proc);
-BOOL DestroyWindow(HWND wnd);  // sends WM_DESTROY, destroys children first
+// Destroys the children first (each gets WM_DESTROY, deepest first), then
+// sends WM_DESTROY to the window. The handle is dead afterwards.
+BOOL DestroyWindow(HWND wnd);
 BOOL IsWindow(HWND wnd);
 HWND GetParent(HWND wnd);
 HWND SetParent(HWND wnd, HWND newParent);
@@ -74,8 +138,13 @@ std::string GetWindowTextA(HWND wnd);
 constexpr int SW_HIDE = 0;
 constexpr int SW_SHOWNORMAL = 1;
 constexpr int SW_SHOW = 5;
-BOOL ShowWindow(HWND wnd, int cmd);
-BOOL IsWindowVisible(HWND wnd);
+BOOL ShowWindow(HWND wnd, int cmd);  // TRUE when it was visible before; sends WM_SHOWWINDOW
+BOOL IsWindowVisible(HWND wnd);  // it and every ancestor
+
+// The window that receives key messages: WM_KILLFOCUS to the old one,
+// WM_SETFOCUS to the new. Returns the previous focus window.
+HWND SetFocus(HWND wnd);
+HWND GetFocus();
 
 // Window rectangle in screen coordinates; client rectangle from (0, 0).
 BOOL GetWindowRect(HWND wnd, RECT* rect);
@@ -106,7 +175,9 @@ struct MSG {
   LPARAM lParam = 0;
   DWORD time = 0;
 };
-LRESULT SendMessageA(HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam);  // calls the procedure now
+// Calls the procedure now; from another thread, waits until the main thread
+// has called it.
+LRESULT SendMessageA(HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam);
 BOOL PostMessageA(HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam);     // any thread
 constexpr UINT PM_NOREMOVE = 0;
 constexpr UINT PM_REMOVE = 1;
@@ -114,10 +185,20 @@ constexpr UINT PM_REMOVE = 1;
 // WM_PAINT, WM_CLOSE, mouse and key messages) and posted messages. WM_PAINT
 // is generated, as on Windows, when the queue is otherwise empty and a
 // window has an update region.
+// Main thread only (another thread has no queue and gets FALSE); work that
+// other threads hand to the main thread (SendMessageA and window calls from
+// them) runs inside it.
 BOOL PeekMessageA(MSG* msg, HWND wnd, UINT filterMin, UINT filterMax, UINT remove);
-// Blocks until a message is available (or returns FALSE on WM_QUIT).
+// Blocks until a message is available (or returns FALSE on WM_QUIT; -1 off
+// the main thread or for a dead window).
 BOOL GetMessageA(MSG* msg, HWND wnd, UINT filterMin, UINT filterMax);
+// Calls the window's procedure. After WM_PAINT, an update region that the
+// procedure left untouched counts as painted, so an ignored WM_PAINT does
+// not come back for ever.
 LRESULT DispatchMessageA(const MSG* msg);
+// What a procedure does with messages it leaves alone: WM_PAINT validates
+// (BeginPaint/EndPaint), WM_CLOSE destroys the window, the rest return 0.
+LRESULT DefWindowProcA(HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam);
 void PostQuitMessage(int exitCode);
 
 struct PAINTSTRUCT {
@@ -127,8 +208,12 @@ struct PAINTSTRUCT {
 };
 BOOL InvalidateRect(HWND wnd, const RECT* rect, BOOL erase);  // null rect: whole client area
 BOOL ValidateRect(HWND wnd, const RECT* rect);
+// The update region is kept as one rectangle, the bounds of everything
+// invalidated; ValidateRect removes what it covers of it when that leaves a
+// rectangle.
 BOOL GetUpdateRect(HWND wnd, RECT* rect, BOOL erase);  // FALSE when nothing needs painting
-HDC BeginPaint(HWND wnd, PAINTSTRUCT* paint);          // validates the update region
+// Validates the update region; the DC draws only inside it (rcPaint).
+HDC BeginPaint(HWND wnd, PAINTSTRUCT* paint);
 BOOL EndPaint(HWND wnd, const PAINTSTRUCT* paint);     // shows what was drawn
 HDC GetDC(HWND wnd);                                   // a device context on the client area
 int ReleaseDC(HWND wnd, HDC dc);
@@ -163,17 +248,25 @@ BOOL FreeLibrary(HMODULE module);
 // ---- Files ----------------------------------------------------------------
 constexpr DWORD GENERIC_READ = 0x80000000;
 constexpr DWORD GENERIC_WRITE = 0x40000000;
+constexpr DWORD GENERIC_ALL = 0x10000000;
 constexpr DWORD FILE_SHARE_READ = 0x00000001;
+constexpr DWORD FILE_SHARE_WRITE = 0x00000002;
+constexpr DWORD CREATE_NEW = 1;
 constexpr DWORD CREATE_ALWAYS = 2;
 constexpr DWORD OPEN_EXISTING = 3;
+constexpr DWORD OPEN_ALWAYS = 4;
+constexpr DWORD TRUNCATE_EXISTING = 5;
 constexpr DWORD FILE_ATTRIBUTE_NORMAL = 0x80;
 struct SECURITY_ATTRIBUTES;
 // Opens an existing file (desired access 0 only probes that it can be
 // opened). Returns INVALID_HANDLE_VALUE on failure; a directory does not open.
+// Share modes are not enforced: Linux has no mandatory sharing locks.
 HANDLE CreateFileA(LPCSTR name, DWORD access, DWORD share, SECURITY_ATTRIBUTES* security, DWORD disposition,
                    DWORD flags, HANDLE templateFile);
 BOOL ReadFile(HANDLE file, void* buffer, DWORD toRead, DWORD* read, void* overlapped);
 BOOL WriteFile(HANDLE file, const void* buffer, DWORD toWrite, DWORD* written, void* overlapped);
+constexpr DWORD INVALID_FILE_SIZE = 0xFFFFFFFF;
+DWORD GetFileSize(HANDLE file, DWORD* sizeHigh);
 BOOL CloseHandle(HANDLE handle);
 
 // ---- Time, sound, process -------------------------------------------------
