@@ -3,6 +3,7 @@
 
 #include "rm/image/ImageCommon.h"
 
+#include <algorithm>
 #include <bit>
 #include <cstdio>
 #include <cstdlib>
@@ -208,15 +209,19 @@ std::uint64_t DeclaredPaletteEntries(const RawHeader& raw) {
   return 1u << raw.bitCount;
 }
 
+// An explicit entry count must be in the file. An implied full palette may be
+// cut short by the pixel data (writers of short palettes leave biClrUsed 0);
+// entries that are not there read as black.
 Result ReadPalette(std::span<const std::uint8_t> b, const RawHeader& raw, BmpHeader& header) {
   header.palette.fill(detail::kOpaqueBlack);
   const std::uint64_t declared = DeclaredPaletteEntries(raw);
   const std::size_t entrySize = PaletteEntrySize(raw), at = PaletteOffset(raw);
-  if (declared * entrySize > b.size() - at) {
+  const std::uint64_t inFile = (b.size() - at) / entrySize;
+  const bool explicitCount = raw.family != Family::Core && raw.colorsUsed != 0 && raw.bitCount <= 8;
+  if (explicitCount && declared > inFile) {
     return Corrupt("palette of " + std::to_string(declared) + " entries runs past the end of the file");
   }
-  std::uint64_t used = std::min<std::uint64_t>(declared, 256);
-  // A pixel-data offset inside the declared palette cuts the palette short.
+  std::uint64_t used = std::min<std::uint64_t>({declared, std::uint64_t{256}, inFile});
   if (raw.dataOffset > at) used = std::min<std::uint64_t>(used, (raw.dataOffset - at) / entrySize);
   for (std::size_t i = 0; i < used; ++i) {
     const std::size_t e = at + i * entrySize;

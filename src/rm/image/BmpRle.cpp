@@ -49,7 +49,8 @@ class RleDecoder {
 
   // Encoders that fill the whole image sometimes omit the end-of-bitmap code.
   Result EndOfData() {
-    if (y_ < h_.height) return Corrupt("data ends at row " + std::to_string(y_) + " before the end-of-bitmap code", pos_);
+    const bool complete = y_ >= h_.height || (y_ == h_.height - 1 && x_ == h_.width);
+    if (!complete) return Corrupt("data ends at row " + std::to_string(y_) + " before the end-of-bitmap code", pos_);
     return Finish();
   }
 

@@ -96,10 +96,10 @@ struct BmpSpec {
   int bitCount = 24;
   std::uint32_t compression = 0;
   std::uint32_t infoSize = 40;
-  std::vector<std::uint32_t> palette;  // 0x00RRGGBB entries
-  std::vector<std::uint32_t> masks;    // after a 40-byte header, or inside a larger one
+  std::vector<std::uint32_t> palette{};  // 0x00RRGGBB entries
+  std::vector<std::uint32_t> masks{};    // after a 40-byte header, or inside a larger one
   std::uint32_t colorsUsed = 0;
-  Bytes pixelData;                     // exactly as stored in the file
+  Bytes pixelData{};                   // exactly as stored in the file
   std::size_t gapBeforePixels = 0;
   long long dataOffset = -1;           // -1: computed
   long long fileSize = -1;             // -1: computed

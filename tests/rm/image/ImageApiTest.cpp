@@ -1,0 +1,56 @@
+// Format detection, decoding by content and file loading.
+#include "ImageTestSupport.h"
+
+namespace kv::image::test {
+namespace {
+
+TEST(ImageApi, DecodeChoosesTheReaderByContent) {
+  Bytes png;
+  ASSERT_TRUE(EncodePng(Gradient(3, 2), png));
+  const Bytes bmp = BuildBmp({.width = 3, .height = 2, .pixelData = Bgr24Rows(Gradient(3, 2))});
+  const std::string ppmText = "P3 1 1 255 1 2 3";
+  const Bytes ppm(ppmText.begin(), ppmText.end());
+  EXPECT_EQ(DetectFormat(png), Format::Png);
+  EXPECT_EQ(DetectFormat(bmp), Format::Bmp);
+  EXPECT_EQ(DetectFormat(ppm), Format::Pnm);
+  EXPECT_EQ(DetectFormat(Bytes{'G', 'I', 'F'}), Format::Unknown);
+  EXPECT_EQ(DetectFormat(Bytes{}), Format::Unknown);
+
+  Image fromPng, fromBmp, fromPpm;
+  ASSERT_TRUE(Decode(png, fromPng));
+  ASSERT_TRUE(Decode(bmp, fromBmp));
+  ASSERT_TRUE(Decode(ppm, fromPpm));
+  EXPECT_EQ(fromPng.pixels, Gradient(3, 2).pixels);
+  EXPECT_EQ(fromBmp.pixels, Gradient(3, 2).pixels);
+  EXPECT_EQ(fromPpm.pixels, (std::vector<std::uint32_t>{0xFF010203}));
+  // Each reader refuses the others' data.
+  Image image;
+  EXPECT_EQ(DecodeBmp(png, image).status, Status::UnknownFormat);
+  EXPECT_EQ(DecodePng(bmp, image).status, Status::UnknownFormat);
+  EXPECT_EQ(DecodePnm(bmp, image).status, Status::UnknownFormat);
+  EXPECT_EQ(Decode(Bytes{}, image).status, Status::UnknownFormat);
+}
+
+TEST(ImageApi, LoadImageFileReportsMissingAndUnreadableFiles) {
+  Image image = Gradient(2, 2);
+  Result r = LoadImageFile("/nonexistent/texture.bmp", image);
+  EXPECT_EQ(r.status, Status::FileNotFound);
+  EXPECT_NE(r.message.find("texture.bmp"), std::string::npos);
+  r = LoadImageFile(std::filesystem::temp_directory_path().string(), image);
+  EXPECT_EQ(r.status, Status::FileNotFound);
+  EXPECT_EQ(image.pixels, Gradient(2, 2).pixels);
+}
+
+TEST(ImageApi, FilesAreRecognisedByContentNotName) {
+  KV_REQUIRE_TESTDATA("bmp");
+  // A BMP with an upper-case extension, and the PNG reader's own file: names do not matter.
+  Image image;
+  ASSERT_TRUE(LoadImageFile((TestdataDir() / "bmp/misc/irrlichtlogo.BMP").string(), image));
+  EXPECT_EQ(image.width, 88);
+  const Result r = LoadImageFile((TestdataDir() / "xfile/empty.x").string(), image);
+  EXPECT_EQ(r.status, Status::UnknownFormat);
+  EXPECT_EQ(image.width, 88);  // untouched by the failure
+}
+
+}  // namespace
+}  // namespace kv::image::test
