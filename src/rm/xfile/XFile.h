@@ -59,14 +59,18 @@ enum class Status {
   FileNotFound,  // cannot open or read the file
   BadFile,       // not a mesh file, or corrupt (see message, line, offset)
   NotFound,      // a valid file without any mesh
-  TooLarge,      // counts beyond the limits (more than 2^28 elements)
+  TooLarge,      // counts beyond the limits (more than 2^28 elements), or out of memory
+  InvalidMesh,   // Write/SaveFile: the mesh record is inconsistent (see message)
 };
 
 struct Result {
   Status status = Status::Ok;
   std::string message;
   std::size_t line = 0;    // text encodings: 1-based line, 0 when unknown
-  std::size_t offset = 0;  // byte offset in the (decompressed) body
+  // Byte offset of the fault counted from the first header byte; for a
+  // compressed file, in the decompressed file (header included) once the
+  // fault lies in the body.
+  std::size_t offset = 0;
   explicit operator bool() const { return status == Status::Ok; }
 };
 
@@ -87,7 +91,13 @@ struct SaveOptions {
   bool templates = false;
   bool textureTopology = false;  // MeshFaceWraps
 };
+// The file bytes; empty when the mesh is inconsistent (see CheckMesh).
 std::vector<std::uint8_t> Write(const MeshData& mesh, const SaveOptions& options);
+Result Write(const MeshData& mesh, const SaveOptions& options, std::vector<std::uint8_t>& out);
+// Whether the record is consistent: every index in range, per-vertex and
+// per-face arrays empty or of the right length.
+Result CheckMesh(const MeshData& mesh);
+// Writes to PATH.part, then renames over PATH.
 Result SaveFile(std::string_view path, const MeshData& mesh, const SaveOptions& options);
 
 }  // namespace kv::xfile
