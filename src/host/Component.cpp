@@ -1,0 +1,219 @@
+#include "host/Component.h"
+
+#include <algorithm>
+
+#include "host/Error.h"
+#include "host/Link.h"
+#include "host/PropertyBuilder.h"
+
+namespace kv {
+
+const TClassInfo& TComponent::StaticClass() {
+  static const TClassInfo info = DefineClass<TComponent, TPersistent>("TComponent", [](PropertyBuilder<TComponent>& p) {
+    p.String("Name", &TComponent::Name, &TComponent::SetName).Stored(false);
+    p.Integer("Tag", &TComponent::Tag, &TComponent::SetTag);
+  });
+  return info;
+}
+
+TComponent::TComponent(TComponent* owner) {
+  if (owner != nullptr) owner->Insert(this);
+}
+
+TComponent::~TComponent() {
+  Destroying();
+  DestroyComponents();
+  if (owner_ != nullptr) owner_->Remove(this);
+}
+
+void TComponent::Destroying() {
+  if (destroyingDone_) return;
+  destroyingDone_ = true;
+  state_.Include(csDestroying);
+  while (links_ != nullptr) links_->TargetGone();
+  // Each partner is told once and forgets this component; a partner that
+  // frees others from its Notification only shortens the list.
+  while (!freeNotifies_.empty()) {
+    TComponent* partner = freeNotifies_.back();
+    freeNotifies_.pop_back();
+    std::erase(partner->freeNotifies_, this);
+    partner->Notification(this, opRemove);
+  }
+}
+
+TPersistent* TComponent::GetOwner() const { return owner_; }
+
+std::string TComponent::GetNamePath() const {
+  if (owner_ != nullptr && !owner_->Name().empty()) return owner_->Name() + "." + name_;
+  return name_.empty() ? ClassName() : name_;
+}
+
+TComponent* TComponent::Components(int index) const {
+  if (index < 0 || index >= ComponentCount()) return nullptr;
+  return components_[static_cast<std::size_t>(index)];
+}
+
+int TComponent::ComponentIndex() const {
+  if (owner_ == nullptr) return -1;
+  auto it = std::find(owner_->components_.begin(), owner_->components_.end(), this);
+  return it == owner_->components_.end() ? -1 : static_cast<int>(it - owner_->components_.begin());
+}
+
+TComponent* TComponent::FindComponent(std::string_view name) const {
+  if (name.empty()) return nullptr;
+  for (TComponent* c : components_) {
+    if (SameText(c->name_, name)) return c;
+  }
+  return nullptr;
+}
+
+bool TComponent::ValidateName(std::string_view name, const TComponent* exclude) const {
+  if (!name.empty() && !IsValidIdent(name)) return Fail("\"" + std::string(name) + "\" is not a valid component name");
+  if (TComponent* other = FindComponent(name); other != nullptr && other != exclude) {
+    return Fail("duplicate component name \"" + std::string(name) + "\" in " + GetNamePath());
+  }
+  return true;
+}
+
+bool TComponent::SetName(std::string_view name) {
+  if (name == name_) return true;
+  if (owner_ != nullptr) {
+    if (!owner_->ValidateName(name, this)) return false;
+  } else if (!name.empty() && !IsValidIdent(name)) {
+    return Fail("\"" + std::string(name) + "\" is not a valid component name");
+  }
+  name_ = name;
+  return true;
+}
+
+void TComponent::SetStateFlag(TComponentStateFlag flag, bool on) {
+  if (on) {
+    state_.Include(flag);
+  } else {
+    state_.Exclude(flag);
+  }
+}
+
+void TComponent::SetDesigning(bool designing) {
+  SetStateFlag(csDesigning, designing);
+  for (int i = 0; i < ComponentCount(); ++i) components_[static_cast<std::size_t>(i)]->SetDesigning(designing);
+}
+
+bool TComponent::InsertComponent(TComponent* component) {
+  if (component == nullptr) return Fail("cannot insert a null component");
+  if (component->owner_ == this) return true;
+  for (const TComponent* c = this; c != nullptr; c = c->owner_) {
+    if (c == component) return Fail("a component cannot own itself or its owners");
+  }
+  if (component->state_.Contains(csDestroying) || state_.Contains(csDestroying)) {
+    return Fail("cannot insert a component while it or its new owner is being freed");
+  }
+  if (!ValidateName(component->name_, nullptr)) return false;
+  if (component->owner_ != nullptr) component->owner_->Remove(component);
+  Insert(component);
+  return true;
+}
+
+bool TComponent::RemoveComponent(TComponent* component) {
+  if (component == nullptr || component->owner_ != this) return Fail("the component is not owned here");
+  Remove(component);
+  return true;
+}
+
+void TComponent::Insert(TComponent* component) {
+  components_.push_back(component);
+  component->owner_ = this;
+  Notification(component, opInsert);
+}
+
+void TComponent::Remove(TComponent* component) {
+  // Told while the component is still listed and its identity is valid.
+  Notification(component, opRemove);
+  std::erase(components_, component);
+  component->owner_ = nullptr;
+}
+
+void TComponent::DestroyComponents() {
+  // Re-read the end each time: a destructor may free siblings (they leave
+  // the list themselves) or create new components (freed in turn).
+  while (!components_.empty()) delete components_.back();
+}
+
+void TComponent::FreeNotification(TComponent* component) {
+  if (component == nullptr || component == this) return;
+  if (std::find(freeNotifies_.begin(), freeNotifies_.end(), component) == freeNotifies_.end()) {
+    freeNotifies_.push_back(component);
+  }
+  if (std::find(component->freeNotifies_.begin(), component->freeNotifies_.end(), this) ==
+      component->freeNotifies_.end()) {
+    component->freeNotifies_.push_back(this);
+  }
+}
+
+void TComponent::RemoveFreeNotification(TComponent* component) {
+  if (component == nullptr) return;
+  std::erase(freeNotifies_, component);
+  std::erase(component->freeNotifies_, this);
+}
+
+void TComponent::Notification(TComponent* component, TOperation operation) {
+  // By index and bounds-checked each step: a handler may free components.
+  for (std::size_t i = 0; i < components_.size(); ++i) {
+    TComponent* c = components_[i];
+    if (c != component) c->Notification(component, operation);
+  }
+}
+
+void TComponent::Loaded() { state_.Exclude(csLoading); }
+
+void TComponent::RegisterMethodAny(std::string name, std::any handler) {
+  for (auto& [n, h] : methods_) {
+    if (SameText(n, name)) {
+      h = std::move(handler);
+      return;
+    }
+  }
+  methods_.emplace_back(std::move(name), std::move(handler));
+}
+
+const std::any* TComponent::FindMethod(std::string_view name) const {
+  for (const TComponent* c = this; c != nullptr; c = c->owner_) {
+    for (const auto& [n, h] : c->methods_) {
+      if (SameText(n, name)) return &h;
+    }
+  }
+  return nullptr;
+}
+
+// ---- Link ------------------------------------------------------------------
+
+bool LinkBase::Attach(TComponent* target) {
+  if (target == target_) return true;
+  Detach();
+  if (target == nullptr) return true;
+  if (target->state_.Contains(csDestroying)) return false;
+  target_ = target;
+  next_ = target->links_;
+  if (next_ != nullptr) next_->prev_ = this;
+  target->links_ = this;
+  return true;
+}
+
+void LinkBase::Detach() {
+  if (target_ == nullptr) return;
+  if (prev_ != nullptr) {
+    prev_->next_ = next_;
+  } else {
+    target_->links_ = next_;
+  }
+  if (next_ != nullptr) next_->prev_ = prev_;
+  prev_ = next_ = nullptr;
+  target_ = nullptr;
+}
+
+void LinkBase::TargetGone() {
+  Detach();
+  if (onCleared_) onCleared_();
+}
+
+}  // namespace kv

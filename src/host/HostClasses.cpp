@@ -1,0 +1,7 @@
+#include "host/Registry.h"
+
+namespace kv {
+
+void RegisterHostClasses() {}
+
+}  // namespace kv
