@@ -106,6 +106,12 @@ void Device::SetInputEvent(std::shared_ptr<InputEvent> event) {
 // ---- Acquisition -----------------------------------------------------------
 
 HRESULT Device::Acquire() {
+  const HRESULT hr = AcquireLocked();
+  InputHub::Instance().ApplyPending();
+  return hr;
+}
+
+HRESULT Device::AcquireLocked() {
   InputHub& hub = InputHub::Instance();
   auto hubLock = hub.Lock();
   std::lock_guard lock(mutex_);
@@ -121,12 +127,15 @@ HRESULT Device::Acquire() {
 
 HRESULT Device::Unacquire() {
   InputHub& hub = InputHub::Instance();
-  auto hubLock = hub.Lock();
-  std::lock_guard lock(mutex_);
-  lost_ = false;
-  if (!acquired_) return DI_NOEFFECT;
-  acquired_ = false;
-  hub.ReleaseExclusiveLocked(kind_, this);
+  {
+    auto hubLock = hub.Lock();
+    std::lock_guard lock(mutex_);
+    lost_ = false;
+    if (!acquired_) return DI_NOEFFECT;
+    acquired_ = false;
+    hub.ReleaseExclusiveLocked(kind_, this);
+  }
+  hub.ApplyPending();
   return DI_OK;
 }
 

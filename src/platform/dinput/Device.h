@@ -53,6 +53,7 @@ class Device final : public IDirectInputDevice2A, public RefCount {
   std::optional<InputHub::AcquiredInfo> AcquiredInfo() const;
 
  private:
+  HRESULT AcquireLocked();
   bool Exclusive() const { return (cooperativeFlags_ & DISCL_EXCLUSIVE) != 0; }
   bool Foreground() const { return (cooperativeFlags_ & DISCL_FOREGROUND) != 0; }
   DWORD StateSize() const;

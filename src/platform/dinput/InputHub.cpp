@@ -36,6 +36,7 @@ void InputHub::Unregister(Device* device) {
     std::erase(devices_, device);
     ReleaseExclusiveLocked(device->Kind(), device);
   }
+  source_.load()->ApplyPending();
   if (--liveDevices_ == 0) source_.load()->Stop();
 }
 
@@ -72,10 +73,13 @@ void InputHub::DeliverMove(LONG dx, LONG dy, LONG dz, DWORD time) {
 }
 
 void InputHub::LoseFocus(const std::function<bool(std::uint32_t)>& lost) {
-  std::lock_guard lock(mutex_);
-  for (Device* device : devices_) {
-    if (device->LoseInputIf(lost)) ReleaseExclusiveLocked(device->Kind(), device);
+  {
+    std::lock_guard lock(mutex_);
+    for (Device* device : devices_) {
+      if (device->LoseInputIf(lost)) ReleaseExclusiveLocked(device->Kind(), device);
+    }
   }
+  ApplyPending();
 }
 
 HeldInput InputHub::Held() const {

@@ -57,6 +57,9 @@ class InputHub {
   bool ClaimExclusiveLocked(DeviceKind kind, Device* device);
   void ReleaseExclusiveLocked(DeviceKind kind, Device* device);
   const HeldInput& HeldLocked() const { return held_; }
+  // After an acquisition change, with no lock held: lets the source act on
+  // what changed (the pointer capture).
+  void ApplyPending() { source_.load()->ApplyPending(); }
 
   struct AcquiredInfo {
     DeviceKind kind;

@@ -23,8 +23,10 @@ class InputSource {
   virtual std::uint32_t FocusKey(HWND topLevelWindow) = 0;
   virtual bool HasFocus(std::uint32_t focusKey) const = 0;
   // An exclusive mouse is acquired (true) or no longer (false): the source
-  // may capture the pointer meanwhile.
+  // may capture the pointer meanwhile. Called under the hub lock, so it only
+  // takes note; ApplyPending, called with no lock held, acts on it.
   virtual void SetMouseCaptured(bool captured) = 0;
+  virtual void ApplyPending() {}
 };
 
 // The two sources (defined in their backends' files).

@@ -40,6 +40,7 @@ class Sdl final : public InputSource {
     kv::platform::RemoveSdlEventListener(listener_);
     listener_ = 0;
     SetMouseCaptured(false);
+    ApplyPending();
   }
 
   std::uint32_t FocusKey(HWND topLevelWindow) override {
@@ -51,21 +52,19 @@ class Sdl final : public InputSource {
     return focusKey != 0 && focusedWindow_.load() == focusKey;
   }
 
+  void SetMouseCaptured(bool captured) override { wantCaptured_.store(captured); }
+
   // SDL's relative mouse mode belongs to the main thread: applied at once
   // there, otherwise with the next event the pump shows us.
-  void SetMouseCaptured(bool captured) override {
-    wantCaptured_.store(captured);
-    if (kv::platform::IsMainThread()) ApplyCapture();
-  }
-
- private:
-  void ApplyCapture() {
+  void ApplyPending() override {
+    if (!kv::platform::IsMainThread()) return;
     const bool want = wantCaptured_.load();
     if (want == captured_) return;
     captured_ = want;
     SDL_SetRelativeMouseMode(want ? SDL_TRUE : SDL_FALSE);
   }
 
+ private:
   // SDL stamps events on its own millisecond clock; DirectInput time stamps
   // are on GetTickCount's, so carry over the event's age.
   static DWORD TimeStamp(Uint32 sdlTimestamp) {
@@ -74,7 +73,7 @@ class Sdl final : public InputSource {
   }
 
   void OnEvent(const SDL_Event& e) {
-    ApplyCapture();
+    ApplyPending();
     InputHub& hub = InputHub::Instance();
     switch (e.type) {
       case SDL_KEYDOWN:
