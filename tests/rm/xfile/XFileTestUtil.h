@@ -24,7 +24,9 @@ inline std::filesystem::path TestdataDir() { return std::filesystem::path(KV_TES
 
 inline std::vector<std::uint8_t> Bytes(std::string_view text) { return {text.begin(), text.end()}; }
 
-inline Result ParseText(std::string_view text, MeshData& mesh) { return Parse(Bytes(text), mesh); }
+inline Result ParseText(std::string_view text, MeshData& mesh, FileInfo* info = nullptr) {
+  return Parse(Bytes(text), mesh, info);
+}
 
 // A UV sphere with normals, texture coordinates, two materials, colours and
 // wraps: every attribute the writer knows about.
