@@ -1,0 +1,179 @@
+#include "rm/Shadow.h"
+
+#include <cmath>
+
+#include "rm/Mesh.h"
+#include "rm/MeshBuilder.h"
+
+namespace kv::rm {
+namespace {
+
+bool IsCaster(IUnknown* visual) { return Mesh::From(visual) || MeshBuilder::From(visual); }
+
+bool FinitePlane(Vec3 p, Vec3 n) {
+  for (float v : {p.x, p.y, p.z, n.x, n.y, n.z})
+    if (!std::isfinite(v)) return false;
+  return !IsZero(n);
+}
+
+// Face f flattened onto the plane; false when some corner cannot be (the
+// ray runs along the plane, or the corner is on the far side of the light).
+bool ProjectFace(const MeshGeometry& g, std::size_t f, bool fromPoint, Vec3 light, Vec3 dir, Vec3 p, Vec3 n,
+                 std::vector<Vec3>& out) {
+  const float eps = 1e-6f;
+  for (std::uint32_t c = g.faceStart[f]; c < g.faceStart[f + 1]; ++c) {
+    Vec3 v = g.positions[g.cornerVertex[c]];
+    if (fromPoint) {
+      float denom = Dot(n, v - light);
+      if (std::fabs(denom) < eps) return false;
+      float t = Dot(n, p - light) / denom;
+      if (t <= 0) return false;
+      out.push_back(light + (v - light) * t);
+    } else {
+      float denom = Dot(n, dir);
+      if (std::fabs(denom) < eps) return false;
+      out.push_back(v + dir * (Dot(n, p - v) / denom));
+    }
+  }
+  return true;
+}
+
+}  // namespace
+
+bool ProjectOntoPlane(const MeshGeometry& caster, D3DRMLIGHTTYPE type, Vec3 lightPosition, Vec3 lightDirection,
+                      Vec3 planePoint, Vec3 planeNormal, ShadowGeometry& out) {
+  out = ShadowGeometry{};
+  if (type == D3DRMLIGHT_AMBIENT) return false;
+  const bool fromPoint = type == D3DRMLIGHT_POINT || type == D3DRMLIGHT_SPOT;
+  Vec3 dir = Normalized(lightDirection);
+  if (type == D3DRMLIGHT_PARALLELPOINT) {
+    D3DRMBOX box;
+    if (!caster.Box(box)) return false;
+    dir = Normalized((box.min + box.max) * 0.5f - lightPosition);
+  }
+  if (!fromPoint && IsZero(dir)) return false;
+  std::vector<Vec3> corners;
+  for (std::size_t f = 0; f < caster.FaceCount(); ++f) {
+    corners.clear();
+    if (!ProjectFace(caster, f, fromPoint, lightPosition, dir, planePoint, planeNormal, corners)) continue;
+    out.positions.insert(out.positions.end(), corners.begin(), corners.end());
+    out.faceStart.push_back(static_cast<std::uint32_t>(out.positions.size()));
+  }
+  return out.FaceCount() > 0;
+}
+
+HRESULT Shadow::Create(IUnknown* visual, IDirect3DRMLight* light, Vec3 point, Vec3 normal, ComPtr<Shadow>& out) {
+  out = nullptr;
+  Light* l = Light::From(light);
+  if (!visual || !IsCaster(visual) || !l) return D3DRMERR_BADOBJECT;
+  if (!FinitePlane(point, normal)) return D3DRMERR_BADVALUE;
+  ComPtr<IDirect3DRMVisual> caster;
+  if (FAILED(ComPtr<IUnknown>(visual).As(IID_IDirect3DRMVisual, caster))) return D3DRMERR_BADOBJECT;
+  out = ComPtr<Shadow>::Adopt(new Shadow);
+  out->caster_ = std::move(caster);
+  out->light_ = ComPtr<Light>(l);
+  out->point_ = point;
+  out->normal_ = normal;
+  return D3DRM_OK;
+}
+
+HRESULT Shadow::QueryInterface(REFIID iid, void** out) {
+  return AnswerQuery(iid, out,
+                     {IID_IDirect3DRMObject, IID_IDirect3DRMVisual, IID_IDirect3DRMShadow, IID_IDirect3DRMShadow2},
+                     static_cast<IDirect3DRMShadow2*>(this));
+}
+
+HRESULT Shadow::Clone(IUnknown* outer, REFIID iid, void** out) {
+  if (!out) return D3DRMERR_BADVALUE;
+  *out = nullptr;
+  if (outer) return CLASS_E_NOAGGREGATION;
+  EngineLock lock;
+  auto copy = ComPtr<Shadow>::Adopt(new Shadow);
+  copy->CopyObjectDataFrom(*this);
+  copy->caster_ = caster_;
+  copy->light_ = light_;
+  copy->point_ = point_;
+  copy->normal_ = normal_;
+  copy->options_ = options_;
+  return copy->QueryInterface(iid, out);
+}
+
+HRESULT Shadow::GetVisual(IDirect3DRMVisual** visual) {
+  EngineLock lock;
+  return HandOut(caster_.Get(), visual);
+}
+
+HRESULT Shadow::SetVisual(IUnknown* visual, DWORD) {
+  if (!visual || !IsCaster(visual)) return D3DRMERR_BADOBJECT;
+  ComPtr<IDirect3DRMVisual> caster;
+  if (FAILED(ComPtr<IUnknown>(visual).As(IID_IDirect3DRMVisual, caster))) return D3DRMERR_BADOBJECT;
+  EngineLock lock;
+  caster_ = std::move(caster);
+  return D3DRM_OK;
+}
+
+HRESULT Shadow::GetLight(IDirect3DRMLight** light) {
+  EngineLock lock;
+  return HandOut(light_.Get(), light);
+}
+
+HRESULT Shadow::SetLight(IDirect3DRMLight* light, DWORD) {
+  Light* l = Light::From(light);
+  if (!l) return D3DRMERR_BADOBJECT;
+  EngineLock lock;
+  light_ = ComPtr<Light>(l);
+  return D3DRM_OK;
+}
+
+HRESULT Shadow::GetPlane(D3DVALUE* px, D3DVALUE* py, D3DVALUE* pz, D3DVALUE* nx, D3DVALUE* ny, D3DVALUE* nz) {
+  if (!px || !py || !pz || !nx || !ny || !nz) return D3DRMERR_BADVALUE;
+  EngineLock lock;
+  *px = point_.x;
+  *py = point_.y;
+  *pz = point_.z;
+  *nx = normal_.x;
+  *ny = normal_.y;
+  *nz = normal_.z;
+  return D3DRM_OK;
+}
+
+HRESULT Shadow::SetPlane(D3DVALUE px, D3DVALUE py, D3DVALUE pz, D3DVALUE nx, D3DVALUE ny, D3DVALUE nz, DWORD) {
+  if (!FinitePlane({px, py, pz}, {nx, ny, nz})) return D3DRMERR_BADVALUE;
+  EngineLock lock;
+  point_ = {px, py, pz};
+  normal_ = {nx, ny, nz};
+  return D3DRM_OK;
+}
+
+HRESULT Shadow::GetOptions(DWORD* options) {
+  if (!options) return D3DRMERR_BADVALUE;
+  EngineLock lock;
+  *options = options_;
+  return D3DRM_OK;
+}
+
+HRESULT Shadow::SetOptions(DWORD options) {
+  if (options & ~D3DRMSHADOW_TRUEALPHA) return D3DRMERR_BADVALUE;
+  EngineLock lock;
+  options_ = options;
+  return D3DRM_OK;
+}
+
+const MeshGeometry* Shadow::CasterGeometry() const {
+  if (Mesh* mesh = Mesh::From(caster_.Get())) return &mesh->Geometry();
+  if (MeshBuilder* builder = MeshBuilder::From(caster_.Get())) return &builder->Geometry();
+  return nullptr;
+}
+
+bool Shadow::Project(const Mat4& shadowWorld, const Mat4& lightWorld, ShadowGeometry& out) const {
+  out = ShadowGeometry{};
+  const MeshGeometry* caster = CasterGeometry();
+  Mat4 shadowInverse;
+  if (!caster || !InvertAffine(shadowWorld, shadowInverse)) return false;
+  Mat4 lightToShadow = lightWorld * shadowInverse;
+  Vec3 position = TransformPoint({0, 0, 0}, lightToShadow);
+  Vec3 direction = TransformDirection({0, 0, 1}, lightToShadow);  // a light shines along its frame's +z
+  return ProjectOntoPlane(*caster, light_->Params().type, position, direction, point_, normal_, out);
+}
+
+}  // namespace kv::rm

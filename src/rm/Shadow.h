@@ -1,0 +1,68 @@
+// Shadows: a visual drawing the outline of another visual (a mesh or mesh
+// builder) flattened onto a plane, as cast by a light. The plane is read in
+// the coordinates of the frame the shadow hangs on, which should be the
+// frame holding the caster (so the caster's own coordinates).
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "rm/Light.h"
+#include "rm/MeshGeometry.h"
+#include "rm/Object.h"
+
+namespace kv::rm {
+
+// Projected polygons: face f's corners are positions[faceStart[f]] ..
+// positions[faceStart[f + 1] - 1].
+struct ShadowGeometry {
+  std::vector<Vec3> positions;
+  std::vector<std::uint32_t> faceStart{0};
+  std::size_t FaceCount() const { return faceStart.size() - 1; }
+};
+
+class Shadow final : public ObjectImpl<IDirect3DRMShadow2> {
+ public:
+  static HRESULT Create(IUnknown* visual, IDirect3DRMLight* light, Vec3 point, Vec3 normal, ComPtr<Shadow>& out);
+
+  HRESULT QueryInterface(REFIID iid, void** out) override;
+  HRESULT Clone(IUnknown* outer, REFIID iid, void** out) override;
+  HRESULT GetVisual(IDirect3DRMVisual** visual) override;
+  HRESULT SetVisual(IUnknown* visual, DWORD flags) override;
+  HRESULT GetLight(IDirect3DRMLight** light) override;
+  HRESULT SetLight(IDirect3DRMLight* light, DWORD flags) override;
+  HRESULT GetPlane(D3DVALUE* px, D3DVALUE* py, D3DVALUE* pz, D3DVALUE* nx, D3DVALUE* ny, D3DVALUE* nz) override;
+  HRESULT SetPlane(D3DVALUE px, D3DVALUE py, D3DVALUE pz, D3DVALUE nx, D3DVALUE ny, D3DVALUE nz,
+                   DWORD flags) override;
+  HRESULT GetOptions(DWORD* options) override;
+  HRESULT SetOptions(DWORD options) override;
+
+  // For renderers, with the engine lock held. Project flattens the caster
+  // for the light placed by lightWorld (the world matrix of a frame carrying
+  // the light) while the shadow hangs on a frame placed by shadowWorld; the
+  // result is in the shadow frame's coordinates. False when nothing is cast.
+  bool Project(const Mat4& shadowWorld, const Mat4& lightWorld, ShadowGeometry& out) const;
+  Light* CastingLight() const { return light_.Get(); }
+  bool TrueAlpha() const { return (options_ & D3DRMSHADOW_TRUEALPHA) != 0; }
+
+ private:
+  Shadow() = default;
+  ~Shadow() override = default;
+  const char* ClassName() const override { return "Shadow"; }
+  const MeshGeometry* CasterGeometry() const;
+
+  ComPtr<IDirect3DRMVisual> caster_;
+  ComPtr<Light> light_;
+  Vec3 point_{};
+  Vec3 normal_{0, 1, 0};
+  DWORD options_ = 0;
+};
+
+// The projection itself, all in one coordinate system: a point light at
+// lightPosition (point, spot) or parallel rays along lightDirection
+// (directional; a parallel point light aims from lightPosition at the
+// caster's centre).
+bool ProjectOntoPlane(const MeshGeometry& caster, D3DRMLIGHTTYPE type, Vec3 lightPosition, Vec3 lightDirection,
+                      Vec3 planePoint, Vec3 planeNormal, ShadowGeometry& out);
+
+}  // namespace kv::rm
