@@ -1,0 +1,169 @@
+// Controls: components with a place on screen.
+//
+// TControl keeps bounds (Left, Top, Width, Height), visibility and a parent
+// control. TWinControl adds a platform window, created on demand when
+// Handle() is first asked for (its parent's first), and routes that
+// window's messages through the virtual WndProc and Dispatch, so a derived
+// control overrides Dispatch to handle WM_CREATE, WM_SIZE, WM_PAINT or any
+// other message and calls the inherited one for the rest. TCustomControl
+// adds a Canvas and the virtual Paint, called for WM_PAINT between
+// BeginPaint and EndPaint.
+//
+// A parent frees its child controls when it is freed (they leave their
+// owners' lists), and its window is destroyed with them.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "host/Canvas.h"
+#include "host/Component.h"
+#include "host/Link.h"
+#include "platform/win/WinApi.h"
+
+namespace kv {
+
+class TWinControl;
+
+struct TMessage {
+  UINT Msg = 0;
+  WPARAM WParam = 0;
+  LPARAM LParam = 0;
+  LRESULT Result = 0;
+};
+
+class TControl : public TComponent {
+ public:
+  KV_DECLARE_CLASS()
+  explicit TControl(TComponent* owner);
+  ~TControl() override;
+
+  TWinControl* Parent() const { return parent_; }
+  // Refused (false) when `parent` is this control or one of its children.
+  virtual bool SetParent(TWinControl* parent);
+  TComponent* GetParentComponent() const override;
+  void SetParentComponent(TComponent* parent) override;
+
+  int Left() const { return left_; }
+  int Top() const { return top_; }
+  int Width() const { return width_; }
+  int Height() const { return height_; }
+  void SetLeft(int v) { SetBounds(v, top_, width_, height_); }
+  void SetTop(int v) { SetBounds(left_, v, width_, height_); }
+  void SetWidth(int v) { SetBounds(left_, top_, v, height_); }
+  void SetHeight(int v) { SetBounds(left_, top_, width_, v); }
+  // Moves and sizes the control; a change of size calls Resize (through
+  // WM_SIZE when the window exists). Negative sizes count as 0.
+  virtual void SetBounds(int left, int top, int width, int height);
+  RECT BoundsRect() const { return RECT{left_, top_, left_ + width_, top_ + height_}; }
+  RECT ClientRect() const { return RECT{0, 0, ClientWidth(), ClientHeight()}; }
+  virtual int ClientWidth() const { return width_; }
+  virtual int ClientHeight() const { return height_; }
+  void SetClientWidth(int v) { SetWidth(v + width_ - ClientWidth()); }
+  void SetClientHeight(int v) { SetHeight(v + height_ - ClientHeight()); }
+
+  bool Visible() const { return visible_; }
+  virtual void SetVisible(bool visible);
+  void Show() { SetVisible(true); }
+  void Hide() { SetVisible(false); }
+  // Asks for a repaint of the whole client area.
+  virtual void Invalidate() {}
+
+  TNotifyEvent OnResize;
+
+ protected:
+  // Called after the size changed; fires OnResize.
+  virtual void Resize();
+  // The bounds were stored; a windowed control moves its window.
+  virtual void BoundsChanged(bool sizeChanged);
+  void StoreBounds(int left, int top, int width, int height) {
+    left_ = left;
+    top_ = top;
+    width_ = width;
+    height_ = height;
+  }
+
+  bool visible_ = true;
+
+ private:
+  friend class TWinControl;
+  // Kept by SetParent alone; a parent frees or lets go of its children
+  // before it goes, so this never dangles.
+  TWinControl* parent_ = nullptr;
+  int left_ = 0, top_ = 0, width_ = 0, height_ = 0;
+};
+
+class TWinControl : public TControl {
+ public:
+  KV_DECLARE_CLASS()
+  explicit TWinControl(TComponent* owner);
+  ~TWinControl() override;
+
+  // The window, created on demand (null, last error set, when it cannot be:
+  // a child control without a parent, say).
+  HWND Handle();
+  bool HandleAllocated() const { return handle_ != nullptr; }
+  bool HandleNeeded() { return Handle() != nullptr; }
+  void DestroyHandle();
+
+  int ControlCount() const { return static_cast<int>(controls_.size()); }
+  TControl* Controls(int index) const;
+
+  bool SetParent(TWinControl* parent) override;
+  void SetVisible(bool visible) override;
+  void Invalidate() override;
+  const std::string& Caption() const { return caption_; }
+  void SetCaption(const std::string& caption);
+
+  // Sends a message straight to this control's WndProc.
+  LRESULT Perform(UINT msg, WPARAM wParam, LPARAM lParam);
+
+ protected:
+  struct TCreateParams {
+    DWORD style = 0;
+    DWORD exStyle = 0;
+    int x = 0, y = 0, width = 0, height = 0;
+    HWND parent = nullptr;
+    std::string caption;
+  };
+  virtual void CreateParams(TCreateParams& params);
+  virtual void CreateWnd();
+  // The window procedure; the base passes every message to Dispatch.
+  virtual void WndProc(TMessage& message);
+  // Routes a message to its handler. The base handles WM_SIZE (bounds,
+  // Resize), WM_MOVE and WM_DESTROY, and leaves the rest to DefaultHandler.
+  virtual void Dispatch(TMessage& message);
+  virtual void DefaultHandler(TMessage& message) { message.Result = 0; }
+  void BoundsChanged(bool sizeChanged) override;
+
+ private:
+  friend class TControl;
+  void InsertControl(TControl* control);
+  void RemoveControl(TControl* control);
+  void WMSize(TMessage& message);
+
+  HWND handle_ = nullptr;
+  bool creating_ = false;
+  std::vector<TControl*> controls_;  // not owning: children remove themselves
+  std::string caption_;
+};
+
+class TCustomControl : public TWinControl {
+ public:
+  KV_DECLARE_CLASS()
+  explicit TCustomControl(TComponent* owner);
+  ~TCustomControl() override;
+  // Draws on the window during Paint (the paint's device context).
+  TCanvas* Canvas() { return canvas_.get(); }
+
+ protected:
+  virtual void Paint() {}
+  void Dispatch(TMessage& message) override;
+  void WMPaint(TMessage& message);
+
+ private:
+  std::unique_ptr<TCanvas> canvas_;
+};
+
+}  // namespace kv

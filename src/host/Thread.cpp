@@ -1,0 +1,155 @@
+#include "host/Thread.h"
+
+#include <sched.h>
+#include <sys/resource.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
+#include <exception>
+
+#include "host/Application.h"
+#include "host/Error.h"
+#include "host/MainThreadQueue.h"
+
+namespace kv {
+
+namespace {
+
+int NiceFor(TThreadPriority p) {
+  switch (p) {
+    case tpIdle: return 19;
+    case tpLowest: return 10;
+    case tpLower: return 5;
+    case tpNormal: return 0;
+    case tpHigher: return -5;
+    case tpHighest: return -10;
+    case tpTimeCritical: return -20;
+  }
+  return 0;
+}
+
+}  // namespace
+
+TThread::TThread() : queue_(Application().QueuePtr()) {}
+
+TThread::~TThread() {
+  if (thread_.joinable()) {
+    Terminate();
+    if (thread_.get_id() == std::this_thread::get_id()) {
+      thread_.detach();  // freed from its own Execute: nothing left to wait for
+    } else {
+      WaitFor();
+      thread_.join();
+    }
+  }
+  queue_->Cancel(this);
+}
+
+bool TThread::Start() {
+  if (started_.exchange(true)) return Fail("thread already started");
+  thread_ = std::thread([this] { Body(); });
+  return true;
+}
+
+void TThread::Body() {
+  tid_ = static_cast<int>(::syscall(SYS_gettid));
+  ApplyPriority();
+  try {
+    Execute();
+  } catch (const std::exception& e) {
+    std::lock_guard lock(mutex_);
+    fatal_ = e.what();
+  } catch (...) {
+    std::lock_guard lock(mutex_);
+    fatal_ = "unknown exception";
+  }
+  if (OnTerminate) Synchronize([this] { OnTerminate(this); });
+  const bool freeSelf = freeOnTerminate_;
+  {
+    std::lock_guard lock(mutex_);
+    finished_ = true;
+    changed_.notify_all();
+  }
+  // From here on the object may be deleted at any moment: only locals and
+  // the shared queue are used.
+  std::shared_ptr<MainThreadQueue> queue = queue_;
+  queue->Wake();
+  if (freeSelf) queue->Post([this] { DeleteSelf(); }, this);
+}
+
+void TThread::DeleteSelf() {
+  if (waitDepth_ > 0) {
+    deletePending_ = true;  // WaitFor re-posts it when it returns
+    return;
+  }
+  delete this;
+}
+
+void TThread::Terminate() {
+  std::lock_guard lock(mutex_);
+  terminated_ = true;
+  changed_.notify_all();
+}
+
+bool TThread::WaitUntilTerminated(std::chrono::milliseconds timeout) {
+  std::unique_lock lock(mutex_);
+  return changed_.wait_for(lock, timeout, [this] { return terminated_.load(); });
+}
+
+int TThread::WaitFor() {
+  if (!started_ || finished_) return returnValue_;
+  if (thread_.get_id() == std::this_thread::get_id()) {
+    Fail("a thread cannot wait for itself");
+    return -1;
+  }
+  if (Application().IsMainThread()) {
+    ++waitDepth_;
+    queue_->ServeUntil([this] { return finished_.load(); });
+    if (--waitDepth_ == 0 && deletePending_) {
+      deletePending_ = false;
+      queue_->Post([this] { DeleteSelf(); }, this);
+    }
+  } else {
+    std::unique_lock lock(mutex_);
+    changed_.wait(lock, [this] { return finished_.load(); });
+  }
+  return returnValue_;
+}
+
+std::string TThread::FatalException() const {
+  std::lock_guard lock(mutex_);
+  return fatal_;
+}
+
+void TThread::SetPriority(TThreadPriority priority) {
+  priority_ = priority;
+  if (tid_ != 0 && !finished_) ApplyPriority();
+}
+
+void TThread::ApplyPriority() {
+  const pid_t tid = tid_;
+  if (tid == 0) return;
+  const TThreadPriority p = priority_;
+  sched_param param{};
+  // Failures (raising a priority without the privilege) are ignored.
+  if (p == tpIdle) {
+    (void)::sched_setscheduler(tid, SCHED_IDLE, &param);
+  } else {
+    (void)::sched_setscheduler(tid, SCHED_OTHER, &param);
+  }
+  (void)::setpriority(PRIO_PROCESS, static_cast<id_t>(tid), NiceFor(p));
+}
+
+bool TThread::Synchronize(std::function<void()> method) { return Synchronize(this, std::move(method)); }
+
+bool TThread::Synchronize(TThread* thread, std::function<void()> method) {
+  if (Application().IsMainThread()) {
+    method();
+    return true;
+  }
+  std::shared_ptr<MainThreadQueue> queue = thread != nullptr ? thread->queue_ : Application().QueuePtr();
+  if (!queue->RunAndWait(std::move(method))) return Fail("the main thread no longer serves requests");
+  return true;
+}
+
+}  // namespace kv
