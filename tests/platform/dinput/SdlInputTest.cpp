@@ -1,5 +1,6 @@
 // The SDL source with a real window on an X display: keys and mouse input
 // sent by xdotool arrive as buffered DirectInput records.
+#include <SDL2/SDL_mouse.h>
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -59,11 +60,12 @@ class SdlInput : public ::testing::Test {
     kv::platform::SelectBackend(kv::platform::BackendKind::Headless);
   }
 
-  ComPtr<IDirectInputDeviceA> MakeDevice(REFGUID guid, const DIDATAFORMAT& format) {
+  ComPtr<IDirectInputDeviceA> MakeDevice(REFGUID guid, const DIDATAFORMAT& format,
+                                         DWORD flags = DISCL_FOREGROUND | DISCL_NONEXCLUSIVE) {
     ComPtr<IDirectInputDeviceA> device;
     EXPECT_EQ(di_->CreateDevice(guid, device.ReleaseAndGetAddressOf(), nullptr), DI_OK);
     EXPECT_EQ(device->SetDataFormat(&format), DI_OK);
-    EXPECT_EQ(device->SetCooperativeLevel(form_, DISCL_FOREGROUND | DISCL_NONEXCLUSIVE), DI_OK);
+    EXPECT_EQ(device->SetCooperativeLevel(form_, flags), DI_OK);
     DIPROPDWORD prop{{sizeof(DIPROPDWORD), sizeof(DIPROPHEADER), 0, DIPH_DEVICE}, 64};
     EXPECT_EQ(device->SetProperty(DIPROP_BUFFERSIZE, &prop.diph), DI_OK);
     return device;
@@ -126,6 +128,26 @@ TEST_F(SdlInput, KeysMovesAndClicksArriveAsRecords) {
   EXPECT_GE(static_cast<LONG>(keys[0].dwTimeStamp - before), -50);
   EXPECT_LE(static_cast<LONG>(keys[0].dwTimeStamp - before), 10000);
   EXPECT_LT(keys[1].dwSequence, mouse.front().dwSequence);
+}
+
+TEST_F(SdlInput, ExclusiveMouseCapturesThePointerWhileAcquired) {
+  const std::string window = std::string("search --sync --name '^") + kCaption + "$' ";
+  ASSERT_TRUE(Xdotool(window + "windowfocus --sync %1 mousemove --sync --window %1 100 100"));
+  ASSERT_TRUE(PumpUntil([&] { return kv::platform::FocusWindow() == form_; }));
+  ASSERT_EQ(DirectInputCreateA(nullptr, DIRECTINPUT_VERSION, di_.ReleaseAndGetAddressOf(), nullptr), DI_OK);
+  mouse_ = MakeDevice(GUID_SysMouse, c_dfDIMouse, DISCL_FOREGROUND | DISCL_EXCLUSIVE);
+  ASSERT_EQ(mouse_->Acquire(), DI_OK);
+  EXPECT_TRUE(SDL_GetRelativeMouseMode());
+
+  ASSERT_TRUE(Xdotool("mousemove_relative 7 0"));
+  std::vector<DIDEVICEOBJECTDATA> records;
+  EXPECT_TRUE(PumpUntil([&] {
+    Drain(mouse_.Get(), records);
+    return !records.empty();
+  })) << "no movement while the pointer is captured";
+
+  ASSERT_EQ(mouse_->Unacquire(), DI_OK);
+  EXPECT_FALSE(SDL_GetRelativeMouseMode());
 }
 
 TEST_F(SdlInput, LosingTheFocusUnacquiresForegroundDevices) {
