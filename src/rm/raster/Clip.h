@@ -1,0 +1,55 @@
+// Clipping in homogeneous clip space: outcodes for trivial accept and
+// reject, and one Sutherland-Hodgman routine that takes the plane as a
+// parameter. Polygons have a fixed capacity, so clipping never allocates.
+#pragma once
+
+#include <cstdint>
+
+#include "rm/raster/FrameData.h"
+
+namespace kv::raster {
+
+// Values carried through clipping: colour rgba (0..255), specular rgb
+// (0..255), u, v, fog.
+inline constexpr int kAttrCount = 10;
+
+struct PolyVertex {
+  float x, y, z, w;
+  float attr[kAttrCount];
+};
+
+// Inside when a·x + b·y + c·z + d·w >= 0.
+struct ClipPlane {
+  float a, b, c, d;
+};
+
+// Three vertices plus at most one more for each of the six planes.
+inline constexpr int kMaxPolygon = 3 + 6;
+
+struct Polygon {
+  int count = 0;
+  PolyVertex v[kMaxPolygon + 1];
+};
+
+// The guard band: clipping against the sides happens only beyond
+// |x| > guardX·w or |y| > guardY·w; closer in, the rasterizer's scissor does it.
+struct GuardBand {
+  float x = 1, y = 1;
+};
+
+// Clip bits (ClipBits) in the low byte, offscreen bits (OffscreenBits) in the
+// high byte.
+std::uint16_t Outcode(float x, float y, float z, float w, const GuardBand& guard);
+
+ClipPlane PlaneFor(std::uint8_t clipBit, const GuardBand& guard);
+
+// Clips in against one plane into out; returns the vertex count of out. An
+// open polyline (closed = false) is clipped as a chain of segments. Each new
+// vertex is interpolated from the inside end of its edge, so an edge shared
+// by two polygons is cut at the same point in both.
+int ClipAgainstPlane(const PolyVertex* in, int count, PolyVertex* out, const ClipPlane& plane, bool closed);
+
+// Clips poly in place against every plane named in clipBits.
+void ClipPolygon(Polygon& poly, std::uint8_t clipBits, const GuardBand& guard, bool closed = true);
+
+}  // namespace kv::raster

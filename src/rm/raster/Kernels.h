@@ -1,0 +1,48 @@
+// The per-tile pixel stage: triangle, line and point records drawn into one
+// tile of the colour and depth planes. Compiled once for baseline x86-64 and
+// once for AVX2/FMA; SelectKernels picks the best table for this processor.
+#pragma once
+
+#include <cstdint>
+
+#include "rm/raster/FrameData.h"
+
+namespace kv::raster {
+
+struct TileTarget {
+  std::uint32_t* color = nullptr;  // pixel (0,0) of the colour plane (0x00RRGGBB)
+  int colorPitch = 0;              // pixels per row
+  int colorSafeX = 0;              // 8-pixel blocks ending at or before this x may be accessed whole
+  float* depthF = nullptr;         // pixel (0,0) of the depth plane (one of the two)
+  std::uint16_t* depth16 = nullptr;
+  int depthPitch = 0;              // elements per row, a multiple of 8
+  int x0 = 0, y0 = 0, x1 = 0, y1 = 0;  // the part of the tile inside the viewport, half-open
+};
+
+struct ShadeContext {
+  float fogColor[3] = {0, 0, 0};  // 0..255
+  TextureFilter filter = TextureFilter::Nearest;
+};
+
+using TriangleKernel = void (*)(const TileTarget&, const TriangleRecord&, const DrawState&, const ShadeContext&);
+using LineKernel = void (*)(const TileTarget&, const LineRecord&, const DrawState&, const ShadeContext&);
+
+struct KernelTable {
+  TriangleKernel triangle[2][2][2];  // [float depth][textured][gouraud]
+  LineKernel line[2];                // [float depth]
+  LineKernel point[2];
+  const char* name;
+};
+
+namespace kernels_generic {
+extern const KernelTable kTable;
+}
+namespace kernels_avx2 {
+extern const KernelTable kTable;
+}
+
+// The AVX2 table when allowed and the processor has AVX2 and FMA, else the
+// baseline one.
+const KernelTable& SelectKernels(bool allowWide = true);
+
+}  // namespace kv::raster

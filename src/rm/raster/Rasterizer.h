@@ -1,0 +1,72 @@
+// The software rasterizer (the device's RGB driver). A scene-graph renderer
+// drives it once per frame:
+//
+//   raster.BeginFrame(target, view, frameState);   // target, camera, lights, fog
+//   raster.Clear(kClearTarget | kClearDepth, 0x202040);
+//   for each visual: raster.Draw(drawCall);        // mesh arrays + model matrix + state
+//   raster.EndFrame();                             // every pixel is in target now
+//
+// Draw transforms and lights the mesh at once (its arrays may be reused as
+// soon as it returns) and records the result; the set-up, binning and pixel
+// work runs on all cores, tile by tile, at EndFrame (or when a Clear follows
+// draws). The image depends only on the input: the same with any number of
+// threads and on every run. No call throws; a call that fails changes nothing.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+
+#include "rm/raster/RasterTypes.h"
+#include "rm/raster/Texture.h"
+
+namespace kv::raster {
+
+struct RasterizerOptions {
+  int threads = 0;                // 0: one per processor core (at most 8)
+  bool allowWideKernels = true;   // false: baseline x86-64 pixel code even on AVX2 machines
+};
+
+enum ClearFlags : std::uint32_t {
+  kClearTarget = 1,  // the viewport to the colour (or background image)
+  kClearDepth = 2,   // the viewport's depth to the far value
+};
+
+struct FrameStats {
+  std::uint64_t draws = 0;
+  std::uint64_t triangles = 0;  // submitted, before culling and clipping
+  std::uint64_t batches = 0;
+};
+
+class Rasterizer {
+ public:
+  explicit Rasterizer(const RasterizerOptions& options = {});
+  ~Rasterizer();
+  Rasterizer(const Rasterizer&) = delete;
+  Rasterizer& operator=(const Rasterizer&) = delete;
+
+  // Starts a frame. The target memory must stay valid until EndFrame. The
+  // depth buffer belongs to the rasterizer; it keeps its contents between
+  // frames while the target's size and depth format stay the same.
+  Result BeginFrame(const Target& target, const View& view, const FrameState& state);
+
+  // Clears the viewport; background (optional) is stretched over it instead of
+  // the colour (0x??RRGGBB).
+  Result Clear(std::uint32_t flags, std::uint32_t color, std::shared_ptr<const Texture> background = nullptr);
+
+  Result Draw(const DrawCall& draw);
+  Result DrawDecal(const DecalCall& decal);
+
+  // Finishes every pixel of the frame in the target.
+  Result EndFrame();
+
+  bool InFrame() const;
+  int ThreadCount() const;
+  const char* KernelName() const;  // "avx2" or "generic"
+  FrameStats LastFrameStats() const;
+
+ private:
+  struct Impl;
+  std::unique_ptr<Impl> impl_;
+};
+
+}  // namespace kv::raster

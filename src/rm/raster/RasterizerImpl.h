@@ -1,0 +1,83 @@
+// Internal state of Rasterizer: the frame's settings, the batch of recorded
+// draws waiting for set-up, and the per-chunk bins.
+#pragma once
+
+#include <memory>
+#include <vector>
+
+#include "rm/raster/Kernels.h"
+#include "rm/raster/Rasterizer.h"
+#include "rm/raster/Setup.h"
+#include "rm/raster/VertexStage.h"
+#include "rm/raster/WorkerPool.h"
+
+namespace kv::raster {
+
+// Draws recorded since the last flush.
+struct Batch {
+  std::vector<ClipVertex> vertices;
+  std::vector<std::uint16_t> outcodes;
+  std::vector<std::uint32_t> baseColors;
+  std::vector<std::uint32_t> indices;
+  std::vector<FaceData> faces;
+  std::vector<DrawState> states;
+  std::vector<DrawRecord> draws;
+  std::vector<std::shared_ptr<const Texture>> textures;  // kept alive until the flush
+  std::uint64_t triangles = 0;
+  std::uint32_t clearFlags = 0;  // clear at the start of the batch
+  std::uint32_t clearColor = 0;
+  std::shared_ptr<const Texture> background;
+
+  bool Empty() const { return draws.empty() && clearFlags == 0; }
+  void Reset();
+};
+
+struct Rasterizer::Impl {
+  explicit Impl(const RasterizerOptions& options);
+
+  // Frame
+  bool inFrame = false;
+  Target target;
+  View view;
+  TextureFilter filter = TextureFilter::Nearest;
+  std::uint32_t renderMode = 0;
+  bool dither = true;
+  FrameLighting lighting;
+  Matrix worldToClip, worldToClipShadow;
+  ScreenMapping map;
+  GuardBand guard;
+  Rect scissor;
+  TileGrid grid;
+  float clipPerUnitX = 0, clipPerUnitY = 0;  // clip-space x, y per camera unit at w = 1
+  FrameStats stats, lastStats;
+
+  // Buffers
+  std::vector<float> depthF;
+  std::vector<std::uint16_t> depth16;
+  int depthPitch = 0, depthWidth = 0, depthHeight = 0;
+  DepthFormat depthFormat = DepthFormat::Float32;
+  std::vector<std::uint32_t> working;  // 32-bit plane for 16- and 24-bit targets
+  int workingPitch = 0;
+
+  // Work
+  Batch batch;
+  std::vector<ChunkBins> chunks;
+  ChunkBins late;  // sorted transparency, drawn after everything else
+  int chunkCount = 0;
+  WorkerPool pool;
+  const KernelTable* kernels;
+
+  Result PrepareBuffers();
+  DrawState MakeState(const DrawCall& draw) const;
+  Result RecordDraw(const DrawCall& draw);
+  Result RecordDecal(const DecalCall& decal);
+  void Flush();
+
+ private:
+  int SplitIntoChunks(std::vector<std::uint32_t>& bounds) const;
+  void SortDeferred(const SetupContext& ctx);
+  void RasterTile(int tile);
+  TileTarget TileFor(int tile) const;
+};
+
+}  // namespace kv::raster

@@ -1,0 +1,152 @@
+// Drawing a batch: set-up and binning of the recorded draws in parallel
+// chunks, the far-to-near sort of sorted-transparency records, then the
+// pixel stage tile by tile on every thread.
+#include <algorithm>
+#include <cstring>
+
+#include "rm/raster/RasterizerImpl.h"
+#include "rm/raster/TileOutput.h"
+
+namespace kv::raster {
+
+// Chunks are contiguous runs of draws with about the same number of
+// triangles each; their bins are replayed in chunk order, so draw order holds
+// whatever thread set them up.
+int Rasterizer::Impl::SplitIntoChunks(std::vector<std::uint32_t>& bounds) const {
+  const auto& draws = batch.draws;
+  bounds.assign(1, 0);
+  if (draws.empty()) return 0;
+  std::uint64_t total = 0;
+  for (const DrawRecord& d : draws) total += d.triangleCount + d.vertexCount / 4 + 1;
+  const int wanted = static_cast<int>(std::min<std::size_t>(draws.size(), static_cast<std::size_t>(pool.Size()) * 3));
+  std::uint64_t acc = 0;
+  for (std::size_t i = 0; i < draws.size(); ++i) {
+    acc += draws[i].triangleCount + draws[i].vertexCount / 4 + 1;
+    const std::uint64_t next = total * bounds.size() / static_cast<std::uint64_t>(wanted);
+    if (acc >= next && static_cast<int>(bounds.size()) < wanted) bounds.push_back(static_cast<std::uint32_t>(i + 1));
+  }
+  if (bounds.back() != draws.size()) bounds.push_back(static_cast<std::uint32_t>(draws.size()));
+  return static_cast<int>(bounds.size()) - 1;
+}
+
+void Rasterizer::Impl::SortDeferred(const SetupContext& ctx) {
+  std::vector<DeferredRecord> all;
+  for (int c = 0; c < chunkCount; ++c) all.insert(all.end(), chunks[c].deferred.begin(), chunks[c].deferred.end());
+  if (all.empty()) return;
+  std::stable_sort(all.begin(), all.end(), [](const DeferredRecord& a, const DeferredRecord& b) {
+    if (a.depth != b.depth) return a.depth > b.depth;
+    return a.order < b.order;
+  });
+  for (const DeferredRecord& d : all) {
+    const RecordArena& from = chunks[d.chunk].arena;
+    const RecordHeader& h = *from.At<RecordHeader>(d.offset);
+    const std::size_t size = h.kind == RecordKind::Triangle
+                                 ? TriangleRecordSize(batch.states[h.state].planeCount)
+                                 : sizeof(LineRecord);
+    const std::uint32_t at = late.arena.Allocate(size);
+    std::memcpy(late.arena.At<std::byte>(at), from.At<std::byte>(d.offset), size);
+    BinRecord(ctx, late.arena, at, late.bins);
+  }
+}
+
+TileTarget Rasterizer::Impl::TileFor(int tile) const {
+  TileTarget t;
+  const int tx = tile % grid.tilesX, ty = tile / grid.tilesX;
+  const int x = grid.originX + tx * kTileSize, y = grid.originY + ty * kTileSize;
+  t.x0 = std::max(x, scissor.x);
+  t.y0 = std::max(y, scissor.y);
+  t.x1 = std::min(x + kTileSize, scissor.x + scissor.width);
+  t.y1 = std::min(y + kTileSize, scissor.y + scissor.height);
+  if (target.format == PixelFormat::Xrgb8888) {
+    t.color = static_cast<std::uint32_t*>(target.pixels);
+    t.colorPitch = target.pitch / 4;
+    t.colorSafeX = target.width;
+  } else {
+    t.color = const_cast<std::uint32_t*>(working.data());
+    t.colorPitch = workingPitch;
+    t.colorSafeX = workingPitch;
+  }
+  t.depthPitch = depthPitch;
+  if (depthFormat == DepthFormat::Float32)
+    t.depthF = const_cast<float*>(depthF.data());
+  else
+    t.depth16 = const_cast<std::uint16_t*>(depth16.data());
+  return t;
+}
+
+namespace {
+
+void DrawBin(const KernelTable& k, const TileTarget& t, const ShadeContext& sc, const RecordArena& arena,
+             const std::vector<std::uint32_t>& bin, const std::vector<DrawState>& states) {
+  for (std::uint32_t offset : bin) {
+    const RecordHeader& h = *arena.At<RecordHeader>(offset);
+    const DrawState& s = states[h.state];
+    const int depth = s.depthFloat ? 1 : 0;
+    switch (h.kind) {
+      case RecordKind::Triangle:
+        k.triangle[depth][s.texLevels ? 1 : 0][h.gouraud](t, *arena.At<TriangleRecord>(offset), s, sc);
+        break;
+      case RecordKind::Line: k.line[depth](t, *arena.At<LineRecord>(offset), s, sc); break;
+      case RecordKind::Point: k.point[depth](t, *arena.At<LineRecord>(offset), s, sc); break;
+    }
+  }
+}
+
+}  // namespace
+
+void Rasterizer::Impl::RasterTile(int tile) {
+  const TileTarget t = TileFor(tile);
+  if (t.x0 >= t.x1 || t.y0 >= t.y1) return;
+  const bool direct = target.format == PixelFormat::Xrgb8888;
+  if (batch.clearFlags & kClearTarget) {
+    if (batch.background)
+      FillTileBackground(t, *batch.background, view.viewport);
+    else
+      FillTileColor(t, batch.clearColor);
+  } else if (!direct) {
+    LoadTileFromTarget(target, t);
+  }
+  if (batch.clearFlags & kClearDepth) ClearTileDepth(t);
+
+  ShadeContext sc;
+  const std::uint32_t fog = lighting.fog.color;
+  sc.fogColor[0] = static_cast<float>((fog >> 16) & 255);
+  sc.fogColor[1] = static_cast<float>((fog >> 8) & 255);
+  sc.fogColor[2] = static_cast<float>(fog & 255);
+  sc.filter = filter;
+  for (int c = 0; c < chunkCount; ++c) DrawBin(*kernels, t, sc, chunks[c].arena, chunks[c].bins[tile], batch.states);
+  DrawBin(*kernels, t, sc, late.arena, late.bins[tile], batch.states);
+  if (!direct) StoreTileToTarget(target, t, dither);
+}
+
+void Rasterizer::Impl::Flush() {
+  if (batch.Empty()) return;
+  const int tiles = grid.Count();
+  if (tiles == 0) {
+    batch.Reset();
+    return;
+  }
+  SetupContext ctx;
+  ctx.batch = {batch.vertices.data(), batch.outcodes.data(), batch.baseColors.data(), batch.indices.data(),
+               batch.faces.data(),    batch.states.data(),   batch.draws.data()};
+  ctx.map = map;
+  ctx.scissor = scissor;
+  ctx.guard = guard;
+  ctx.grid = grid;
+  ctx.orthographic = view.projection.type == ProjectionType::Orthographic;
+
+  std::vector<std::uint32_t> bounds;
+  chunkCount = SplitIntoChunks(bounds);
+  if (static_cast<int>(chunks.size()) < chunkCount) chunks.resize(static_cast<std::size_t>(chunkCount));
+  pool.Run(chunkCount, [&](int c, int) {
+    chunks[c].Reset(tiles);
+    SetUpDraws(ctx, bounds[c], bounds[c + 1], static_cast<std::uint32_t>(c), chunks[c]);
+  });
+  late.Reset(tiles);
+  SortDeferred(ctx);
+  pool.Run(tiles, [&](int tile, int) { RasterTile(tile); });
+  ++stats.batches;
+  batch.Reset();
+}
+
+}  // namespace kv::raster

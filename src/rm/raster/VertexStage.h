@@ -1,0 +1,55 @@
+// Transform and light: mesh vertices to clip space with lighting factors and
+// fog, and per-face lighting for flat shading.
+#pragma once
+
+#include <cstdint>
+#include <span>
+
+#include "rm/raster/Clip.h"
+#include "rm/raster/FrameData.h"
+#include "rm/raster/RasterTypes.h"
+
+namespace kv::raster {
+
+// A light in world space, prepared once per frame.
+struct WorldLight {
+  LightType type = LightType::Directional;
+  ColorF color;
+  Vec3 position;
+  Vec3 direction{0, 0, 1};  // unit
+  float c = 1, l = 0, q = 0;
+  float range = 0;
+  float cosUmbra = 1, cosPenumbra = 1;  // cosines of the half angles
+};
+
+struct FrameLighting {
+  WorldLight lights[kMaxLights];
+  int count = 0;
+  Vec3 cameraPosition;  // world
+  Vec3 towardsViewer;   // world: the camera's −z, for highlights seen from infinity
+  bool viewDependentSpecular = false;
+  Fog fog;
+};
+
+void PrepareFrameLighting(std::span<const Light> lights, const Matrix& worldToCamera, std::uint32_t renderMode,
+                          const Fog& fog, FrameLighting& out);
+
+struct VertexStageInput {
+  const DrawCall* draw = nullptr;
+  const FrameLighting* lighting = nullptr;
+  Matrix worldToClip;
+  Matrix worldToCamera;
+  GuardBand guard;
+  bool lit = false;        // lighting on for this draw
+  bool flatLighting = false;  // lighting per face (flat shading, or no vertex normals)
+};
+
+// Per-vertex output: vertices, outcodes and base colours (one per position).
+// Per-face output (when faces is not null): base colour, edge flags and,
+// with flat lighting, the face's lighting factors.
+void RunVertexStage(const VertexStageInput& in, ClipVertex* vertices, std::uint16_t* outcodes,
+                    std::uint32_t* baseColors, FaceData* faces);
+
+float FogFactor(const Fog& fog, float depth);
+
+}  // namespace kv::raster
