@@ -66,15 +66,34 @@ void Bgr24Row(const std::uint8_t* src, int width, std::uint32_t* dst) {
 
 // Returns the OR of the raw alpha values, so the caller can tell an alpha
 // channel that carries something from one that is all zero.
-std::uint32_t MaskedRow(const std::uint8_t* src, int width, int bytesPerPixel, const MaskedLayout& layout,
-                        std::uint32_t* dst) {
+template <int kBytesPerPixel>
+std::uint32_t MaskedRow(const std::uint8_t* src, int width, const MaskedLayout& layout, std::uint32_t* dst) {
   std::uint32_t alphaSeen = 0;
-  for (int x = 0; x < width; ++x, src += bytesPerPixel) {
-    const std::uint32_t p = bytesPerPixel == 2 ? detail::ReadLe16({src, 2}, 0) : detail::ReadLe32({src, 4}, 0);
+  for (int x = 0; x < width; ++x, src += kBytesPerPixel) {
+    const std::uint32_t p = kBytesPerPixel == 2 ? detail::ReadLe16({src, 2}, 0) : detail::ReadLe32({src, 4}, 0);
     alphaSeen |= layout.alpha.Raw(p);
     dst[x] = Argb(layout.alpha(p), layout.red(p), layout.green(p), layout.blue(p));
   }
   return alphaSeen;
+}
+
+// The common 32-bit layout (BGRA bytes, alpha optional) is the output layout
+// already: no per-channel work.
+bool IsNativeLayout(const BmpHeader& h) {
+  const ChannelMasks& m = h.masks;
+  return h.bitCount == 32 && m.red == 0xFF0000 && m.green == 0xFF00 && m.blue == 0xFF &&
+         (m.alpha == 0 || m.alpha == 0xFF000000u);
+}
+
+std::uint32_t NativeRow(const std::uint8_t* src, int width, bool withAlpha, std::uint32_t* dst) {
+  const std::uint32_t forceOpaque = withAlpha ? 0 : detail::kOpaqueBlack;
+  std::uint32_t alphaSeen = 0;
+  for (int x = 0; x < width; ++x, src += 4) {
+    const std::uint32_t p = detail::ReadLe32({src, 4}, 0);
+    alphaSeen |= p;
+    dst[x] = p | forceOpaque;
+  }
+  return withAlpha ? alphaSeen >> 24 : 0;
 }
 
 void MakeOpaque(Image& image) {
@@ -95,6 +114,7 @@ Result DecodeRows(std::span<const std::uint8_t> data, const BmpHeader& h, Image&
   }
   detail::AllocatePixels(image, h.width, h.height);
   const MaskedLayout layout(h.masks);
+  const bool native = IsNativeLayout(h);
   std::uint32_t alphaSeen = 0;
   for (int row = 0; row < h.height; ++row) {
     const std::uint8_t* src = data.data() + stride * row;
@@ -102,7 +122,9 @@ Result DecodeRows(std::span<const std::uint8_t> data, const BmpHeader& h, Image&
     std::uint32_t* dst = image.pixels.data() + static_cast<std::size_t>(y) * h.width;
     if (h.bitCount <= 8) IndexedRow(src, h.width, h.bitCount, h, dst);
     else if (h.bitCount == 24) Bgr24Row(src, h.width, dst);
-    else alphaSeen |= MaskedRow(src, h.width, h.bitCount / 8, layout, dst);
+    else if (native) alphaSeen |= NativeRow(src, h.width, layout.hasAlpha, dst);
+    else if (h.bitCount == 16) alphaSeen |= MaskedRow<2>(src, h.width, layout, dst);
+    else alphaSeen |= MaskedRow<4>(src, h.width, layout, dst);
   }
   // An alpha channel of zeros is a writer that did not fill it in, not an
   // invisible image.

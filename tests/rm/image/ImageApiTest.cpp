@@ -1,6 +1,8 @@
 // Format detection, decoding by content and file loading.
 #include "ImageTestSupport.h"
 
+#include <thread>
+
 namespace kv::image::test {
 namespace {
 
@@ -50,6 +52,28 @@ TEST(ImageApi, FilesAreRecognisedByContentNotName) {
   const Result r = LoadImageFile((TestdataDir() / "xfile/empty.x").string(), image);
   EXPECT_EQ(r.status, Status::UnknownFormat);
   EXPECT_EQ(image.width, 88);  // untouched by the failure
+}
+
+// Textures load on whatever thread the application uses; the readers keep no
+// shared state (run under the thread sanitizer to check).
+TEST(ImageApi, DecodersRunConcurrently) {
+  const Image picture = Gradient(64, 48, true);
+  Bytes png;
+  ASSERT_TRUE(EncodePng(picture, png, true));
+  const Bytes bmp = BuildBmp({.width = 64, .height = 48, .pixelData = Bgr24Rows(picture)});
+  std::vector<int> failures(4, 0);
+  std::vector<std::thread> threads;
+  for (int t = 0; t < 4; ++t) {
+    threads.emplace_back([&, t] {
+      for (int i = 0; i < 20; ++i) {
+        Image a, b;
+        if (!DecodePng(png, a) || a.pixels != picture.pixels) ++failures[t];
+        if (!DecodeBmp(bmp, b) || !SamePicture(b, picture, 0)) ++failures[t];
+      }
+    });
+  }
+  for (std::thread& thread : threads) thread.join();
+  EXPECT_EQ(failures, std::vector<int>(4, 0));
 }
 
 }  // namespace
