@@ -28,16 +28,7 @@ TEST(DirectInputCreate, AcceptsReleasedVersionsAndRefusesOthers) {
     ComPtr<IDirectInputA> di = ComPtr<IDirectInputA>::Adopt(raw);
     EXPECT_EQ(di != nullptr, c.expected == DI_OK) << std::hex << c.version;
   }
-}
-
-TEST(DirectInputCreate, RefusesMissingOutputAndAggregation) {
   EXPECT_EQ(DirectInputCreateA(nullptr, DIRECTINPUT_VERSION, nullptr, nullptr), DIERR_INVALIDPARAM);
-  ComPtr<IDirectInputA> outer;
-  ASSERT_EQ(DirectInputCreateA(nullptr, DIRECTINPUT_VERSION, outer.ReleaseAndGetAddressOf(), nullptr), DI_OK);
-  ComPtr<IDirectInputA> di;
-  EXPECT_EQ(DirectInputCreateA(nullptr, DIRECTINPUT_VERSION, di.ReleaseAndGetAddressOf(), outer.Get()),
-            DIERR_NOAGGREGATION);
-  EXPECT_EQ(di, nullptr);
 }
 
 TEST_F(DInputTest, CreatesTheTwoSystemDevicesOnly) {

@@ -71,6 +71,14 @@ class SdlInput : public ::testing::Test {
     return device;
   }
 
+  // Gives the form the focus with the pointer over it, then makes DirectInput.
+  void FocusFormAndCreate() {
+    const std::string window = std::string("search --sync --name '^") + kCaption + "$' ";
+    ASSERT_TRUE(Xdotool(window + "windowfocus --sync %1 mousemove --sync --window %1 100 100"));
+    ASSERT_TRUE(PumpUntil([&] { return kv::platform::FocusWindow() == form_; })) << "the form never got the focus";
+    ASSERT_EQ(DirectInputCreateA(nullptr, DIRECTINPUT_VERSION, di_.ReleaseAndGetAddressOf(), nullptr), DI_OK);
+  }
+
   static void Drain(IDirectInputDeviceA* device, std::vector<DIDEVICEOBJECTDATA>& into) {
     DIDEVICEOBJECTDATA records[64];
     DWORD count = 64;
@@ -86,11 +94,7 @@ class SdlInput : public ::testing::Test {
 };
 
 TEST_F(SdlInput, KeysMovesAndClicksArriveAsRecords) {
-  const std::string window = std::string("search --sync --name '^") + kCaption + "$' ";
-  ASSERT_TRUE(Xdotool(window + "windowfocus --sync %1 mousemove --sync --window %1 100 100"));
-  ASSERT_TRUE(PumpUntil([&] { return kv::platform::FocusWindow() == form_; })) << "the window never got the focus";
-
-  ASSERT_EQ(DirectInputCreateA(nullptr, DIRECTINPUT_VERSION, di_.ReleaseAndGetAddressOf(), nullptr), DI_OK);
+  ASSERT_NO_FATAL_FAILURE(FocusFormAndCreate());
   keyboard_ = MakeDevice(GUID_SysKeyboard, c_dfDIKeyboard);
   mouse_ = MakeDevice(GUID_SysMouse, c_dfDIMouse);
   ASSERT_EQ(keyboard_->Acquire(), DI_OK);
@@ -131,10 +135,7 @@ TEST_F(SdlInput, KeysMovesAndClicksArriveAsRecords) {
 }
 
 TEST_F(SdlInput, ExclusiveMouseCapturesThePointerWhileAcquired) {
-  const std::string window = std::string("search --sync --name '^") + kCaption + "$' ";
-  ASSERT_TRUE(Xdotool(window + "windowfocus --sync %1 mousemove --sync --window %1 100 100"));
-  ASSERT_TRUE(PumpUntil([&] { return kv::platform::FocusWindow() == form_; }));
-  ASSERT_EQ(DirectInputCreateA(nullptr, DIRECTINPUT_VERSION, di_.ReleaseAndGetAddressOf(), nullptr), DI_OK);
+  ASSERT_NO_FATAL_FAILURE(FocusFormAndCreate());
   mouse_ = MakeDevice(GUID_SysMouse, c_dfDIMouse, DISCL_FOREGROUND | DISCL_EXCLUSIVE);
   ASSERT_EQ(mouse_->Acquire(), DI_OK);
   EXPECT_TRUE(SDL_GetRelativeMouseMode());
@@ -151,10 +152,7 @@ TEST_F(SdlInput, ExclusiveMouseCapturesThePointerWhileAcquired) {
 }
 
 TEST_F(SdlInput, LosingTheFocusUnacquiresForegroundDevices) {
-  const std::string window = std::string("search --sync --name '^") + kCaption + "$' ";
-  ASSERT_TRUE(Xdotool(window + "windowfocus --sync %1"));
-  ASSERT_TRUE(PumpUntil([&] { return kv::platform::FocusWindow() == form_; }));
-  ASSERT_EQ(DirectInputCreateA(nullptr, DIRECTINPUT_VERSION, di_.ReleaseAndGetAddressOf(), nullptr), DI_OK);
+  ASSERT_NO_FATAL_FAILURE(FocusFormAndCreate());
   keyboard_ = MakeDevice(GUID_SysKeyboard, c_dfDIKeyboard);
   ASSERT_EQ(keyboard_->Acquire(), DI_OK);
 
