@@ -58,6 +58,8 @@ std::string SafeName(std::string_view name) {
 
 class TextEmitter final : public Emitter {
  public:
+  TextEmitter() { out_ = "\n"; }  // the header line ends here
+
   void Template(const TemplateDef& def) override {
     out_ += "template " + std::string(def.name) + " {\n";
     if (def.guid) out_ += " <" + GuidText(*def.guid) + ">\n";

@@ -1,5 +1,7 @@
 #include "rm/xfile/TextTokens.h"
 
+#include "rm/xfile/NumberScan.h"
+
 #include <array>
 #include <charconv>
 #include <cmath>
@@ -14,6 +16,7 @@ enum CharClass : std::uint8_t {
   kWord = 0,    // part of a name or number
   kFiller = 1,  // white space and the separators ',' ';' (and control characters)
   kPunct = 2,   // a token of its own: braces, brackets, parentheses, '<', '>', '"'
+  kComment = 3, // '#' and '/': a comment at the start of a token ("//" for '/'), else a word character
 };
 
 constexpr std::array<std::uint8_t, 256> MakeClasses() {
@@ -23,12 +26,14 @@ constexpr std::array<std::uint8_t, 256> MakeClasses() {
   classes[','] = kFiller;
   classes[';'] = kFiller;
   for (char c : {'{', '}', '[', ']', '(', ')', '<', '>', '"'}) classes[std::uint8_t(c)] = kPunct;
+  classes['#'] = kComment;
+  classes['/'] = kComment;
   return classes;
 }
 constexpr std::array<std::uint8_t, 256> kClasses = MakeClasses();
 
 std::uint8_t ClassOf(char c) { return kClasses[std::uint8_t(c)]; }
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+bool IsDigit(char c) { return IsDigitChar(c); }
 
 struct Keyword {
   std::string_view word;
@@ -64,18 +69,29 @@ int HexValue(char c) {
   return -1;
 }
 
-// Parses an unsigned decimal integer; returns the end, or nullptr when there
-// is no digit or the value does not fit 32 bits.
-const char* ParseUint(const char* p, const char* end, std::uint32_t& value) {
-  if (p == end || !IsDigit(*p)) return nullptr;
-  std::uint64_t v = 0;
-  do {
-    v = v * 10 + std::uint64_t(*p - '0');
-    if (v > 0xffffffffu) return nullptr;
-    ++p;
-  } while (p != end && IsDigit(*p));
-  value = std::uint32_t(v);
+// Skips white space, separators and comments from p; returns where the next
+// token or value starts (end when none does).
+inline const char* SkipFillerFrom(const char* p, const char* end) {
+  while (p != end) {
+    const std::uint8_t cls = kClasses[std::uint8_t(*p)];
+    if (cls == kFiller) {
+      ++p;
+    } else if (cls == kComment && (*p == '#' || (end - p > 1 && p[1] == '/'))) {
+      const void* eol = std::memchr(p, '\n', std::size_t(end - p));
+      p = eol ? static_cast<const char*>(eol) + 1 : end;
+    } else {
+      break;
+    }
+  }
   return p;
+}
+
+// Whether a value that ends at p runs into more word characters ("1.5x"),
+// which makes it malformed rather than a value followed by a name.
+inline bool RunsOn(const char* p, const char* end) {
+  if (p == end) return false;
+  const std::uint8_t cls = kClasses[std::uint8_t(*p)];
+  return cls == kWord || (cls == kComment && *p == '/' && !(end - p > 1 && p[1] == '/'));
 }
 
 }  // namespace
@@ -90,21 +106,7 @@ bool TextTokens::Fail(std::string message, const char* at) {
   return errors_.Fail(Status::BadFile, std::move(message), std::size_t(at - begin_));
 }
 
-// Skips white space, value separators and comments ("//" or "#" to the end
-// of the line).
-void TextTokens::SkipFiller() {
-  while (p_ != end_) {
-    const char c = *p_;
-    if (ClassOf(c) == kFiller) {
-      ++p_;
-    } else if (c == '#' || (c == '/' && end_ - p_ > 1 && p_[1] == '/')) {
-      const void* eol = std::memchr(p_, '\n', std::size_t(end_ - p_));
-      p_ = eol ? static_cast<const char*>(eol) + 1 : end_;
-    } else {
-      return;
-    }
-  }
-}
+void TextTokens::SkipFiller() { p_ = SkipFillerFrom(p_, end_); }
 
 std::size_t TextTokens::MaxValuesLeft() const {
   // Every value takes a character, and two values need a separator between them.
@@ -120,28 +122,40 @@ bool TextTokens::BeginValue(const char* what) {
 // A value must be followed by white space, a separator or punctuation; "1.5x"
 // or "12abc" is a malformed value, not a value and a name.
 bool TextTokens::EndValue(const char* start, const char* what) {
-  if (p_ != end_ && ClassOf(*p_) == kWord && *p_ != '#' && *p_ != '/') {
+  if (RunsOn(p_, end_)) {
     const char* stop = p_;
-    while (stop != end_ && ClassOf(*stop) == kWord && stop - start < 40) ++stop;
+    while (stop != end_ && kClasses[std::uint8_t(*stop)] != kFiller && kClasses[std::uint8_t(*stop)] != kPunct &&
+           stop - start < 40)
+      ++stop;
     return Fail(std::string("malformed ") + what + " \"" + std::string(start, stop) + "\"", start);
   }
   return true;
 }
 
 bool TextTokens::ReadUints(std::uint32_t* out, std::size_t count) {
+  const char* p = p_;
   for (std::size_t i = 0; i < count; ++i) {
-    if (!BeginValue("an integer")) return false;
-    const char* start = p_;
-    const char* stop = ParseUint(p_, end_, out[i]);
-    if (!stop) {
-      if (IsDigit(*p_)) return Fail("integer out of range", start);
-      p_ = start;
-      return EndValue(start, "integer") && Fail("expected an integer", start);
+    p = SkipFillerFrom(p, end_);
+    const char* stop = ScanUint(p, end_, out[i]);
+    if (!stop || RunsOn(stop, end_)) {
+      p_ = p;
+      return IntegerError();
     }
-    p_ = stop;
-    if (!EndValue(start, "integer")) return false;
+    p = stop;
   }
+  p_ = p;
   return true;
+}
+
+// Why the integer at p_ is not one.
+bool TextTokens::IntegerError() {
+  if (p_ == end_) return Fail("file ends where an integer was expected", p_);
+  const char* start = p_;
+  std::uint32_t ignored = 0;
+  const char* stop = ScanUint(p_, end_, ignored);
+  if (!stop && IsDigit(*p_)) return Fail("integer out of range", start);
+  if (stop) p_ = stop;
+  return EndValue(start, "integer") && Fail("expected an integer", start);
 }
 
 bool TextTokens::ReadInts(std::int32_t* out, std::size_t count) {
@@ -151,7 +165,7 @@ bool TextTokens::ReadInts(std::int32_t* out, std::size_t count) {
     const bool negative = *p_ == '-';
     if (negative || *p_ == '+') ++p_;
     std::uint32_t magnitude = 0;
-    const char* stop = ParseUint(p_, end_, magnitude);
+    const char* stop = ScanUint(p_, end_, magnitude);
     if (!stop || magnitude > (negative ? 0x80000000u : 0x7fffffffu)) {
       p_ = start;
       return Fail("expected a signed integer", start);
@@ -164,37 +178,53 @@ bool TextTokens::ReadInts(std::int32_t* out, std::size_t count) {
 }
 
 bool TextTokens::ReadFloats(float* out, std::size_t count) {
+  const char* p = p_;
   for (std::size_t i = 0; i < count; ++i) {
-    if (!BeginValue("a number")) return false;
-    const char* start = p_;
-    if (*p_ == '+') ++p_;
-    auto [stop, ec] = std::from_chars(p_, end_, out[i]);
-    if (ec == std::errc::result_out_of_range) {
-      // Beyond the float range: take the double and let it round to
-      // infinity or zero, as a C library would.
-      double wide = 0;
-      const auto retry = std::from_chars(p_, end_, wide);
-      stop = retry.ptr;
-      ec = retry.ec;
-      if (ec == std::errc::result_out_of_range) {
-        // Beyond even the double range: the exponent's sign says which way.
-        const std::string_view digits(p_, std::size_t(stop - p_));
-        const std::size_t e = digits.find_first_of("eE");
-        const bool tiny = e != std::string_view::npos && e + 1 < digits.size() && digits[e + 1] == '-';
-        wide = tiny ? 0.0 : std::numeric_limits<double>::infinity();
-        if (*p_ == '-') wide = -wide;
-        ec = std::errc();
-      }
-      out[i] = float(wide);
+    p = SkipFillerFrom(p, end_);
+    const char* stop = ScanFloatFast(p, end_, out[i]);
+    if (!stop || RunsOn(stop, end_)) {
+      p_ = p;
+      if (!ReadFloatSlowly(out[i])) return false;
+      p = p_;
+      continue;
     }
-    if (ec != std::errc()) {
-      p_ = start;
-      return EndValue(start, "number") && Fail("expected a number", start);
-    }
-    p_ = stop;
-    if (!EndValue(start, "number")) return false;
+    p = stop;
   }
+  p_ = p;
   return true;
+}
+
+// The values the fast path leaves: many digits, large exponents, infinities,
+// a leading '+', or not a number at all.
+bool TextTokens::ReadFloatSlowly(float& out) {
+  if (!BeginValue("a number")) return false;
+  const char* start = p_;
+  if (*p_ == '+') ++p_;
+  auto [stop, ec] = std::from_chars(p_, end_, out);
+  if (ec == std::errc::result_out_of_range) {
+    // Beyond the float range: take the double and let it round to infinity
+    // or zero, as a C library would.
+    double wide = 0;
+    const auto retry = std::from_chars(p_, end_, wide);
+    stop = retry.ptr;
+    ec = retry.ec;
+    if (ec == std::errc::result_out_of_range) {
+      // Beyond even the double range: the exponent's sign says which way.
+      const std::string_view digits(p_, std::size_t(stop - p_));
+      const std::size_t e = digits.find_first_of("eE");
+      const bool tiny = e != std::string_view::npos && e + 1 < digits.size() && digits[e + 1] == '-';
+      wide = tiny ? 0.0 : std::numeric_limits<double>::infinity();
+      if (*p_ == '-') wide = -wide;
+      ec = std::errc();
+    }
+    out = float(wide);
+  }
+  if (ec != std::errc()) {
+    p_ = start;
+    return EndValue(start, "number") && Fail("expected a number", start);
+  }
+  p_ = stop;
+  return EndValue(start, "number");
 }
 
 bool TextTokens::ReadString(std::string& out) {
@@ -284,13 +314,14 @@ bool TextTokens::LexGuid(Token& token) {
 // A run of word characters: an integer, another number, a keyword or a name.
 bool TextTokens::LexWord(Token& token) {
   const char* start = p_;
-  while (p_ != end_ && ClassOf(*p_) == kWord) ++p_;
+  // '#' inside a name belongs to it; "//" starts a comment even there.
+  while (p_ != end_ && (ClassOf(*p_) == kWord || (*p_ == '#') || RunsOn(p_, end_))) ++p_;
   if (p_ == start) return Fail(std::string("unexpected character '") + *p_ + "'", p_);
   token.text = std::string_view(start, std::size_t(p_ - start));
   const char first = *start;
   if (IsDigit(first) || first == '-' || first == '+' || first == '.') {
     std::uint32_t value = 0;
-    if (ParseUint(start, p_, value) == p_) {
+    if (ScanUint(start, p_, value) == p_) {
       token.kind = TokenKind::Integer;
       token.integer = value;
       return true;

@@ -28,6 +28,8 @@ class TextTokens final : public TokenSource {
   void SkipFiller();
   bool BeginValue(const char* what);
   bool EndValue(const char* start, const char* what);
+  bool IntegerError();
+  bool ReadFloatSlowly(float& out);
   bool LexString(Token& token);
   bool LexGuid(Token& token);
   bool LexWord(Token& token);

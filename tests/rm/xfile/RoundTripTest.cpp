@@ -16,7 +16,7 @@ constexpr Encoding kEncodings[] = {Encoding::Text, Encoding::Binary, Encoding::C
                                    Encoding::CompressedBinary};
 
 TEST(RoundTrip, EveryEncodingAndFloatSizeIsBitExact) {
-  MeshData sphere = MakeSphere(24, 32);
+  MeshData sphere = MakeRichSphere(24, 32);
   // Values whose shortest text form is long, tiny, huge or negative zero.
   sphere.positions[0] = {0.1f + 0.2f, 1e-38f, -0.0f};
   sphere.positions[1] = {3.4028235e38f, 1.17549435e-38f, 16777217.0f};
@@ -46,7 +46,7 @@ TEST(RoundTrip, EveryEncodingAndFloatSizeIsBitExact) {
 }
 
 TEST(RoundTrip, SaveOptionsLeaveOutWhatTheyAsk) {
-  const MeshData sphere = MakeSphere(4, 6);
+  const MeshData sphere = MakeRichSphere(4, 6);
   for (Encoding encoding : {Encoding::Text, Encoding::Binary}) {
     SaveOptions options;
     options.encoding = encoding;
@@ -91,7 +91,7 @@ TEST(RoundTrip, WrittenHeaderAndNamesReadBack) {
 }
 
 TEST(RoundTrip, InconsistentMeshesAreRefused) {
-  const MeshData good = MakeSphere(2, 3);
+  const MeshData good = MakeRichSphere(2, 3);
   struct Case {
     const char* what;
     void (*spoil)(MeshData&);
@@ -123,7 +123,7 @@ TEST(RoundTrip, SaveFileReplacesOnlyOnSuccess) {
   const auto dir = std::filesystem::temp_directory_path() / ("kv_xfile_" + std::to_string(::getpid()));
   std::filesystem::create_directories(dir);
   const std::string path = (dir / "mesh.x").string();
-  const MeshData sphere = MakeSphere(3, 5);
+  const MeshData sphere = MakeRichSphere(3, 5);
   SaveOptions options;
   options.encoding = Encoding::CompressedBinary;
   options.textureTopology = true;
@@ -146,7 +146,7 @@ std::uint32_t Le16(const std::vector<std::uint8_t>& b, std::size_t at) { return 
 
 TEST(RoundTrip, CompressedBlocksInflateOnTheirOwn) {
   // Big enough for several 32 KB blocks.
-  const MeshData sphere = MakeSphere(60, 60);
+  const MeshData sphere = MakeRichSphere(60, 60);
   SaveOptions options;
   options.encoding = Encoding::CompressedText;
   const std::vector<std::uint8_t> file = Write(sphere, options);
@@ -179,7 +179,7 @@ TEST(RoundTrip, CompressedBlocksInflateOnTheirOwn) {
 TEST(RoundTrip, CompressedBlocksMayReferToThePreviousBlock) {
   SaveOptions options;
   options.encoding = Encoding::Text;
-  const std::vector<std::uint8_t> plain = Write(MakeSphere(40, 40), options);
+  const std::vector<std::uint8_t> plain = Write(MakeRichSphere(40, 40), options);
   const std::vector<std::uint8_t> body(plain.begin() + 16, plain.end());
   std::vector<std::uint8_t> file(plain.begin(), plain.begin() + 16);
   std::memcpy(file.data() + 8, "tzip", 4);

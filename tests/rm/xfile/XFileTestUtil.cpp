@@ -2,42 +2,23 @@
 
 #include <bit>
 
+#include "rm/xfile/SampleMesh.h"
+
 namespace kv::xfile::test {
 
-MeshData MakeSphere(int rings, int segments) {
-  MeshData mesh;
-  mesh.name = "sphere";
-  const double pi = std::acos(-1.0);
-  for (int r = 0; r <= rings; ++r) {
-    for (int s = 0; s <= segments; ++s) {
-      const double theta = pi * r / rings, phi = 2 * pi * s / segments;
-      const Vec3 n{float(std::sin(theta) * std::cos(phi)), float(std::cos(theta)), float(std::sin(theta) * std::sin(phi))};
-      mesh.positions.push_back({n[0] * 2.5f, n[1] * 2.5f, n[2] * 2.5f});
-      mesh.normals.push_back(n);
-      mesh.texCoords.push_back({float(s) / float(segments), float(r) / float(rings)});
-      mesh.vertexColors.push_back(0xff000000u | std::uint32_t(r * 7 % 256) << 16 | std::uint32_t(s * 13 % 256));
-    }
+MeshData MakeRichSphere(int rings, int segments) {
+  MeshData mesh = MakeSphere(rings, segments, 2.5f);
+  for (std::size_t v = 0; v < mesh.positions.size(); ++v)
+    mesh.vertexColors.push_back(0xff000000u | std::uint32_t(v * 7 % 256) << 16 | std::uint32_t(v * 13 % 256));
+  for (std::size_t f = 0; f < mesh.faceSizes.size(); ++f) {
+    mesh.faceMaterials[f] = std::uint32_t(f / 3 % 2);
+    mesh.faceWraps.push_back({f % 2 == 0, f % 3 == 0});
   }
-  for (int r = 0; r < rings; ++r) {
-    for (int s = 0; s < segments; ++s) {
-      const std::uint32_t a = std::uint32_t(r * (segments + 1) + s), b = a + std::uint32_t(segments) + 1;
-      mesh.faceSizes.push_back(4);
-      for (std::uint32_t v : {a, b, b + 1, a + 1}) mesh.faceVertices.push_back(v);
-      mesh.faceMaterials.push_back(std::uint32_t(r % 2));
-      mesh.faceWraps.push_back({s % 2 == 0, r % 3 == 0});
-    }
-  }
-  mesh.faceNormals = mesh.faceVertices;
-  Material red;
-  red.name = "red";
-  red.faceColor = {1, 0, 0, 0.5f};
-  red.power = 12.5f;
-  red.specular = {0.25f, 0.5f, 0.75f};
   Material textured;
-  textured.faceColor = {0.1f, 0.2f, 0.3f, 1};
+  textured.faceColor = {0.1f, 0.2f, 0.3f, 0.5f};
   textured.emissive = {0.01f, 0.02f, 0.03f};
   textured.textureFile = "maps\\stone \"old\".bmp";
-  mesh.materials = {red, textured};
+  mesh.materials.push_back(textured);
   return mesh;
 }
 

@@ -28,9 +28,10 @@ inline Result ParseText(std::string_view text, MeshData& mesh, FileInfo* info = 
   return Parse(Bytes(text), mesh, info);
 }
 
-// A UV sphere with normals, texture coordinates, two materials, colours and
-// wraps: every attribute the writer knows about.
-MeshData MakeSphere(int rings, int segments);
+// The sample sphere with every attribute the writer knows about: two
+// materials (one textured, with a name that needs escaping), vertex colours
+// and face wraps on top of normals and texture coordinates.
+MeshData MakeRichSphere(int rings, int segments);
 
 // Whether two records are equal, floats compared bit for bit.
 ::testing::AssertionResult SameMesh(const MeshData& a, const MeshData& b);
