@@ -17,20 +17,29 @@ bool Finite3(float x, float y, float z) { return std::isfinite(x) && std::isfini
 HRESULT ParseFaceData(const DWORD* faceData, DWORD vertexCount, DWORD normalCount, MeshGeometry& out) {
   if (!faceData) return D3DRMERR_BADVALUE;
   const bool pairs = normalCount > 0;
+  const DWORD stride = pairs ? 2 : 1;
+  // First pass: check every index and count, so nothing is built from bad
+  // data and the arrays are allocated once.
+  std::size_t faces = 0, corners = 0;
+  for (const DWORD* p = faceData; *p != 0; ++faces) {
+    DWORD n = *p++;
+    if (n < 3 || corners + n > kMaxCorners) return D3DRMERR_BADVALUE;
+    for (DWORD i = 0; i < n; ++i, p += stride)
+      if (p[0] >= vertexCount || (pairs && p[1] >= normalCount)) return D3DRMERR_BADVALUE;
+    corners += n;
+  }
   MeshGeometry parsed;
+  parsed.faceStart.reserve(faces + 1);
+  parsed.cornerVertex.reserve(corners);
+  parsed.cornerNormal.reserve(corners);
   for (const DWORD* p = faceData; *p != 0;) {
     DWORD n = *p++;
-    if (n < 3 || parsed.cornerVertex.size() + n > kMaxCorners) return D3DRMERR_BADVALUE;
-    for (DWORD i = 0; i < n; ++i) {
-      DWORD v = *p++;
-      DWORD vn = pairs ? *p++ : v;
-      if (v >= vertexCount || (pairs && vn >= normalCount)) return D3DRMERR_BADVALUE;
-      parsed.cornerVertex.push_back(v);
-      parsed.cornerNormal.push_back(vn);
+    for (DWORD i = 0; i < n; ++i, p += stride) {
+      parsed.cornerVertex.push_back(p[0]);
+      parsed.cornerNormal.push_back(pairs ? p[1] : p[0]);
     }
     parsed.faceStart.push_back(static_cast<std::uint32_t>(parsed.cornerVertex.size()));
   }
-  std::size_t faces = parsed.FaceCount();
   parsed.faceColor.assign(faces, 0xffffffff);
   parsed.faceGroup.assign(faces, 0);
   parsed.faceWrap.assign(faces, 0);
@@ -81,7 +90,10 @@ HRESULT MeshBuilder::AddFaces(DWORD vertexCount, const D3DVECTOR* vertices, DWOR
   EngineLock lock;
   for (std::uint32_t& g : piece.faceGroup) g = geometry_.GroupFor(material_.Get(), texture_.Get());
   piece.groups = geometry_.groups;
-  geometry_.Append(piece);
+  if (geometry_.positions.empty() && geometry_.normals.empty() && geometry_.FaceCount() == 0)
+    geometry_ = std::move(piece);  // the common first call: no copy
+  else
+    geometry_.Append(piece);
   Changed();
   return D3DRM_OK;
 }
