@@ -10,6 +10,7 @@
 
 #include <png.h>
 
+#include <algorithm>
 #include <bit>
 #include <cerrno>
 #include <csetjmp>
@@ -76,9 +77,23 @@ struct Header {
   bool hasAlpha = false;
 };
 
+// Ancillary chunks that say nothing about the pixels we produce (text, time,
+// colour management, histograms). libpng would allocate each one at the size
+// its header claims before reading it; skipped, they cost nothing.
+constexpr png_byte kIgnoredChunks[] = "bKGD\0cHRM\0eXIf\0gAMA\0hIST\0iCCP\0iTXt\0oFFs\0pCAL\0pHYs\0"
+                                      "sBIT\0sCAL\0sPLT\0sRGB\0tEXt\0tIME\0zTXt";
+
+// No chunk libpng still stores can be larger than the file holding it.
+void LimitMemory(png_structp png, std::size_t inputSize) {
+  png_set_user_limits(png, kMaxSide, kMaxSide);
+  png_set_chunk_malloc_max(png, std::max<std::size_t>(inputSize + 1, 1 << 16));
+  png_set_keep_unknown_chunks(png, PNG_HANDLE_CHUNK_NEVER, nullptr, 0);
+  png_set_keep_unknown_chunks(png, PNG_HANDLE_CHUNK_NEVER, kIgnoredChunks, (sizeof kIgnoredChunks) / 5);
+}
+
 void ReadHeaderStep(png_structp png, png_infop info, void* arg) {
   auto& header = *static_cast<Header*>(arg);
-  png_set_user_limits(png, kMaxSide, kMaxSide);
+  LimitMemory(png, IoOf(png).inputSize);
   png_read_info(png, info);
   header.width = png_get_image_width(png, info);
   header.height = png_get_image_height(png, info);

@@ -139,6 +139,22 @@ TEST(PngMalformed, ChecksumAndSizeErrorsAreRejected) {
   EXPECT_TRUE(image.pixels.empty());
 }
 
+// Found by fuzzing: a 2 GB tEXt length in a small file made libpng allocate
+// the claimed size before reading. Text chunks are now skipped unread, and no
+// chunk may claim more than the file holds.
+TEST(PngMalformed, HugeAncillaryChunkLengthsAreHarmless) {
+  const Bytes whole = SmallPng();
+  for (const char* type : {"tEXt", "zTXt", "iCCP", "abCd"}) {
+    Bytes damaged(whole.begin(), whole.begin() + 33);  // signature and IHDR
+    const Bytes chunk = {0x79, 0x00, 0x00, 0x25, static_cast<std::uint8_t>(type[0]), static_cast<std::uint8_t>(type[1]),
+                         static_cast<std::uint8_t>(type[2]), static_cast<std::uint8_t>(type[3]), 'k', 'e', 'y', 0};
+    damaged.insert(damaged.end(), chunk.begin(), chunk.end());
+    damaged.insert(damaged.end(), whole.begin() + 33, whole.end());
+    Image image;
+    EXPECT_EQ(DecodePng(damaged, image).status, Status::Corrupt) << type;
+  }
+}
+
 // --- writing ---------------------------------------------------------------
 
 TEST(PngWrite, RoundTripKeepsEveryPixel) {
