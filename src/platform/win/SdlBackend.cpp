@@ -8,7 +8,28 @@
 #include "platform/win/EventListeners.h"
 #include "platform/win/WindowRegistry.h"
 
+#if defined(__SANITIZE_ADDRESS__)
+#include <sanitizer/lsan_interface.h>
+#endif
+
 namespace kv::win::detail {
+namespace {
+
+// Starts SDL's video. SDL 2.26 opens a D-Bus connection here that it keeps
+// for the life of the process (it never shuts libdbus down); the leak
+// checker is told not to count what start-up allocates.
+int InitSdlVideo() {
+#if defined(__SANITIZE_ADDRESS__)
+  __lsan_disable();
+  int rc = SDL_InitSubSystem(SDL_INIT_VIDEO);
+  __lsan_enable();
+  return rc;
+#else
+  return SDL_InitSubSystem(SDL_INIT_VIDEO);
+#endif
+}
+
+}  // namespace
 
 std::unique_ptr<PlatformBackend> MakeSdlBackend() { return SdlBackend::Start(); }
 
@@ -19,7 +40,12 @@ std::unique_ptr<SdlBackend> SdlBackend::Start() {
   SDL_SetHint(SDL_HINT_MOUSE_FOCUS_CLICKTHROUGH, "1");
   // Windows close one by one through WM_CLOSE; no quit when the last goes.
   SDL_SetHint(SDL_HINT_QUIT_ON_LAST_WINDOW_CLOSE, "0");
-  if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) return nullptr;
+  // Frames are drawn in software: SDL's own X11/Wayland framebuffer shows
+  // them directly, without an OpenGL context per window to upload through.
+  SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
+  // The screen saver is the desktop's business, not a 3D window's.
+  SDL_SetHint(SDL_HINT_VIDEO_ALLOW_SCREENSAVER, "1");
+  if (InitSdlVideo() != 0) return nullptr;
   Uint32 wake = SDL_RegisterEvents(1);
   if (wake == static_cast<Uint32>(-1)) {
     SDL_QuitSubSystem(SDL_INIT_VIDEO);
