@@ -1,5 +1,5 @@
-// The SDL source with a real window on an X display: keys and mouse input
-// sent by xdotool arrive as buffered DirectInput records.
+// The SDL source with a real window on a private X server: keys and mouse
+// input sent by xdotool arrive as buffered DirectInput records.
 #include <SDL2/SDL_mouse.h>
 #include <gtest/gtest.h>
 
@@ -12,6 +12,7 @@
 #include "platform/dinput/DInput.h"
 #include "platform/win/Backend.h"
 #include "platform/win/WinApi.h"
+#include "support/XServer.h"
 
 namespace kv::dinput {
 namespace {
@@ -42,7 +43,7 @@ bool Xdotool(const std::string& arguments) { return std::system(("xdotool " + ar
 class SdlInput : public ::testing::Test {
  protected:
   void SetUp() override {
-    if (!std::getenv("DISPLAY")) GTEST_SKIP() << "needs an X display (run under Xvfb)";
+    if (!x_.Available()) GTEST_SKIP() << x_.Reason();
     if (std::system("command -v xdotool >/dev/null 2>&1") != 0) GTEST_SKIP() << "needs xdotool";
     if (kv::platform::SelectBackend(kv::platform::BackendKind::Sdl) != kv::platform::BackendKind::Sdl) {
       GTEST_SKIP() << "SDL video did not start on this display";
@@ -87,6 +88,7 @@ class SdlInput : public ::testing::Test {
     }
   }
 
+  kvtest::XServer x_;  // ends after TearDown has closed SDL's video
   HWND form_ = nullptr;
   ComPtr<IDirectInputA> di_;
   ComPtr<IDirectInputDeviceA> keyboard_;
