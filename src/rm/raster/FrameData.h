@@ -11,16 +11,18 @@
 
 namespace kv::raster {
 
-// Output of transform and light, one per mesh vertex. The lit colour is kept
-// as factors (diffuse sum including ambient, specular sum) so that set-up can
-// apply per-face base colours: colour = emissive + base·diffuse.
+// Output of transform and light, one per mesh vertex. When the draw's
+// colours do not depend on the face, c and s hold the final colour and
+// specular (0..255); otherwise they hold lighting factors (diffuse sum with
+// ambient, specular sum) that set-up combines with each face's base colour.
 struct alignas(16) ClipVertex {
-  float x, y, z, w;     // clip space
-  float dr, dg, db;     // diffuse factor (ambient included), unclamped
-  float fog;            // 1: no fog, 0: fog colour only
-  float sr, sg, sb;     // specular, 0..1 after the material's colour
+  float x, y, z, w;        // clip space
+  std::int32_t fx, fy;     // pixel position in sub-pixel units, valid without clip bits
+  float sz, q;             // depth and 1/w, idem
+  float c[4];              // colour rgba, or diffuse factors rgb
+  float s[3];              // specular rgb
+  float fog;               // 1: no fog, 0: fog colour only
   float u, v;
-  float pad;
 };
 
 // Outcode bits.
@@ -70,6 +72,23 @@ struct DrawState {
   std::int8_t planeQ = -1, planeColor = -1, planeSpec = -1, planeUV = -1, planeFog = -1;
 };
 
+// The colour of a lit point: saturate(emissive + base·diffuse), with the
+// specular added before saturation unless the draw keeps it separate (for
+// texturing, which it must not modulate). Results are 0..255.
+inline void ComposeColor(std::uint32_t base, const float diffuse[3], const float specular[3], const DrawState& s,
+                         float color[4], float spec[3]) {
+  const int shifts[3] = {16, 8, 0};
+  for (int i = 0; i < 3; ++i) {
+    float v = static_cast<float>((base >> shifts[i]) & 255) * (1.0f / 255.0f) * diffuse[i];
+    if (s.lit) v += s.emissive[i];
+    float sp = specular[i] < 0 ? 0 : (specular[i] > 1 ? 1 : specular[i]);
+    if (!s.specular) v += sp;
+    color[i] = (v > 0 ? (v < 1 ? v : 1) : 0) * 255.0f;
+    spec[i] = s.specular ? sp * 255.0f : 0.0f;
+  }
+  color[3] = static_cast<float>(base >> 24);
+}
+
 // One draw as recorded in a batch: its vertices and indices in the batch
 // arenas and its state.
 struct DrawRecord {
@@ -80,6 +99,7 @@ struct DrawRecord {
   bool hasFaceData = false;
   bool hasVertexColors = false;
   bool hasFaceColors = false;
+  bool finalColors = false;  // ClipVertex::c and s are final: no per-face colour work
 };
 
 // Per triangle, when the draw needs it: base colour and flat lighting.

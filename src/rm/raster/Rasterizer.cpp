@@ -228,7 +228,10 @@ Result Rasterizer::Impl::RecordDraw(const DrawCall& input) {
     draw.cull = CullMode::None;
   }
   const DrawState state = MakeState(draw);
-  const bool needFaces = !draw.mesh.faceColors.empty() || !m.edgeFlags.empty() || state.faceLighting || state.flatShade;
+  // Colours are final per vertex unless they depend on the face.
+  const bool finalColors = !state.faceLighting && !state.flatShade &&
+                           (draw.mesh.faceColors.empty() || !draw.mesh.vertexColors.empty());
+  const bool needFaces = !finalColors || !m.edgeFlags.empty();
 
   DrawRecord rec;
   rec.firstVertex = static_cast<std::uint32_t>(batch.vertices.size());
@@ -240,6 +243,7 @@ Result Rasterizer::Impl::RecordDraw(const DrawCall& input) {
   rec.hasFaceData = needFaces;
   rec.hasVertexColors = !draw.mesh.vertexColors.empty();
   rec.hasFaceColors = !draw.mesh.faceColors.empty();
+  rec.finalColors = finalColors;
 
   batch.vertices.resize(batch.vertices.size() + nv);
   batch.outcodes.resize(batch.outcodes.size() + nv);
@@ -247,12 +251,13 @@ Result Rasterizer::Impl::RecordDraw(const DrawCall& input) {
   if (needFaces) batch.faces.resize(batch.faces.size() + nt);
   VertexStageInput in;
   in.draw = &draw;
+  in.state = &state;
   in.lighting = &lighting;
   in.worldToClip = input.shadow ? worldToClipShadow : worldToClip;
   in.worldToCamera = view.worldToCamera;
   in.guard = guard;
-  in.lit = state.lit;
-  in.flatLighting = state.faceLighting;
+  in.map = map;
+  in.finalColors = finalColors;
   RunVertexStage(in, &batch.vertices[rec.firstVertex], &batch.outcodes[rec.firstVertex],
                  &batch.baseColors[rec.firstVertex], needFaces ? &batch.faces[rec.firstFace] : nullptr);
 
@@ -318,18 +323,20 @@ Result Rasterizer::Impl::RecordDecal(const DecalCall& d) {
   rec.firstIndex = static_cast<std::uint32_t>(batch.indices.size());
   rec.triangleCount = 2;
   rec.state = static_cast<std::uint32_t>(batch.states.size());
+  rec.finalColors = true;
+  const float one[3] = {1, 1, 1}, none[3] = {0, 0, 0};
   for (int i = 0; i < 4; ++i) {
     ClipVertex v{};
     v.x = c.x + xs[i] * perX;
     v.y = c.y + ys[i] * perY;
     v.z = c.z;
     v.w = c.w;
-    v.dr = v.dg = v.db = 1;
+    ComposeColor(d.color, one, none, state, v.c, v.s);
     v.fog = fog;
     v.u = us[i];
     v.v = vs[i];
     batch.vertices.push_back(v);
-    batch.outcodes.push_back(Outcode(v.x, v.y, v.z, v.w, guard));
+    batch.outcodes.push_back(ProjectClipVertex(batch.vertices.back(), guard, map));
     batch.baseColors.push_back(d.color);
   }
   for (std::uint32_t i : {0u, 1u, 2u, 0u, 2u, 3u}) batch.indices.push_back(rec.firstVertex + i);

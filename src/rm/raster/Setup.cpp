@@ -1,5 +1,7 @@
 #include "rm/raster/Setup.h"
 
+#include "rm/raster/VertexStage.h"
+
 #include <algorithm>
 #include <cmath>
 
@@ -14,27 +16,34 @@ void ChunkBins::Reset(int tileCount) {
 
 namespace {
 
-struct ScreenVertex {
-  float x, y, z, q;
+// A triangle corner on screen: snapped position, depth, 1/w and the values
+// set-up interpolates.
+struct Corner {
+  std::int32_t X, Y;  // sub-pixel units
+  float z, q;
   float attr[kAttrCount];
 };
 
-// Attribute slots in PolyVertex::attr and ScreenVertex::attr.
+// Attribute slots in PolyVertex::attr and Corner::attr.
 enum Attr { kR = 0, kG, kB, kA, kSR, kSG, kSB, kU, kV, kFog };
 
-ScreenVertex Project(const PolyVertex& v, const ScreenMapping& m) {
-  ScreenVertex s;
+Corner Project(const PolyVertex& v, const ScreenMapping& m) {
+  Corner s;
   float q = 1.0f / v.w;
-  s.x = m.centreX + m.halfWidth * v.x * q;
-  s.y = m.centreY - m.halfHeight * v.y * q;
+  s.X = SnapToSubPixel(m.centreX + m.halfWidth * v.x * q);
+  s.Y = SnapToSubPixel(m.centreY - m.halfHeight * v.y * q);
   s.z = v.z * q;
   s.q = q;
   for (int i = 0; i < kAttrCount; ++i) s.attr[i] = v.attr[i];
   return s;
 }
 
-float Saturate(float v) { return v < 0 ? 0 : (v > 1 ? 1 : v); }
-float Channel(std::uint32_t c, int shift) { return static_cast<float>((c >> shift) & 255) * (1.0f / 255.0f); }
+// Twice the signed area in sub-pixel units; y points down, so a positive
+// area is a clockwise triangle on screen.
+std::int64_t Area2(std::int32_t x0, std::int32_t y0, std::int32_t x1, std::int32_t y1, std::int32_t x2,
+                   std::int32_t y2) {
+  return static_cast<std::int64_t>(x1 - x0) * (y2 - y0) - static_cast<std::int64_t>(y1 - y0) * (x2 - x0);
+}
 
 struct Emitter {
   const SetupContext& ctx;
@@ -43,7 +52,11 @@ struct Emitter {
   ChunkBins& out;
   std::uint32_t chunkIndex;
   std::uint64_t order;   // submission order of the next deferred record
-  float sortDepth = 0;   // of the triangle being emitted
+  float sortDepth = 0;   // of the primitive being emitted
+
+  bool Culled(std::int64_t area) const {
+    return area == 0 || (state.cullSign != 0 && (area > 0) == (state.cullSign > 0));
+  }
 
   void Store(std::uint32_t offset) {
     if (state.sorted)
@@ -52,9 +65,9 @@ struct Emitter {
       BinRecord(ctx, out.arena, offset, out.bins);
   }
 
-  void Triangle(const ScreenVertex* a, const ScreenVertex* b, const ScreenVertex* c, bool cullDone);
-  void Line(const ScreenVertex& a, const ScreenVertex& b);
-  void Point(const ScreenVertex& a);
+  void Triangle(const Corner* a, const Corner* b, const Corner* c, std::int64_t area);
+  void Line(const Corner& a, const Corner& b);
+  void Point(const Corner& a);
 };
 
 void SetPlane(Plane& p, float a0, float a1, float a2, const float fx[3], const float fy[3], float invDet,
@@ -66,41 +79,23 @@ void SetPlane(Plane& p, float a0, float a1, float a2, const float fx[3], const f
   p.a0 = a0 + p.dx * (ox - fx[0]) + p.dy * (oy - fy[0]);
 }
 
-bool SameColour(const ScreenVertex& a, const ScreenVertex& b) {
+bool SameColour(const Corner& a, const Corner& b) {
   for (int i = kR; i <= kSB; ++i)
     if (a.attr[i] != b.attr[i]) return false;
   return true;
 }
 
-void Emitter::Triangle(const ScreenVertex* a, const ScreenVertex* b, const ScreenVertex* c, bool cullDone) {
-  constexpr float kSub = 1 << kSubPixelBits;
-  std::int32_t X[3], Y[3];
-  const ScreenVertex* v[3] = {a, b, c};
-  for (int i = 0; i < 3; ++i) {
-    X[i] = static_cast<std::int32_t>(std::lrintf(v[i]->x * kSub));
-    Y[i] = static_cast<std::int32_t>(std::lrintf(v[i]->y * kSub));
-  }
-  std::int64_t area = static_cast<std::int64_t>(X[1] - X[0]) * (Y[2] - Y[0]) -
-                      static_cast<std::int64_t>(Y[1] - Y[0]) * (X[2] - X[0]);
-  if (area == 0) return;
-  // y points down, so a positive area is a clockwise triangle on screen.
-  if (!cullDone && state.cullSign != 0 && (area > 0) == (state.cullSign > 0)) return;
-  if (area < 0) {
-    std::swap(v[1], v[2]);
-    std::swap(X[1], X[2]);
-    std::swap(Y[1], Y[2]);
-  }
-  const int half = 1 << (kSubPixelBits - 1);
+// area: Area2 of (a, b, c), non-zero; the caller has done culling.
+void Emitter::Triangle(const Corner* a, const Corner* b, const Corner* c, std::int64_t area) {
+  if (area < 0) std::swap(b, c);
+  const Corner* v[3] = {a, b, c};
+  const int one = 1 << kSubPixelBits, half = one >> 1;
   // Pixels whose centres lie within the snapped bounds, inside the scissor.
-  int px0 = (std::min({X[0], X[1], X[2]}) - half + (1 << kSubPixelBits) - 1) >> kSubPixelBits;
-  int px1 = (std::max({X[0], X[1], X[2]}) - half) >> kSubPixelBits;
-  int py0 = (std::min({Y[0], Y[1], Y[2]}) - half + (1 << kSubPixelBits) - 1) >> kSubPixelBits;
-  int py1 = (std::max({Y[0], Y[1], Y[2]}) - half) >> kSubPixelBits;
   const Rect& sc = ctx.scissor;
-  px0 = std::max(px0, sc.x);
-  py0 = std::max(py0, sc.y);
-  px1 = std::min(px1, sc.x + sc.width - 1);
-  py1 = std::min(py1, sc.y + sc.height - 1);
+  int px0 = std::max((std::min({a->X, b->X, c->X}) - half + one - 1) >> kSubPixelBits, sc.x);
+  int px1 = std::min((std::max({a->X, b->X, c->X}) - half) >> kSubPixelBits, sc.x + sc.width - 1);
+  int py0 = std::max((std::min({a->Y, b->Y, c->Y}) - half + one - 1) >> kSubPixelBits, sc.y);
+  int py1 = std::min((std::max({a->Y, b->Y, c->Y}) - half) >> kSubPixelBits, sc.y + sc.height - 1);
   if (px0 > px1 || py0 > py1) return;
 
   const std::uint32_t offset = out.arena.Allocate(TriangleRecordSize(state.planeCount));
@@ -111,13 +106,14 @@ void Emitter::Triangle(const ScreenVertex* a, const ScreenVertex* b, const Scree
   r.h.y0 = py0;
   r.h.x1 = px1;
   r.h.y1 = py1;
-  const std::int32_t sx = px0 * (1 << kSubPixelBits) + half, sy = py0 * (1 << kSubPixelBits) + half;
+  const std::int32_t sx = px0 * one + half, sy = py0 * one + half;
   for (int k = 0; k < 3; ++k) {
-    int i = k, j = (k + 1) % 3;
-    std::int32_t dx = X[j] - X[i], dy = Y[j] - Y[i];
-    r.edgeA[k] = -dy * (1 << kSubPixelBits);
-    r.edgeB[k] = dx * (1 << kSubPixelBits);
-    std::int64_t e = static_cast<std::int64_t>(dx) * (sy - Y[i]) - static_cast<std::int64_t>(dy) * (sx - X[i]);
+    const Corner& p = *v[k];
+    const Corner& q = *v[(k + 1) % 3];
+    std::int32_t dx = q.X - p.X, dy = q.Y - p.Y;
+    r.edgeA[k] = -dy * one;
+    r.edgeB[k] = dx * one;
+    std::int64_t e = static_cast<std::int64_t>(dx) * (sy - p.Y) - static_cast<std::int64_t>(dy) * (sx - p.X);
     // Top-left rule: pixels exactly on an edge belong to the triangle only
     // for top edges (horizontal, interior below) and left edges.
     bool topLeft = dy < 0 || (dy == 0 && dx > 0);
@@ -126,16 +122,15 @@ void Emitter::Triangle(const ScreenVertex* a, const ScreenVertex* b, const Scree
 
   float fx[3], fy[3];
   for (int i = 0; i < 3; ++i) {
-    fx[i] = static_cast<float>(X[i]) / kSub;
-    fy[i] = static_cast<float>(Y[i]) / kSub;
+    fx[i] = static_cast<float>(v[i]->X) * (1.0f / one);
+    fy[i] = static_cast<float>(v[i]->Y) * (1.0f / one);
   }
-  const float det = (fx[1] - fx[0]) * (fy[2] - fy[0]) - (fy[1] - fy[0]) * (fx[2] - fx[0]);
-  const float invDet = 1.0f / det;
+  const float invDet = 1.0f / ((fx[1] - fx[0]) * (fy[2] - fy[0]) - (fy[1] - fy[0]) * (fx[2] - fx[0]));
   const float ox = static_cast<float>(px0) + 0.5f, oy = static_cast<float>(py0) + 0.5f;
   auto plane = [&](int index, float a0, float a1, float a2) {
     SetPlane(r.planes[index], a0, a1, a2, fx, fy, invDet, ox, oy);
   };
-  const ScreenVertex &A = *v[0], &B = *v[1], &C = *v[2];
+  const Corner &A = *v[0], &B = *v[1], &C = *v[2];
   plane(0, A.z, B.z, C.z);
   if (state.planeQ >= 0) plane(state.planeQ, A.q, B.q, C.q);
   const bool gouraud = !state.flatShade && !(SameColour(A, B) && SameColour(A, C));
@@ -162,73 +157,53 @@ void Emitter::Triangle(const ScreenVertex* a, const ScreenVertex* b, const Scree
   Store(offset);
 }
 
-LinePoint ToLinePoint(const ScreenVertex& s) {
+LinePoint ToLinePoint(const Corner& s) {
   LinePoint p;
-  p.x = s.x;
-  p.y = s.y;
+  p.x = static_cast<float>(s.X) * (1.0f / (1 << kSubPixelBits));
+  p.y = static_cast<float>(s.Y) * (1.0f / (1 << kSubPixelBits));
   p.z = s.z;
   p.q = s.q;
   for (int i = 0; i < kAttrCount; ++i) p.attr[i] = s.attr[i] * s.q;
   return p;
 }
 
-void Emitter::Line(const ScreenVertex& a, const ScreenVertex& b) {
+void Emitter::Line(const Corner& a, const Corner& b) {
+  const LinePoint pa = ToLinePoint(a), pb = ToLinePoint(b);
   const Rect& sc = ctx.scissor;
-  int x0 = std::max(static_cast<int>(std::floor(std::min(a.x, b.x))), sc.x);
-  int y0 = std::max(static_cast<int>(std::floor(std::min(a.y, b.y))), sc.y);
-  int x1 = std::min(static_cast<int>(std::floor(std::max(a.x, b.x))), sc.x + sc.width - 1);
-  int y1 = std::min(static_cast<int>(std::floor(std::max(a.y, b.y))), sc.y + sc.height - 1);
+  int x0 = std::max(static_cast<int>(std::floor(std::min(pa.x, pb.x))), sc.x);
+  int y0 = std::max(static_cast<int>(std::floor(std::min(pa.y, pb.y))), sc.y);
+  int x1 = std::min(static_cast<int>(std::floor(std::max(pa.x, pb.x))), sc.x + sc.width - 1);
+  int y1 = std::min(static_cast<int>(std::floor(std::max(pa.y, pb.y))), sc.y + sc.height - 1);
   if (x0 > x1 || y0 > y1) return;
   const std::uint32_t offset = out.arena.Allocate(sizeof(LineRecord));
   LineRecord& r = *out.arena.At<LineRecord>(offset);
   r.h = {RecordKind::Line, 1, {0, 0}, stateIndex, x0, y0, x1, y1};
-  r.p[0] = ToLinePoint(a);
-  r.p[1] = ToLinePoint(b);
+  r.p[0] = pa;
+  r.p[1] = pb;
   Store(offset);
 }
 
-void Emitter::Point(const ScreenVertex& a) {
-  int x = static_cast<int>(std::floor(a.x)), y = static_cast<int>(std::floor(a.y));
+void Emitter::Point(const Corner& a) {
+  const LinePoint p = ToLinePoint(a);
+  int x = static_cast<int>(std::floor(p.x)), y = static_cast<int>(std::floor(p.y));
   const Rect& sc = ctx.scissor;
   if (x < sc.x || y < sc.y || x >= sc.x + sc.width || y >= sc.y + sc.height) return;
   const std::uint32_t offset = out.arena.Allocate(sizeof(LineRecord));
   LineRecord& r = *out.arena.At<LineRecord>(offset);
   r.h = {RecordKind::Point, 1, {0, 0}, stateIndex, x, y, x, y};
-  r.p[0] = ToLinePoint(a);
-  r.p[1] = r.p[0];
+  r.p[0] = p;
+  r.p[1] = p;
   Store(offset);
-}
-
-// The values set-up interpolates at one corner of a triangle.
-void CornerValues(const ClipVertex& v, std::uint32_t base, const float* diffuse, const float* specular,
-                  const DrawState& s, PolyVertex& out) {
-  out.x = v.x;
-  out.y = v.y;
-  out.z = v.z;
-  out.w = v.w;
-  const int shifts[3] = {16, 8, 0};
-  for (int i = 0; i < 3; ++i) {
-    float lit = Channel(base, shifts[i]) * diffuse[i];
-    if (s.lit) lit += s.emissive[i];
-    out.attr[kR + i] = Saturate(lit) * 255.0f;
-    out.attr[kSR + i] = Saturate(specular[i]) * 255.0f;
-  }
-  out.attr[kA] = static_cast<float>(base >> 24);
-  out.attr[kU] = v.u;
-  out.attr[kV] = v.v;
-  out.attr[kFog] = v.fog;
 }
 
 // With a wrap flag, a coordinate moves by whole turns so that it lies within
 // half a turn of the first corner: interpolation takes the short way round.
-void ApplyWraps(const DrawState& s, PolyVertex* v) {
+template <typename V>
+void ApplyWraps(const DrawState& s, V* v) {
   for (int axis = 0; axis < 2; ++axis) {
     if (!(axis == 0 ? s.wrapU : s.wrapV)) continue;
     const int a = kU + axis;
-    for (int i = 1; i < 3; ++i) {
-      float d = v[i].attr[a] - v[0].attr[a];
-      v[i].attr[a] -= std::round(d);
-    }
+    for (int i = 1; i < 3; ++i) v[i].attr[a] -= std::round(v[i].attr[a] - v[0].attr[a]);
   }
 }
 
@@ -238,84 +213,120 @@ struct DrawSetup {
   const DrawState& state;
   Emitter& emit;
 
-  void Corners(std::uint32_t t, PolyVertex pv[3]) const {
+  // Colour, specular, uv and fog of one corner of triangle t.
+  void CornerValues(std::uint32_t t, int k, float* attr) const {
     const BatchView& b = ctx.batch;
     const std::uint32_t* idx = b.indices + draw.firstIndex + 3 * t;
-    const FaceData* face = draw.hasFaceData ? &b.faces[draw.firstFace + t] : nullptr;
-    for (int k = 0; k < 3; ++k) {
-      const ClipVertex& v = b.vertices[idx[k]];
+    const ClipVertex& v = b.vertices[idx[k]];
+    if (draw.finalColors) {
+      for (int i = 0; i < 4; ++i) attr[kR + i] = v.c[i];
+      for (int i = 0; i < 3; ++i) attr[kSR + i] = v.s[i];
+    } else {
       // Flat shading takes one base colour per face; otherwise vertex colours
       // win over face colours, which win over the draw's colour.
+      const FaceData& face = b.faces[draw.firstFace + t];
       std::uint32_t base;
-      if (state.flatShade && face)
-        base = draw.hasFaceColors ? face->baseColor : b.baseColors[idx[0]];
-      else if (draw.hasVertexColors || !face)
-        base = b.baseColors[idx[k]];
+      if (state.flatShade)
+        base = draw.hasFaceColors ? face.baseColor : b.baseColors[idx[0]];
       else
-        base = face->baseColor;
-      const float vd[3] = {v.dr, v.dg, v.db}, vs[3] = {v.sr, v.sg, v.sb};
-      if (state.faceLighting && face) {
-        const float fd[3] = {face->dr, face->dg, face->db}, fs[3] = {face->sr, face->sg, face->sb};
-        CornerValues(v, base, fd, fs, state, pv[k]);
-      } else {
-        CornerValues(v, base, vd, vs, state, pv[k]);
-      }
+        base = draw.hasVertexColors ? b.baseColors[idx[k]] : face.baseColor;
+      const float fd[3] = {face.dr, face.dg, face.db}, fs[3] = {face.sr, face.sg, face.sb};
+      const bool perFace = state.faceLighting;
+      ComposeColor(base, perFace ? fd : v.c, perFace ? fs : v.s, state, attr + kR, attr + kSR);
+    }
+    attr[kU] = v.u;
+    attr[kV] = v.v;
+    attr[kFog] = v.fog;
+  }
+
+  void ClipCorners(std::uint32_t t, PolyVertex pv[3]) const {
+    const std::uint32_t* idx = ctx.batch.indices + draw.firstIndex + 3 * t;
+    for (int k = 0; k < 3; ++k) {
+      const ClipVertex& v = ctx.batch.vertices[idx[k]];
+      pv[k].x = v.x;
+      pv[k].y = v.y;
+      pv[k].z = v.z;
+      pv[k].w = v.w;
+      CornerValues(t, k, pv[k].attr);
     }
     ApplyWraps(state, pv);
   }
 
-  float SortDepth(const PolyVertex pv[3]) const {
-    return ctx.orthographic ? pv[0].z + pv[1].z + pv[2].z : pv[0].w + pv[1].w + pv[2].w;
-  }
-
-  // Screen-space signed area of a projected polygon (positive: clockwise).
-  static float Area(const ScreenVertex* s, int n) {
-    float a = 0;
-    for (int i = 0; i < n; ++i) {
-      const ScreenVertex& p = s[i];
-      const ScreenVertex& q = s[(i + 1) % n];
-      a += p.x * q.y - q.x * p.y;
-    }
-    return 0.5f * a;
-  }
-
-  bool Culled(float area) const {
-    if (area == 0) return true;
-    return state.cullSign != 0 && (area > 0) == (state.cullSign > 0);
-  }
-
-  void Solid(const PolyVertex pv[3], std::uint16_t codes) {
-    if (!(codes & kClipNeeded)) {
-      ScreenVertex s[3] = {Project(pv[0], ctx.map), Project(pv[1], ctx.map), Project(pv[2], ctx.map)};
-      emit.Triangle(&s[0], &s[1], &s[2], false);
-      return;
-    }
-    Polygon poly;
-    poly.count = 3;
-    for (int i = 0; i < 3; ++i) poly.v[i] = pv[i];
-    ClipPolygon(poly, static_cast<std::uint8_t>(codes & kClipNeeded), ctx.guard);
-    if (poly.count < 3) return;
-    ScreenVertex s[kMaxPolygon + 1];
-    for (int i = 0; i < poly.count; ++i) s[i] = Project(poly.v[i], ctx.map);
-    if (Culled(Area(s, poly.count))) return;
-    for (int i = 1; i + 1 < poly.count; ++i) emit.Triangle(&s[0], &s[i], &s[i + 1], true);
-  }
-
-  void Wire(const PolyVertex pv[3], std::uint16_t codes, std::uint8_t edgeFlags) {
-    Polygon poly;
-    poly.count = 3;
-    for (int i = 0; i < 3; ++i) poly.v[i] = pv[i];
-    if (codes & kClipNeeded) ClipPolygon(poly, static_cast<std::uint8_t>(codes & kClipNeeded), ctx.guard);
-    if (poly.count < 3) return;
-    ScreenVertex s[kMaxPolygon + 1];
-    for (int i = 0; i < poly.count; ++i) s[i] = Project(poly.v[i], ctx.map);
-    if (Culled(Area(s, poly.count))) return;
+  float SortDepth(std::uint32_t t) const {
+    const std::uint32_t* idx = ctx.batch.indices + draw.firstIndex + 3 * t;
+    float sum = 0;
     for (int k = 0; k < 3; ++k) {
-      if (!(edgeFlags & (1 << k))) continue;
+      const ClipVertex& v = ctx.batch.vertices[idx[k]];
+      sum += ctx.orthographic ? v.z : v.w;
+    }
+    return sum;
+  }
+
+  // The common case: all three corners inside the guard band, already
+  // projected and snapped by the vertex stage. Culling comes first, before
+  // any attribute work.
+  void Unclipped(std::uint32_t t) {
+    const BatchView& b = ctx.batch;
+    const std::uint32_t* idx = b.indices + draw.firstIndex + 3 * t;
+    const ClipVertex &v0 = b.vertices[idx[0]], &v1 = b.vertices[idx[1]], &v2 = b.vertices[idx[2]];
+    const std::int64_t area = Area2(v0.fx, v0.fy, v1.fx, v1.fy, v2.fx, v2.fy);
+    if (emit.Culled(area)) return;
+    Corner c[3];
+    const ClipVertex* v[3] = {&v0, &v1, &v2};
+    for (int k = 0; k < 3; ++k) {
+      c[k].X = v[k]->fx;
+      c[k].Y = v[k]->fy;
+      c[k].z = v[k]->sz;
+      c[k].q = v[k]->q;
+      CornerValues(t, k, c[k].attr);
+    }
+    ApplyWraps(state, c);
+    emit.Triangle(&c[0], &c[1], &c[2], area);
+  }
+
+  // Polygon area of projected corners, in sub-pixel units (twice the area).
+  static std::int64_t PolygonArea2(const Corner* s, int n) {
+    std::int64_t a = 0;
+    for (int i = 1; i + 1 < n; ++i) a += Area2(s[0].X, s[0].Y, s[i].X, s[i].Y, s[i + 1].X, s[i + 1].Y);
+    return a;
+  }
+
+  // Projects a clipped polygon; false when it is culled or empty.
+  bool ProjectPolygon(const Polygon& poly, Corner* s) const {
+    if (poly.count < 3) return false;
+    for (int i = 0; i < poly.count; ++i) s[i] = Project(poly.v[i], ctx.map);
+    return !emit.Culled(PolygonArea2(s, poly.count));
+  }
+
+  void Clipped(std::uint32_t t, std::uint16_t codes) {
+    Polygon poly;
+    poly.count = 3;
+    ClipCorners(t, poly.v);
+    ClipPolygon(poly, static_cast<std::uint8_t>(codes & kClipNeeded), ctx.guard);
+    Corner s[kMaxPolygon + 1];
+    if (!ProjectPolygon(poly, s)) return;
+    for (int i = 1; i + 1 < poly.count; ++i) {
+      std::int64_t area = Area2(s[0].X, s[0].Y, s[i].X, s[i].Y, s[i + 1].X, s[i + 1].Y);
+      // Fan pieces of a front polygon that snap to zero or flip are slivers.
+      if (area != 0 && !emit.Culled(area)) emit.Triangle(&s[0], &s[i], &s[i + 1], area);
+    }
+  }
+
+  void Wire(std::uint32_t t, std::uint16_t codes) {
+    Polygon poly;
+    poly.count = 3;
+    ClipCorners(t, poly.v);
+    const PolyVertex original[3] = {poly.v[0], poly.v[1], poly.v[2]};
+    if (codes & kClipNeeded) ClipPolygon(poly, static_cast<std::uint8_t>(codes & kClipNeeded), ctx.guard);
+    Corner s[kMaxPolygon + 1];
+    if (!ProjectPolygon(poly, s)) return;
+    const std::uint8_t flags = draw.hasFaceData ? ctx.batch.faces[draw.firstFace + t].edgeFlags : 7;
+    for (int k = 0; k < 3; ++k) {
+      if (!(flags & (1 << k))) continue;
       Polygon seg;
       seg.count = 2;
-      seg.v[0] = pv[k];
-      seg.v[1] = pv[(k + 1) % 3];
+      seg.v[0] = original[k];
+      seg.v[1] = original[(k + 1) % 3];
       if (codes & kClipNeeded) ClipPolygon(seg, static_cast<std::uint8_t>(codes & kClipNeeded), ctx.guard, false);
       if (seg.count == 2) emit.Line(Project(seg.v[0], ctx.map), Project(seg.v[1], ctx.map));
     }
@@ -326,16 +337,15 @@ struct DrawSetup {
     for (std::uint32_t t = 0; t < draw.triangleCount; ++t) {
       const std::uint32_t* idx = b.indices + draw.firstIndex + 3 * t;
       const std::uint16_t c0 = b.outcodes[idx[0]], c1 = b.outcodes[idx[1]], c2 = b.outcodes[idx[2]];
-      if (((c0 | c1 | c2) & kClipInvalid) || (c0 & c1 & c2)) continue;
-      PolyVertex pv[3];
-      Corners(t, pv);
-      emit.sortDepth = SortDepth(pv);
-      if (state.fill == FillMode::Wireframe) {
-        std::uint8_t flags = draw.hasFaceData ? b.faces[draw.firstFace + t].edgeFlags : 7;
-        Wire(pv, static_cast<std::uint16_t>(c0 | c1 | c2), flags);
-      } else {
-        Solid(pv, static_cast<std::uint16_t>(c0 | c1 | c2));
-      }
+      const std::uint16_t any = static_cast<std::uint16_t>(c0 | c1 | c2);
+      if ((any & kClipInvalid) || (c0 & c1 & c2)) continue;
+      if (state.sorted) emit.sortDepth = SortDepth(t);
+      if (state.fill == FillMode::Wireframe)
+        Wire(t, any);
+      else if (!(any & kClipNeeded))
+        Unclipped(t);
+      else
+        Clipped(t, any);
     }
   }
 
@@ -346,11 +356,22 @@ struct DrawSetup {
       const std::uint32_t at = draw.firstVertex + i;
       if (b.outcodes[at] & (kClipInvalid | kClipNeeded)) continue;
       const ClipVertex& v = b.vertices[at];
-      const float vd[3] = {v.dr, v.dg, v.db}, vs[3] = {v.sr, v.sg, v.sb};
-      PolyVertex pv;
-      CornerValues(v, b.baseColors[at], state.faceLighting ? one : vd, vs, state, pv);
-      emit.sortDepth = ctx.orthographic ? pv.z : pv.w;
-      emit.Point(Project(pv, ctx.map));
+      Corner c;
+      c.X = v.fx;
+      c.Y = v.fy;
+      c.z = v.sz;
+      c.q = v.q;
+      if (draw.finalColors) {
+        for (int k = 0; k < 4; ++k) c.attr[kR + k] = v.c[k];
+        for (int k = 0; k < 3; ++k) c.attr[kSR + k] = v.s[k];
+      } else {
+        ComposeColor(b.baseColors[at], state.faceLighting ? one : v.c, v.s, state, c.attr + kR, c.attr + kSR);
+      }
+      c.attr[kU] = v.u;
+      c.attr[kV] = v.v;
+      c.attr[kFog] = v.fog;
+      emit.sortDepth = ctx.orthographic ? v.z : v.w;
+      emit.Point(c);
     }
   }
 };

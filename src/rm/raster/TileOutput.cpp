@@ -10,14 +10,13 @@ std::uint32_t* ColorRow(const TileTarget& t, int y) {
   return t.color + static_cast<std::ptrdiff_t>(y) * t.colorPitch;
 }
 
-// Quantises an 8-bit channel to `bits` bits, adding the dither offset for
-// its step size first.
+// Quantises an 8-bit channel to `bits` bits: rounded, or with ordered
+// dithering floor(level + (threshold + 0.5) / 16), which keeps the average.
 std::uint32_t Quantise(std::uint32_t v, int bits, int threshold) {
   const std::uint32_t max = (1u << bits) - 1;
   if (threshold < 0) return (v * max + 127) / 255;
-  const int shift = 8 - bits;
-  const std::uint32_t offset = (static_cast<std::uint32_t>(threshold) << shift) >> 4;  // 0 .. step − 1
-  return std::min(max, (v + offset) >> shift);
+  const float level = static_cast<float>(v * max) / 255.0f + (static_cast<float>(threshold) + 0.5f) / 16.0f;
+  return std::min(max, static_cast<std::uint32_t>(level));
 }
 
 std::uint32_t Expand(std::uint32_t v, int bits) { return (v << (8 - bits)) | (v >> (2 * bits - 8)); }

@@ -1,5 +1,7 @@
 #include "rm/raster/VertexStage.h"
 
+#include <immintrin.h>
+
 #include <algorithm>
 #include <cmath>
 
@@ -226,18 +228,40 @@ void PrepareFrameLighting(std::span<const Light> lights, const Matrix& worldToCa
   out.fog = fog;
 }
 
+std::int32_t SnapToSubPixel(float pixel) {
+  // cvtss2si rounds to nearest (even) in the default rounding mode, without
+  // a library call; callers keep |pixel| well inside the 32-bit range.
+  return _mm_cvtss_si32(_mm_set_ss(pixel * 16.0f));
+}
+
+std::uint16_t ProjectClipVertex(ClipVertex& v, const GuardBand& guard, const ScreenMapping& map) {
+  const std::uint16_t code = Outcode(v.x, v.y, v.z, v.w, guard);
+  if (!(code & (kClipNeeded | kClipInvalid))) {
+    v.q = 1.0f / v.w;
+    v.sz = v.z * v.q;
+    v.fx = SnapToSubPixel(map.centreX + map.halfWidth * v.x * v.q);
+    v.fy = SnapToSubPixel(map.centreY - map.halfHeight * v.y * v.q);
+  } else {
+    v.q = v.sz = 0;
+    v.fx = v.fy = 0;
+  }
+  return code;
+}
+
 void RunVertexStage(const VertexStageInput& in, ClipVertex* vertices, std::uint16_t* outcodes,
                     std::uint32_t* baseColors, FaceData* faces) {
   const DrawCall& draw = *in.draw;
+  const DrawState& state = *in.state;
   const MeshData& mesh = draw.mesh;
   const Matrix modelToClip = Multiply(draw.modelToWorld, in.worldToClip);
   const Matrix modelToCamera = Multiply(draw.modelToWorld, in.worldToCamera);
   const bool fog = in.lighting->fog.enabled;
-  const bool vertexLighting = in.lit && !in.flatLighting && !mesh.normals.empty();
+  const bool vertexLighting = state.lit && !state.faceLighting;
+  const ScreenMapping& map = in.map;
 
   DrawLighting dl;
   LightingSpace space;
-  if (in.lit) SetUpLighting(in, dl, space);
+  if (state.lit) SetUpLighting(in, dl, space);
 
   const size_t count = mesh.positions.size();
   for (size_t i = 0; i < count; ++i) {
@@ -248,15 +272,22 @@ void RunVertexStage(const VertexStageInput& in, ClipVertex* vertices, std::uint1
     v.y = c.y;
     v.z = c.z;
     v.w = c.w;
-    outcodes[i] = Outcode(c.x, c.y, c.z, c.w, in.guard);
+    outcodes[i] = ProjectClipVertex(v, in.guard, map);
     float diffuse[3] = {1, 1, 1}, specular[3] = {0, 0, 0};
     if (vertexLighting) LightIn(dl, space, draw.modelToWorld, p, mesh.normals[i], diffuse, specular);
-    v.dr = diffuse[0];
-    v.dg = diffuse[1];
-    v.db = diffuse[2];
-    v.sr = specular[0];
-    v.sg = specular[1];
-    v.sb = specular[2];
+    const std::uint32_t base = mesh.vertexColors.empty() ? draw.color : mesh.vertexColors[i];
+    baseColors[i] = base;
+    if (in.finalColors) {
+      ComposeColor(base, diffuse, specular, state, v.c, v.s);
+    } else {
+      v.c[0] = diffuse[0];
+      v.c[1] = diffuse[1];
+      v.c[2] = diffuse[2];
+      v.c[3] = 0;
+      v.s[0] = specular[0];
+      v.s[1] = specular[1];
+      v.s[2] = specular[2];
+    }
     v.fog = fog ? FogFactor(in.lighting->fog, TransformPoint(p, modelToCamera).z) : 1.0f;
     if (!mesh.uvs.empty()) {
       v.u = mesh.uvs[i].u;
@@ -264,8 +295,6 @@ void RunVertexStage(const VertexStageInput& in, ClipVertex* vertices, std::uint1
     } else {
       v.u = v.v = 0;
     }
-    v.pad = 0;
-    baseColors[i] = mesh.vertexColors.empty() ? draw.color : mesh.vertexColors[i];
   }
 
   if (!faces) return;
@@ -275,7 +304,7 @@ void RunVertexStage(const VertexStageInput& in, ClipVertex* vertices, std::uint1
     f.baseColor = !mesh.faceColors.empty() ? mesh.faceColors[t] : draw.color;
     f.edgeFlags = !mesh.edgeFlags.empty() ? mesh.edgeFlags[t] : 7;
     float diffuse[3] = {1, 1, 1}, specular[3] = {0, 0, 0};
-    if (in.lit && in.flatLighting) {
+    if (state.lit && state.faceLighting) {
       Vec3 a = mesh.positions[mesh.indices[3 * t]], b = mesh.positions[mesh.indices[3 * t + 1]],
            c = mesh.positions[mesh.indices[3 * t + 2]];
       Vec3 normal = Normalize(Cross(b - a, c - a));

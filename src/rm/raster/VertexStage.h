@@ -7,6 +7,7 @@
 
 #include "rm/raster/Clip.h"
 #include "rm/raster/FrameData.h"
+#include "rm/raster/Projection.h"
 #include "rm/raster/RasterTypes.h"
 
 namespace kv::raster {
@@ -36,17 +37,25 @@ void PrepareFrameLighting(std::span<const Light> lights, const Matrix& worldToCa
 
 struct VertexStageInput {
   const DrawCall* draw = nullptr;
+  const DrawState* state = nullptr;
   const FrameLighting* lighting = nullptr;
   Matrix worldToClip;
   Matrix worldToCamera;
   GuardBand guard;
-  bool lit = false;        // lighting on for this draw
-  bool flatLighting = false;  // lighting per face (flat shading, or no vertex normals)
+  ScreenMapping map;
+  bool finalColors = false;   // write final colours (else lighting factors) into vertices
 };
+
+// Outcode of v's clip position; inside the guard band also its snapped
+// screen position, depth and 1/w.
+std::uint16_t ProjectClipVertex(ClipVertex& v, const GuardBand& guard, const ScreenMapping& map);
+
+// Snaps a pixel coordinate to the sub-pixel grid (round to nearest).
+std::int32_t SnapToSubPixel(float pixel);
 
 // Per-vertex output: vertices, outcodes and base colours (one per position).
 // Per-face output (when faces is not null): base colour, edge flags and,
-// with flat lighting, the face's lighting factors.
+// with face lighting, the face's lighting factors.
 void RunVertexStage(const VertexStageInput& in, ClipVertex* vertices, std::uint16_t* outcodes,
                     std::uint32_t* baseColors, FaceData* faces);
 
