@@ -155,7 +155,7 @@ TEST_F(Devices, VerticalBlankPacesAtSixtyHertz) {
 // The render loop draws into the back surface on its thread while the main
 // thread presents it: neither sees a torn state, and both make progress.
 TEST_F(Devices, RenderingOnOneThreadWhileAnotherPresents) {
-  HWND form = MakeTopWindow(0, 0, 200, 150);
+  HWND form = MakeTopWindow(0, 0, 100, 100);
   ASSERT_EQ(dd->SetCooperativeLevel(form, DDSCL_NORMAL), DD_OK);
   DDSURFACEDESC2 desc = Desc(DDSD_CAPS, DDSCAPS_PRIMARYSURFACE);
   ComPtr<IDirectDrawSurface4> primary;
@@ -174,17 +174,21 @@ TEST_F(Devices, RenderingOnOneThreadWhileAnotherPresents) {
   std::atomic<bool> stop{false};
   std::thread renderer([&] {
     while (!stop.load()) {
-      kv::ddraw::RenderTargetLock target(device.Get());
-      if (FAILED(target.Result())) continue;
-      const std::uint32_t value = static_cast<std::uint32_t>(drawn.load() & 0xFF);
-      for (int y = 0; y < target.Color().height; ++y)
-        for (int x = 0; x < target.Color().width; ++x)
-          std::memcpy(target.Color().pixels + y * target.Color().pitchBytes + x * 4, &value, 4);
-      ++drawn;
+      {
+        kv::ddraw::RenderTargetLock target(device.Get());
+        if (SUCCEEDED(target.Result())) {
+          const std::uint32_t value = static_cast<std::uint32_t>(drawn.load() & 0xFF);
+          for (int y = 0; y < target.Color().height; ++y)
+            for (int x = 0; x < target.Color().width; ++x)
+              std::memcpy(target.Color().pixels + y * target.Color().pitchBytes + x * 4, &value, 4);
+          ++drawn;
+        }
+      }
+      std::this_thread::yield();  // as a render loop hands over between frames
     }
   });
   int presented = 0;
-  for (int i = 0; i < 2000 && (presented < 20 || drawn.load() < 20); ++i) {
+  for (int i = 0; i < 100000 && (presented < 20 || drawn.load() < 20); ++i) {
     HRESULT hr = primary->Blt(nullptr, back.Get(), nullptr, DDBLT_WAIT, nullptr);
     ASSERT_TRUE(hr == DD_OK || hr == DDERR_SURFACEBUSY) << std::hex << hr;
     if (hr == DD_OK) {
