@@ -43,17 +43,6 @@ TEST(ImageApi, LoadImageFileReportsMissingAndUnreadableFiles) {
   EXPECT_EQ(image.pixels, Gradient(2, 2).pixels);
 }
 
-TEST(ImageApi, FilesAreRecognisedByContentNotName) {
-  KV_REQUIRE_TESTDATA("bmp");
-  // A BMP with an upper-case extension, and the PNG reader's own file: names do not matter.
-  Image image;
-  ASSERT_TRUE(LoadImageFile((TestdataDir() / "bmp/misc/irrlichtlogo.BMP").string(), image));
-  EXPECT_EQ(image.width, 88);
-  const Result r = LoadImageFile((TestdataDir() / "xfile/empty.x").string(), image);
-  EXPECT_EQ(r.status, Status::UnknownFormat);
-  EXPECT_EQ(image.width, 88);  // untouched by the failure
-}
-
 // Textures load on whatever thread the application uses; the readers keep no
 // shared state (run under the thread sanitizer to check).
 TEST(ImageApi, DecodersRunConcurrently) {
