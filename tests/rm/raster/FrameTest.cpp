@@ -113,21 +113,7 @@ TEST(Frame, TextureCreationChecksItsInput) {
 
 // A busy scene: textured, translucent, fogged, lit spheres crossing tiles.
 void BusyScene(Rasterizer& r, Canvas& c, const std::shared_ptr<const Texture>& tex) {
-  TestMesh sphere;
-  const int n = 12;
-  for (int i = 0; i <= n; ++i)
-    for (int j = 0; j <= n; ++j) {
-      float th = 3.14159f * i / n, ph = 6.28318f * j / n;
-      Vec3 p{std::sin(th) * std::cos(ph), std::cos(th), std::sin(th) * std::sin(ph)};
-      sphere.positions.push_back(p);
-      sphere.normals.push_back(p);
-      sphere.uvs.push_back({static_cast<float>(j) / n, static_cast<float>(i) / n});
-    }
-  for (int i = 0; i < n; ++i)
-    for (int j = 0; j < n; ++j) {
-      std::uint32_t a = i * (n + 1) + j, b = a + 1, cc = a + n + 1, d = cc + 1;
-      sphere.indices.insert(sphere.indices.end(), {a, b, cc, b, d, cc});
-    }
+  TestMesh sphere = Sphere(12);
   std::vector<Light> lights(2);
   lights[0].type = LightType::Ambient;
   lights[0].color = {0.2f, 0.2f, 0.2f};

@@ -80,6 +80,10 @@ inline TestMesh Square(float cx, float cy, float half, float z) {
   return m;
 }
 
+// A unit UV sphere, n rings by n segments, clockwise from outside, uv over
+// the whole texture.
+TestMesh Sphere(int n);
+
 inline TestMesh Triangle(Vec3 a, Vec3 b, Vec3 c) {
   TestMesh m;
   m.positions = {a, b, c};
