@@ -28,6 +28,13 @@ std::uint32_t ColorByte(float value) {
   return std::min(255u, std::uint32_t(scaled));
 }
 
+// The floats of an array of vectors, for reading straight into it; the array
+// may be empty (no element to take the address of).
+template <std::size_t N>
+float* FloatsOf(std::vector<std::array<float, N>>& values) {
+  return reinterpret_cast<float*>(values.data());
+}
+
 }  // namespace
 
 bool SceneReader::ReadMesh(std::string_view name, int frame, int depth, std::size_t openedAt) {
@@ -38,7 +45,7 @@ bool SceneReader::ReadMesh(std::string_view name, int frame, int depth, std::siz
   std::uint32_t vertexCount = 0;
   if (!source_.ReadUint(vertexCount) || !CheckCount(vertexCount, 3, "vertex")) return false;
   mesh.positions.resize(vertexCount);
-  if (!source_.ReadFloats(mesh.positions.data()->data(), std::size_t(vertexCount) * 3)) return false;
+  if (!source_.ReadFloats(FloatsOf(mesh.positions), std::size_t(vertexCount) * 3)) return false;
   if (!ReadFaces(mesh)) return false;
   Context self{Parent::Mesh, "Mesh"};
   self.mesh = &sceneMesh;
@@ -72,7 +79,7 @@ bool SceneReader::ReadNormals(MeshData& mesh) {
   std::uint32_t normalCount = 0;
   if (!source_.ReadUint(normalCount) || !CheckCount(normalCount, 3, "normal")) return false;
   std::vector<Vec3> normals(normalCount);
-  if (!source_.ReadFloats(normals.data()->data(), std::size_t(normalCount) * 3)) return false;
+  if (!source_.ReadFloats(FloatsOf(normals), std::size_t(normalCount) * 3)) return false;
   std::uint32_t faceCount = 0;
   if (!source_.ReadUint(faceCount) || !CheckCount(faceCount, 2, "normal face")) return false;
   if (faceCount != mesh.faceSizes.size())
@@ -104,7 +111,7 @@ bool SceneReader::ReadTextureCoords(MeshData& mesh) {
   std::uint32_t count = 0;
   if (!source_.ReadUint(count) || !CheckCount(count, 2, "texture coordinate")) return false;
   std::vector<Vec2> coords(count);
-  if (!source_.ReadFloats(coords.data()->data(), std::size_t(count) * 2)) return false;
+  if (!source_.ReadFloats(FloatsOf(coords), std::size_t(count) * 2)) return false;
   coords.resize(mesh.positions.size(), Vec2{0, 0});
   mesh.texCoords = std::move(coords);
   return true;

@@ -213,3 +213,28 @@ TEST(RoundTrip, CompressedBlocksMayReferToThePreviousBlock) {
 
 }  // namespace
 }  // namespace kv::xfile::test
+
+#include <thread>
+
+namespace kv::xfile::test {
+namespace {
+
+// Loads share only the standard template set, built once; parallel loads
+// (a render thread and the main thread, say) must not race on it.
+TEST(RoundTrip, ParsesRunInParallel) {
+  SaveOptions options;
+  options.templates = true;
+  const std::vector<std::uint8_t> file = Write(MakeRichSphere(8, 8), options);
+  std::vector<std::thread> threads;
+  std::vector<int> ok(4, 0);
+  for (std::size_t t = 0; t < ok.size(); ++t)
+    threads.emplace_back([&, t] {
+      MeshData mesh;
+      ok[t] = bool(Parse(file, mesh)) && mesh.positions.size() == 81;
+    });
+  for (std::thread& thread : threads) thread.join();
+  EXPECT_EQ(ok, std::vector<int>(4, 1));
+}
+
+}  // namespace
+}  // namespace kv::xfile::test
