@@ -1,0 +1,127 @@
+// Unit Kv: the services every component of the package shares.
+//
+// - The process-wide retained-mode root: one root object (SharedD3DRM /
+//   SharedD3DRM3) and one parentless root frame (SharedRootFrame) under which
+//   every frame without a parent frame hangs. They live in one explicit
+//   runtime object (SharedRuntime) that tests can reset.
+// - Colour and angle conversions between the framework's TColor / degrees and
+//   the engine's float components / radians.
+// - The DirectX error reporter, with the optional text library kverror.dll.
+// - The DirectX presence check, and the lookup of data files by name.
+// - Register: puts the package's components on the palette page "Korvane".
+//
+// Threads: LastDXResult and ReportDXError may be used from any thread; the
+// rest belongs to the main thread.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <mutex>
+#include <string>
+
+#include "host/Color.h"
+#include "platform/win/Unknown.h"
+#include "platform/win/WinTypes.h"
+#include "rm/D3DRM.h"
+
+namespace kv {
+
+// The result of the most recent DirectX call made through the shared
+// services, the view and the keyboard: a last-value diagnostic only.
+extern std::atomic<HRESULT> LastDXResult;
+
+using GetDXErrorStringFunc = const char* (*)(HRESULT code);
+
+// The process-wide root objects and the error reporter's state.
+class SharedRuntime {
+ public:
+  ComPtr<IDirect3DRM> d3drm;
+  ComPtr<IDirect3DRM3> d3drm3;
+  ComPtr<IDirect3DRMFrame3> rootFrame;
+  // Makes unforced error reports visible; nothing in the package sets it.
+  bool reportAllDXErrors = false;
+  // Module names the services load; tests point them at missing modules to
+  // observe the failure paths.
+  std::string errorLibraryName = "kverror.dll";
+  std::string directXLibraryName = "DDRAW.DLL";
+
+  // The error library, loaded at the first forced report.
+  enum class LibraryState { NotLoaded, LoadFailed, Loaded };
+  LibraryState ErrorLibraryState() const;
+  // Frees the error library; the next forced report loads it again (the
+  // view calls this when it is destroyed).
+  void UnloadErrorLibrary();
+
+  SharedRuntime() = default;
+  ~SharedRuntime();
+  SharedRuntime(const SharedRuntime&) = delete;
+  SharedRuntime& operator=(const SharedRuntime&) = delete;
+
+ private:
+  friend bool ReportDXError(HRESULT, const char*, bool);
+  mutable std::mutex errorMutex_;
+  LibraryState libraryState_ = LibraryState::NotLoaded;
+  HMODULE errorLibrary_ = nullptr;
+  GetDXErrorStringFunc getDXErrorString_ = nullptr;
+};
+
+// The one runtime of the process (created on first use).
+SharedRuntime& Runtime();
+// Replaces the runtime by a fresh one (tests only): the root objects of the
+// old one are released once no component holds them any more.
+void ResetSharedRuntime();
+
+// Shortcuts to the runtime's root objects (null until InitDirect3DRM).
+IDirect3DRM* SharedD3DRM();
+IDirect3DRM3* SharedD3DRM3();
+IDirect3DRMFrame3* SharedRootFrame();
+
+// Creates the root object, its IDirect3DRM3 interface and the root frame.
+// Returns false (and leaves SharedD3DRM3 null) when the engine refuses.
+bool InitDirect3DRM();
+
+// ---- Conversions -----------------------------------------------------------
+// TColor (red in the low byte) to float components from 0 to 1; the top byte
+// (the framework's system-colour flag) is ignored.
+void ColorToD3DValues(TColor color, D3DVALUE& red, D3DVALUE& green, D3DVALUE& blue);
+// Float components to a packed 0x00RRGGBB value; each component is scaled by
+// 255 and truncated (callers pass values from 0 to 1).
+std::uint32_t D3DValuesToColor(D3DVALUE red, D3DVALUE green, D3DVALUE blue);
+// A TColor as packed 0x00RRGGBB: red and blue exchanged, top byte cleared.
+// Also turns the engine's 0xAARRGGBB back into a TColor.
+std::uint32_t ColorToD3DColor(TColor color);
+long double DegToRad(double degrees);
+long double RadToDeg(double radians);
+
+// ---- Errors ------------------------------------------------------------------
+// Reports a DirectX result. Unforced reports are silent (unless
+// reportAllDXErrors); forced ones show the text kverror.dll gives for a
+// failed result. Returns true when result is nonzero. Never throws.
+bool ReportDXError(HRESULT result, const char* context, bool force);
+// The caption of a report's message box: "DirectX Message", or
+// "DirectX Message - <context>", cut to fit 199 characters.
+std::string DXErrorCaption(const char* context);
+constexpr std::size_t kDXErrorCaptionSize = 200;
+
+// Returns when DirectX (the display layer and the retained-mode engine) is
+// present; otherwise shows "DirectX 6.0 is required!" and ends the process
+// with exit status 1.
+void CheckDirectX();
+
+// ---- Files -------------------------------------------------------------------
+// Turns "\" into "/" so that names saved on Windows resolve here.
+std::string NormalizeFileName(const std::string& name);
+// Whether the file exists and can be opened.
+bool FileFound(const std::string& name);
+// The name itself when it exists; a name with a directory part is looked for
+// only there; a bare name is then looked for in the current directory and in
+// the program's directory. Empty when not found.
+std::string LocateFile(const std::string& name);
+
+// ---- Registration ----------------------------------------------------------
+constexpr const char* kPalettePage = "Korvane";
+// Registers the package's component classes on the page "Korvane", in
+// palette order (see KvRegister.cpp for the list).
+void Register();
+
+}  // namespace kv

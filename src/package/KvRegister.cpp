@@ -1,0 +1,32 @@
+// The package's palette: its component classes in palette order. A unit
+// adds its class here (include and one line) when it lands; the order of
+// the list is the order on the page.
+#include <vector>
+
+#include "frames/Kv3dcamera.h"
+#include "frames/Kv3dframe.h"
+#include "host/Registry.h"
+#include "package/Kv.h"
+
+namespace kv {
+
+namespace {
+std::vector<const TClassInfo*> PaletteClasses() {
+  return {
+      // TKV3DView
+      // TKV3DScene
+      &TKV3DCamera::StaticClass(),
+      // TKV3DObject
+      // TKV3DLight
+      &TKV3DFrame::StaticClass(),
+      // TKVIKeyboard
+      // TKVIMouse
+  };
+}
+}  // namespace
+
+void Register() {
+  for (const TClassInfo* cls : PaletteClasses()) RegisterComponents(kPalettePage, {cls});
+}
+
+}  // namespace kv
