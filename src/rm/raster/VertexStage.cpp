@@ -196,8 +196,7 @@ float FogFactor(const Fog& fog, float depth) {
       break;
     }
   }
-  if (!(f >= 0)) return 0;  // also NaN
-  return f > 1 ? 1 : f;
+  return std::isnan(f) ? 0.0f : f;
 }
 
 void PrepareFrameLighting(std::span<const Light> lights, const Matrix& worldToCamera, std::uint32_t renderMode,

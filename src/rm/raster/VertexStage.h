@@ -59,6 +59,9 @@ std::int32_t SnapToSubPixel(float pixel);
 void RunVertexStage(const VertexStageInput& in, ClipVertex* vertices, std::uint16_t* outcodes,
                     std::uint32_t* baseColors, FaceData* faces);
 
+// The fog factor at a camera depth (1: no fog). Not clamped: vertices pass
+// it on unclamped so that linear fog interpolates exactly across large faces;
+// the pixel stage clamps it to 0..1.
 float FogFactor(const Fog& fog, float depth);
 
 }  // namespace kv::raster
