@@ -5,8 +5,14 @@
 // SDL2 when a display is present, otherwise the deterministic headless one.
 //
 // Threads: windows, messages and message boxes belong to the main thread
-// (the thread that selected the backend). GetTickCount, Beep, the module and
-// file functions may be called from any thread.
+// (the thread that selected the backend; without a selection, the first
+// thread that needs the backend selects Auto and becomes it). Window
+// procedures always run there: SendMessageA and the calls that change
+// windows, made on another thread, are carried to the main thread and wait
+// until it next takes messages (PeekMessageA, GetMessageA), as on Windows; a
+// main thread that waits for that other thread without taking messages would
+// wait for ever. PostMessageA, InvalidateRect, GetTickCount, Beep, the
+// module, file and GDI functions may be called from any thread.
 #pragma once
 
 #include <functional>

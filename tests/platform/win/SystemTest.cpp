@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <thread>
@@ -85,6 +86,19 @@ TEST_F(SystemTest, HeadlessScreenAndCursor) {
   ASSERT_TRUE(GetCursorPos(&p));
   EXPECT_EQ(p, (POINT{12, 34}));
   EXPECT_FALSE(GetCursorPos(nullptr));
+}
+
+TEST(ExitProcessTest, EndsWithTheCodeAfterFlushingOutput) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  EXPECT_EXIT(
+      {
+        std::fputs("last words, ", stderr);
+        std::fflush(stdout);
+        dup2(2, 1);  // stdout now ends where the test reads
+        std::printf("then buffered ones");  // no newline: held in the buffer
+        ExitProcess(7);
+      },
+      testing::ExitedWithCode(7), "last words, then buffered ones");
 }
 
 TEST_F(SystemTest, SystemColoursAreTheClassicScheme) {
