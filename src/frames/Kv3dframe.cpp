@@ -63,8 +63,12 @@ TKV3DCustomFrame::~TKV3DCustomFrame() {
 }
 
 void TKV3DCustomFrame::DetachFromParent() {
-  TKV3DCustomFrame* parent = ParentFrame();
-  if (parent != nullptr && parent->frame_ && frame_) Reported(parent->frame_->DeleteChild(frame_.Get()));
+  if (!frame_) return;
+  // Out of whatever engine frame holds it (the parent's, the shared root or
+  // a scene's): a freed component's frame must not stay in the scene graph.
+  ComPtr<IDirect3DRMFrame3> holder;
+  frame_->GetParent(holder.ReleaseAndGetAddressOf());
+  if (holder) Reported(holder->DeleteChild(frame_.Get()));
 }
 
 void TKV3DCustomFrame::RescueChildren() {

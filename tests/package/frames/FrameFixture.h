@@ -1,0 +1,77 @@
+// Shared set-up for the frame tests: headless platform, a fresh engine root,
+// the package registered, and a form that owns the components.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <memory>
+
+#include "frames/Kv3dcamera.h"
+#include "frames/Kv3dframe.h"
+#include "host/Forms.h"
+#include "package/Kv.h"
+#include "platform/win/Backend.h"
+
+namespace kvtest {
+
+using namespace kv;
+
+class FrameTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    kv::platform::SelectBackend(kv::platform::BackendKind::Headless);
+    ResetSharedRuntime();
+    Register();
+    form = std::make_unique<TForm>(nullptr);
+  }
+  void TearDown() override {
+    form.reset();
+    ResetSharedRuntime();
+  }
+
+  template <class T = TKV3DFrame>
+  T* Make(const char* name = nullptr) {
+    auto* f = new T(form.get());
+    if (name != nullptr) f->SetName(name);
+    return f;
+  }
+
+  static D3DVECTOR World(TKV3DCustomFrame* f) {
+    D3DVECTOR v{};
+    f->GetIDirect3DRMFrame3()->GetPosition(SharedRootFrame(), &v);
+    return v;
+  }
+  static D3DVECTOR Dir(TKV3DCustomFrame* f) {
+    TKV3DOrientation* o = f->Orientation();
+    return {o->GetDirX(), o->GetDirY(), o->GetDirZ()};
+  }
+  static D3DVECTOR Up(TKV3DCustomFrame* f) {
+    TKV3DOrientation* o = f->Orientation();
+    return {o->GetUpX(), o->GetUpY(), o->GetUpZ()};
+  }
+  static IDirect3DRMFrame3* EngineParent(TKV3DCustomFrame* f) {
+    ComPtr<IDirect3DRMFrame3> p;
+    f->GetIDirect3DRMFrame3()->GetParent(p.ReleaseAndGetAddressOf());
+    return p.Get();  // kept alive by the tree
+  }
+  static DWORD ChildCount(IDirect3DRMFrame3* frame) {
+    ComPtr<IDirect3DRMFrameArray> children;
+    frame->GetChildren(children.ReleaseAndGetAddressOf());
+    return children ? children->GetSize() : 0;
+  }
+
+  std::unique_ptr<TForm> form;
+};
+
+constexpr float kTol = 1e-4f;
+
+#define EXPECT_VEC(v, ex, ey, ez)          \
+  do {                                     \
+    const D3DVECTOR vv_ = (v);             \
+    EXPECT_NEAR(vv_.x, (ex), kvtest::kTol); \
+    EXPECT_NEAR(vv_.y, (ey), kvtest::kTol); \
+    EXPECT_NEAR(vv_.z, (ez), kvtest::kTol); \
+  } while (0)
+
+}  // namespace kvtest
