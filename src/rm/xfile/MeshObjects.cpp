@@ -57,17 +57,8 @@ bool SceneReader::ReadMesh(std::string_view name, int frame, int depth, std::siz
 bool SceneReader::ReadFaces(MeshData& mesh) {
   std::uint32_t faceCount = 0;
   if (!source_.ReadUint(faceCount) || !CheckCount(faceCount, 2, "face")) return false;
-  mesh.faceSizes.resize(faceCount);
   mesh.faceVertices.reserve(std::min<std::size_t>(std::size_t(faceCount) * 3, source_.MaxValuesLeft()));
-  for (std::uint32_t f = 0; f < faceCount; ++f) {
-    std::uint32_t corners = 0;
-    if (!source_.ReadUint(corners) || !CheckCount(corners, 1, "face corner")) return false;
-    if (corners == 0) return Fail(MeshLabel(mesh) + ": face " + std::to_string(f) + " has no corners");
-    mesh.faceSizes[f] = corners;
-    const std::size_t at = mesh.faceVertices.size();
-    mesh.faceVertices.resize(at + corners);
-    if (!source_.ReadUints(mesh.faceVertices.data() + at, corners)) return false;
-  }
+  if (!source_.ReadFaceArray(faceCount, mesh.faceSizes, mesh.faceVertices)) return false;
   const std::size_t bad = FirstOutOfRange(mesh.faceVertices, mesh.positions.size());
   if (bad != std::string::npos)
     return Fail(MeshLabel(mesh) + ": face vertex index " + std::to_string(mesh.faceVertices[bad]) +
@@ -85,16 +76,13 @@ bool SceneReader::ReadNormals(MeshData& mesh) {
   if (faceCount != mesh.faceSizes.size())
     return Fail(MeshLabel(mesh) + ": MeshNormals has " + std::to_string(faceCount) + " faces, the mesh " +
                 std::to_string(mesh.faceSizes.size()));
-  std::vector<std::uint32_t> faceNormals(mesh.faceVertices.size());
-  std::size_t at = 0;
-  for (std::uint32_t f = 0; f < faceCount; ++f) {
-    std::uint32_t corners = 0;
-    if (!source_.ReadUint(corners)) return false;
-    if (corners != mesh.faceSizes[f])
-      return Fail(MeshLabel(mesh) + ": normal face " + std::to_string(f) + " has " + std::to_string(corners) +
-                  " corners, the face " + std::to_string(mesh.faceSizes[f]));
-    if (!source_.ReadUints(faceNormals.data() + at, corners)) return false;
-    at += corners;
+  std::vector<std::uint32_t> sizes, faceNormals;
+  faceNormals.reserve(mesh.faceVertices.size());
+  if (!source_.ReadFaceArray(faceCount, sizes, faceNormals)) return false;
+  if (sizes != mesh.faceSizes) {
+    const std::size_t f = std::size_t(std::mismatch(sizes.begin(), sizes.end(), mesh.faceSizes.begin()).first - sizes.begin());
+    return Fail(MeshLabel(mesh) + ": normal face " + std::to_string(f) + " has " + std::to_string(sizes[f]) +
+                " corners, the face " + std::to_string(mesh.faceSizes[f]));
   }
   const std::size_t bad = FirstOutOfRange(faceNormals, normalCount);
   if (bad != std::string::npos)

@@ -147,6 +147,38 @@ bool TextTokens::ReadUints(std::uint32_t* out, std::size_t count) {
   return true;
 }
 
+// The hot loop of text meshes: faces as "3;0,1,2;," read without leaving
+// this function for every value.
+bool TextTokens::ReadFaceArray(std::uint32_t count, std::vector<std::uint32_t>& sizes,
+                               std::vector<std::uint32_t>& indices) {
+  sizes.reserve(sizes.size() + count);
+  const char* p = p_;
+  for (std::uint32_t f = 0; f < count; ++f) {
+    std::uint32_t corners = 0;
+    p = SkipFillerFrom(p, end_);
+    const char* stop = ScanUint(p, end_, corners);
+    p_ = p;
+    if (!stop || RunsOn(stop, end_)) return IntegerError();
+    p_ = p = stop;
+    if (corners == 0 || corners > MaxValuesLeft()) return FaceCornerError(f, corners);
+    sizes.push_back(corners);
+    const std::size_t at = indices.size();
+    indices.resize(at + corners);
+    std::uint32_t* out = indices.data() + at;
+    for (std::uint32_t i = 0; i < corners; ++i) {
+      p = SkipFillerFrom(p, end_);
+      stop = ScanUint(p, end_, out[i]);
+      if (!stop || RunsOn(stop, end_)) {
+        p_ = p;
+        return IntegerError();
+      }
+      p = stop;
+    }
+  }
+  p_ = p;
+  return true;
+}
+
 // Why the integer at p_ is not one.
 bool TextTokens::IntegerError() {
   if (p_ == end_) return Fail("file ends where an integer was expected", p_);

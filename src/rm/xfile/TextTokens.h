@@ -21,6 +21,8 @@ class TextTokens final : public TokenSource {
   bool ReadInts(std::int32_t* out, std::size_t count) override;
   bool ReadFloats(float* out, std::size_t count) override;
   bool ReadString(std::string& out) override;
+  bool ReadFaceArray(std::uint32_t count, std::vector<std::uint32_t>& sizes,
+                     std::vector<std::uint32_t>& indices) override;
   std::size_t MaxValuesLeft() const override;
   std::size_t Offset() const override { return std::size_t(p_ - begin_); }
 

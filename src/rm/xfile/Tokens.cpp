@@ -24,4 +24,27 @@ std::string_view Describe(TokenKind kind) {
   return "a token";
 }
 
+bool TokenSource::ReadFaceArray(std::uint32_t count, std::vector<std::uint32_t>& sizes,
+                                std::vector<std::uint32_t>& indices) {
+  sizes.reserve(sizes.size() + count);
+  for (std::uint32_t f = 0; f < count; ++f) {
+    std::uint32_t corners = 0;
+    if (!ReadUint(corners)) return false;
+    if (corners == 0 || corners > MaxValuesLeft()) return FaceCornerError(f, corners);
+    sizes.push_back(corners);
+    const std::size_t at = indices.size();
+    indices.resize(at + corners);
+    if (!ReadUints(indices.data() + at, corners)) return false;
+  }
+  return true;
+}
+
+bool TokenSource::FaceCornerError(std::uint32_t face, std::uint32_t corners) {
+  return errors_.Fail(Status::BadFile,
+                      "face " + std::to_string(face) +
+                          (corners == 0 ? std::string(" has no corners")
+                                        : " has " + std::to_string(corners) + " corners, more than the file holds"),
+                      Offset());
+}
+
 }  // namespace kv::xfile::detail

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "rm/xfile/XFile.h"
 
@@ -106,6 +107,11 @@ class TokenSource {
   virtual bool ReadInts(std::int32_t* out, std::size_t count) = 0;
   virtual bool ReadFloats(float* out, std::size_t count) = 0;
   virtual bool ReadString(std::string& out) = 0;
+  // An array of `count` MeshFace values, each a corner count and as many
+  // indices: appends the counts to sizes and the indices to indices. Fails
+  // on a face without corners or a count the rest of the file cannot hold.
+  virtual bool ReadFaceArray(std::uint32_t count, std::vector<std::uint32_t>& sizes,
+                             std::vector<std::uint32_t>& indices);
 
   // An upper bound on the values the rest of the input can still hold; a
   // declared count above it cannot be right, whatever the file says.
@@ -117,6 +123,7 @@ class TokenSource {
   ErrorState& errors() { return errors_; }
 
  protected:
+  bool FaceCornerError(std::uint32_t face, std::uint32_t corners);
   ErrorState& errors_;
 };
 
