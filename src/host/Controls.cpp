@@ -7,6 +7,8 @@
 
 namespace kv {
 
+const EnumInfo kAlignInfo{"TAlign", {"alNone", "alTop", "alBottom", "alLeft", "alRight", "alClient"}};
+
 // ---- TControl ----------------------------------------------------------------
 
 const TClassInfo& TControl::StaticClass() {
@@ -64,6 +66,20 @@ void TControl::SetVisible(bool visible) { visible_ = visible; }
 
 void TControl::Resize() { OnResize(this); }
 
+void TControl::SetAlign(TAlign align) {
+  if (align == align_) return;
+  align_ = align;
+  if (parent_ != nullptr) parent_->AlignControls();
+}
+
+void TControl::MouseDown(TMouseButton button, TShiftState shift, int x, int y) {
+  OnMouseDown(this, button, shift, x, y);
+}
+
+void TControl::MouseUp(TMouseButton button, TShiftState shift, int x, int y) { OnMouseUp(this, button, shift, x, y); }
+
+void TControl::MouseMove(TShiftState shift, int x, int y) { OnMouseMove(this, shift, x, y); }
+
 // ---- TWinControl ----------------------------------------------------------------
 
 const TClassInfo& TWinControl::StaticClass() {
@@ -95,10 +111,40 @@ TControl* TWinControl::Controls(int index) const {
 
 void TWinControl::InsertControl(TControl* control) {
   controls_.push_back(control);
+  if (control->Align() != alNone) AlignControls();
   if (auto* w = dynamic_cast<TWinControl*>(control); w != nullptr && HandleAllocated()) w->HandleNeeded();
 }
 
-void TWinControl::RemoveControl(TControl* control) { std::erase(controls_, control); }
+void TWinControl::RemoveControl(TControl* control) {
+  std::erase(controls_, control);
+  if (control->Align() != alNone) AlignControls();
+}
+
+void TWinControl::Resize() {
+  AlignControls();
+  TControl::Resize();
+}
+
+void TWinControl::AlignControls() {
+  if (aligning_ || ComponentState().Contains(csDestroying)) return;
+  aligning_ = true;
+  RECT r = ClientRect();
+  for (TAlign side : {alTop, alBottom, alLeft, alRight, alClient}) {
+    for (TControl* c : std::vector<TControl*>(controls_)) {
+      if (c->Align() != side || !c->Visible()) continue;
+      const int w = std::max<int>(r.right - r.left, 0);
+      const int h = std::max<int>(r.bottom - r.top, 0);
+      switch (side) {
+        case alTop: c->SetBounds(r.left, r.top, w, c->Height()); r.top += c->Height(); break;
+        case alBottom: c->SetBounds(r.left, r.bottom - c->Height(), w, c->Height()); r.bottom -= c->Height(); break;
+        case alLeft: c->SetBounds(r.left, r.top, c->Width(), h); r.left += c->Width(); break;
+        case alRight: c->SetBounds(r.right - c->Width(), r.top, c->Width(), h); r.right -= c->Width(); break;
+        default: c->SetBounds(r.left, r.top, w, h); break;
+      }
+    }
+  }
+  aligning_ = false;
+}
 
 bool TWinControl::SetParent(TWinControl* parent) {
   TWinControl* old = Parent();
@@ -185,7 +231,45 @@ void TWinControl::Dispatch(TMessage& message) {
       EndPaint(handle_, &ps);
       break;
     }
+    case WM_LBUTTONDOWN:
+    case WM_LBUTTONUP:
+    case WM_RBUTTONDOWN:
+    case WM_RBUTTONUP:
+    case WM_MBUTTONDOWN:
+    case WM_MBUTTONUP:
+    case WM_LBUTTONDBLCLK_:
+    case WM_MOUSEMOVE: MouseMessage(message); break;
     default: DefaultHandler(message);
+  }
+}
+
+void TWinControl::MouseMessage(const TMessage& message) {
+  constexpr WPARAM kShift = 0x0004, kControl = 0x0008, kLeft = 0x0001, kRight = 0x0002, kMiddle = 0x0010;
+  TShiftState shift;
+  if (message.WParam & kShift) shift.Include(ssShift);
+  if (message.WParam & kControl) shift.Include(ssCtrl);
+  if (message.WParam & kLeft) shift.Include(ssLeft);
+  if (message.WParam & kRight) shift.Include(ssRight);
+  if (message.WParam & kMiddle) shift.Include(ssMiddle);
+  const auto l = static_cast<std::uintptr_t>(message.LParam);
+  const int x = static_cast<std::int16_t>(LOWORD(l));
+  const int y = static_cast<std::int16_t>(HIWORD(l));
+  switch (message.Msg) {
+    case WM_MOUSEMOVE: MouseMove(shift, x, y); break;
+    case WM_LBUTTONDOWN: pressed_ = true; MouseDown(mbLeft, shift, x, y); break;
+    case WM_RBUTTONDOWN: MouseDown(mbRight, shift, x, y); break;
+    case WM_MBUTTONDOWN: MouseDown(mbMiddle, shift, x, y); break;
+    case WM_RBUTTONUP: MouseUp(mbRight, shift, x, y); break;
+    case WM_MBUTTONUP: MouseUp(mbMiddle, shift, x, y); break;
+    case WM_LBUTTONDBLCLK_: DblClick(); break;
+    case WM_LBUTTONUP: {
+      const bool click = pressed_ && x >= 0 && y >= 0 && x < Width() && y < Height();
+      pressed_ = false;
+      MouseUp(mbLeft, shift, x, y);
+      if (click) Click();
+      break;
+    }
+    default: break;
   }
 }
 

@@ -20,11 +20,23 @@
 #include "host/Canvas.h"
 #include "host/Component.h"
 #include "host/Link.h"
+#include "host/PropertyBuilder.h"
 #include "platform/win/WinApi.h"
 
 namespace kv {
 
 class TWinControl;
+
+enum TAlign { alNone, alTop, alBottom, alLeft, alRight, alClient };
+extern const EnumInfo kAlignInfo;
+enum TMouseButton { mbLeft, mbRight, mbMiddle };
+enum TShiftStateFlag { ssShift, ssAlt, ssCtrl, ssLeft, ssRight, ssMiddle, ssDouble };
+using TShiftState = TSet<TShiftStateFlag>;
+// (Sender, Button, Shift, X, Y) in client coordinates.
+using TMouseEvent = TEvent<TObject*, TMouseButton, TShiftState, int, int>;
+using TMouseMoveEvent = TEvent<TObject*, TShiftState, int, int>;
+
+constexpr UINT WM_LBUTTONDBLCLK_ = 0x0203;
 
 struct TMessage {
   UINT Msg = 0;
@@ -70,7 +82,28 @@ class TControl : public TComponent {
   // Asks for a repaint of the whole client area.
   virtual void Invalidate() {}
 
+  // Placement inside the parent: alTop, alBottom, alLeft and alRight take
+  // a side of what is left of the parent's client area, alClient the rest.
+  TAlign Align() const { return align_; }
+  void SetAlign(TAlign align);
+  bool MouseCapture() const { return mouseCapture_; }
+  void SetMouseCapture(bool capture) { mouseCapture_ = capture; }
+
+  // A control publishes these in its own table when it wants them streamed
+  // (PublishMouseEvents).
   TNotifyEvent OnResize;
+  TNotifyEvent OnClick;
+  TNotifyEvent OnDblClick;
+  TMouseEvent OnMouseDown;
+  TMouseEvent OnMouseUp;
+  TMouseMoveEvent OnMouseMove;
+
+  // Fire the events; windowed controls call them for mouse messages.
+  virtual void Click() { OnClick(this); }
+  virtual void DblClick() { OnDblClick(this); }
+  virtual void MouseDown(TMouseButton button, TShiftState shift, int x, int y);
+  virtual void MouseUp(TMouseButton button, TShiftState shift, int x, int y);
+  virtual void MouseMove(TShiftState shift, int x, int y);
 
  protected:
   // Called after the size changed; fires OnResize.
@@ -92,7 +125,23 @@ class TControl : public TComponent {
   // before it goes, so this never dangles.
   TWinControl* parent_ = nullptr;
   int left_ = 0, top_ = 0, width_ = 0, height_ = 0;
+  TAlign align_ = alNone;
+  bool mouseCapture_ = false;
+  bool pressed_ = false;  // a left button went down here: its release clicks
 };
+
+// Declares the inherited Align, MouseCapture and mouse events of a control
+// class in its own table, in that order.
+template <class T>
+void PublishMouseEvents(PropertyBuilder<T>& p) {
+  p.Enum("Align", &T::Align, &T::SetAlign, kAlignInfo);
+  p.Bool("MouseCapture", &T::MouseCapture, &T::SetMouseCapture);
+  p.Event("OnClick", &T::OnClick);
+  p.Event("OnDblClick", &T::OnDblClick);
+  p.Event("OnMouseDown", &T::OnMouseDown);
+  p.Event("OnMouseMove", &T::OnMouseMove);
+  p.Event("OnMouseUp", &T::OnMouseUp);
+}
 
 class TWinControl : public TControl {
  public:
@@ -118,6 +167,8 @@ class TWinControl : public TControl {
 
   // Sends a message straight to this control's WndProc.
   LRESULT Perform(UINT msg, WPARAM wParam, LPARAM lParam);
+  // Lays out the child controls that have an Align.
+  void AlignControls();
 
  protected:
   struct TCreateParams {
@@ -136,9 +187,12 @@ class TWinControl : public TControl {
   virtual void Dispatch(TMessage& message);
   virtual void DefaultHandler(TMessage& message) { message.Result = 0; }
   void BoundsChanged(bool sizeChanged) override;
+  void Resize() override;
 
  private:
   friend class TControl;
+  void MouseMessage(const TMessage& message);
+  bool aligning_ = false;
   void InsertControl(TControl* control);
   void RemoveControl(TControl* control);
   void WMSize(TMessage& message);

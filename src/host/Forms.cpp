@@ -92,29 +92,10 @@ const TClassInfo& TButton::StaticClass() {
 
 TButton::TButton(TComponent* owner) : TCustomControl(owner) { StoreBounds(0, 0, 75, 25); }
 
-void TButton::Click() { OnClick(this); }
-
-void TButton::Dispatch(TMessage& message) {
-  switch (message.Msg) {
-    case WM_LBUTTONDOWN:
-      pressed_ = true;
-      Invalidate();
-      break;
-    case WM_LBUTTONUP:
-      if (pressed_) {
-        pressed_ = false;
-        Invalidate();
-        Click();
-      }
-      break;
-    default: TCustomControl::Dispatch(message);
-  }
-}
-
 void TButton::Paint() {
   TCanvas& c = *Canvas();
   c.Brush.Color = clBtnFace;
-  c.Pen.Color = pressed_ ? clBtnShadow : clBtnHighlight;
+  c.Pen.Color = clBtnShadow;
   c.Rectangle(0, 0, Width(), Height());
   c.Brush.Style = bsClear;
   c.Font.Color = clBtnText;

@@ -47,20 +47,15 @@ class TForm : public TCustomControl {
   void Paint() override;
 };
 
+// Clicked (OnClick) when the left button is pressed and released on it, or
+// by Click().
 class TButton : public TCustomControl {
  public:
   KV_DECLARE_CLASS()
   explicit TButton(TComponent* owner);
-  // Fires OnClick, as a click with the left button does.
-  void Click();
-  TNotifyEvent OnClick;
 
  protected:
-  void Dispatch(TMessage& message) override;
   void Paint() override;
-
- private:
-  bool pressed_ = false;
 };
 
 }  // namespace kv

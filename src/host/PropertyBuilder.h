@@ -282,6 +282,7 @@ class PropertyBuilder {
       if constexpr (!std::is_null_pointer_v<S>) {
         return Put(setter, o, source);
       } else {
+        (void)setter;
         U* target = const_cast<U*>(std::invoke(getter, Self(o)));
         return target != nullptr && target->Assign(source);
       }
@@ -289,8 +290,10 @@ class PropertyBuilder {
     return Last();
   }
 
-  template <class... A>
-  Options Event(std::string name, TEvent<A...> T::*field) {
+  // `field` may be an event of a base class (publishing an inherited event).
+  template <class C, class... A>
+  Options Event(std::string name, TEvent<A...> C::*field) {
+    static_assert(std::is_base_of_v<C, T>, "the event must belong to the class or a base");
     PropInfo& p = Add(std::move(name), PropKind::Event, PropValue());
     p.event = [field](TObject& o) -> TEventBase& { return Self(o).*field; };
     p.get = [field](TObject& o) { return PropValue((Self(o).*field).MethodName()); };

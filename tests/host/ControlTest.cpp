@@ -303,3 +303,48 @@ TEST_F(Controls, ButtonsClickOnMouseReleaseAndPaintTheirFace) {
 TEST_F(Controls, TheFrameworkClassesAreRegistered) {
   for (const char* name : {"TForm", "TButton", "TTimer", "TComponent"}) EXPECT_NE(FindClass(name), nullptr) << name;
 }
+
+TEST_F(Controls, AlignedChildrenFollowTheParentsSize) {
+  auto form = std::make_unique<TForm>(nullptr);
+  form->SetBounds(0, 0, 300, 200);
+  auto* top = new TProbe(form.get());
+  auto* left = new TProbe(form.get());
+  auto* client = new TProbe(form.get());
+  top->SetHeight(20);
+  left->SetWidth(50);
+  for (TProbe* p : {top, left, client}) p->SetParent(form.get());
+  client->SetAlign(alClient);
+  left->SetAlign(alLeft);
+  top->SetAlign(alTop);
+  EXPECT_EQ(top->BoundsRect(), (RECT{0, 0, 300, 20}));
+  EXPECT_EQ(left->BoundsRect(), (RECT{0, 20, 50, 200}));
+  EXPECT_EQ(client->BoundsRect(), (RECT{50, 20, 300, 200}));
+
+  form->Show();
+  form->SetBounds(0, 0, 400, 100);  // through WM_SIZE
+  EXPECT_EQ(client->BoundsRect(), (RECT{50, 20, 400, 100}));
+  delete top;
+  EXPECT_EQ(client->BoundsRect(), (RECT{50, 0, 400, 100}));
+}
+
+TEST_F(Controls, MouseMessagesBecomeEventsWithClientCoordinates) {
+  auto form = std::make_unique<TForm>(nullptr);
+  auto* probe = new TProbe(form.get());
+  probe->SetParent(form.get());
+  probe->SetBounds(0, 0, 50, 50);
+  std::vector<std::string> seen;
+  probe->OnMouseDown = [&](TObject*, TMouseButton b, TShiftState s, int x, int y) {
+    seen.push_back("down " + std::to_string(b) + (s.Contains(ssShift) ? " shift " : " ") + std::to_string(x) + "," +
+                   std::to_string(y));
+  };
+  probe->OnMouseMove = [&](TObject*, TShiftState, int x, int y) {
+    seen.push_back("move " + std::to_string(x) + "," + std::to_string(y));
+  };
+  probe->OnClick = [&](TObject*) { seen.push_back("click"); };
+  probe->Perform(WM_LBUTTONDOWN, 0x0004, MAKELPARAM(3, 4));
+  probe->Perform(WM_MOUSEMOVE, 0, MAKELPARAM(static_cast<unsigned>(-2), 7));
+  probe->Perform(WM_LBUTTONUP, 0, MAKELPARAM(10, 10));
+  probe->Perform(WM_LBUTTONDOWN, 0, MAKELPARAM(1, 1));
+  probe->Perform(WM_LBUTTONUP, 0, MAKELPARAM(60, 1));  // released outside: no click
+  EXPECT_EQ(seen, (std::vector<std::string>{"down 0 shift 3,4", "move -2,7", "click", "down 0 1,1"}));
+}
