@@ -6,7 +6,11 @@
 #include "frames/Kv3dcamera.h"
 #include "frames/Kv3dframe.h"
 #include "host/Registry.h"
+#include "input/Kvikeyboard.h"
+#include "input/Kvimouse.h"
 #include "package/Kv.h"
+#include "scene/Kv3dlight.h"
+#include "scene/Kv3dscene.h"
 
 namespace kv {
 
@@ -14,13 +18,13 @@ namespace {
 std::vector<const TClassInfo*> PaletteClasses() {
   return {
       // TKV3DView
-      // TKV3DScene
+      &TKV3DScene::StaticClass(),
       &TKV3DCamera::StaticClass(),
       // TKV3DObject
-      // TKV3DLight
+      &TKV3DLight::StaticClass(),
       &TKV3DFrame::StaticClass(),
-      // TKVIKeyboard
-      // TKVIMouse
+      &TKVIKeyboard::StaticClass(),
+      &TKVIMouse::StaticClass(),
   };
 }
 }  // namespace
