@@ -160,6 +160,17 @@ bool BuildMesh(Scene& scene, MeshData& out, ErrorState& errors) {
   }
   MeshData all;
   all.name = scene.meshes.front().mesh.name;
+  std::size_t normals = 0, faces = 0;
+  for (const SceneMesh& part : scene.meshes) {
+    normals += part.mesh.normals.empty() ? part.mesh.positions.size() : part.mesh.normals.size();
+    faces += part.mesh.faceSizes.size();
+  }
+  all.positions.reserve(positions);
+  all.faceVertices.reserve(corners);
+  all.faceSizes.reserve(faces);
+  if (anyNormals) all.normals.reserve(normals), all.faceNormals.reserve(corners);
+  if (anyCoords) all.texCoords.reserve(positions);
+  if (anyMaterials) all.faceMaterials.reserve(faces);
   for (SceneMesh& sceneMesh : scene.meshes)
     Merge(all, sceneMesh.mesh, anyNormals, anyCoords, anyColors, anyMaterials, anyWraps);
   out = std::move(all);

@@ -263,7 +263,15 @@ std::optional<std::uint64_t> GenericReader::MinValues(const TemplateDef& def, in
 bool GenericReader::ReadMembers(const TemplateDef& def, int depth) {
   if (depth > kMaxDepth)
     return source_.errors().Fail(Status::BadFile, "templates nested too deeply", source_.Offset());
-  std::vector<std::uint32_t> scalars(def.members.size(), 0);
+  // Values of integer members, for later array sizes; on the stack for the
+  // common small templates, as this runs once per element of every array.
+  std::array<std::uint32_t, 16> small{};
+  std::vector<std::uint32_t> large;
+  std::uint32_t* scalars = small.data();
+  if (def.members.size() > small.size()) {
+    large.assign(def.members.size(), 0);
+    scalars = large.data();
+  }
   for (std::size_t i = 0; i < def.members.size(); ++i) {
     const MemberDef& member = def.members[i];
     std::uint64_t count = 1;
