@@ -155,21 +155,32 @@ class BinaryEmitter final : public Emitter {
     for (int i = 0; i < 4; ++i) out_[countAt_ + std::size_t(i)] = std::uint8_t(listCount_ >> (8 * i));
     list_ = List::None;
   }
+  // Appends values as little-endian words of `Word` bytes.
+  template <typename Word, typename T>
+  void AppendWords(std::span<const T> values) {
+    const std::size_t at = out_.size();
+    out_.resize(at + values.size() * sizeof(Word));
+    std::uint8_t* to = out_.data() + at;
+    for (std::size_t i = 0; i < values.size(); ++i) {
+      Word word;
+      if constexpr (sizeof(Word) == sizeof(T)) word = std::bit_cast<Word>(values[i]);
+      else word = std::bit_cast<Word>(double(values[i]));
+      if constexpr (std::endian::native == std::endian::little) {
+        std::memcpy(to + i * sizeof(Word), &word, sizeof(Word));
+      } else {
+        for (std::size_t b = 0; b < sizeof(Word); ++b) to[i * sizeof(Word) + b] = std::uint8_t(word >> (8 * b));
+      }
+    }
+  }
   void Ints(std::span<const std::uint32_t> values) {
     OpenList(List::Integers);
-    for (std::uint32_t v : values) Dword32(v);
+    AppendWords<std::uint32_t>(values);
     listCount_ += std::uint32_t(values.size());
   }
   void Floats(std::span<const float> values) {
     OpenList(List::Floats);
-    for (float v : values) {
-      if (double_) {
-        const std::uint64_t bits = std::bit_cast<std::uint64_t>(double(v));
-        Dword32(std::uint32_t(bits)), Dword32(std::uint32_t(bits >> 32));
-      } else {
-        Dword32(std::bit_cast<std::uint32_t>(v));
-      }
-    }
+    if (double_) AppendWords<std::uint64_t>(values);
+    else AppendWords<std::uint32_t>(values);
     listCount_ += std::uint32_t(values.size());
   }
 
