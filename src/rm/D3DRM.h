@@ -23,6 +23,10 @@ class IDirect3DRMFrameArray;
 class IDirect3DRMVisualArray;
 class IDirect3DRMLightArray;
 class IDirect3DRMFaceArray;  // never handed out: AddFaces stores null there
+class IDirect3D2;
+class IDirect3DDevice2;
+class IDirect3DRMDevice3;    // DeviceInterfaces.h
+class IDirect3DRMViewport2;  // DeviceInterfaces.h
 
 namespace kv::image {
 struct Image;
@@ -316,6 +320,11 @@ class IDirect3DRM3 : public IDirect3DRM {
   // D3DRMOPTIONS_LEFTHANDED (default) or D3DRMOPTIONS_RIGHTHANDED.
   virtual HRESULT SetOptions(DWORD options) = 0;
   virtual HRESULT GetOptions(DWORD* options) = 0;
+  // A device drawing into the render target of a Direct3D device.
+  virtual HRESULT CreateDeviceFromD3D(IDirect3D2* d3d, IDirect3DDevice2* d3dDevice, IDirect3DRMDevice3** device) = 0;
+  // A viewport: the rectangle (x, y, width, height) of device seen from camera.
+  virtual HRESULT CreateViewport(IDirect3DRMDevice3* device, IDirect3DRMFrame3* camera, DWORD x, DWORD y,
+                                 DWORD width, DWORD height, IDirect3DRMViewport2** viewport) = 0;
 };
 
 // Creates an independent root object (one reference for the caller).

@@ -28,6 +28,10 @@ class Root final : public kv::RefCount, public IDirect3DRM3 {
                        D3DVALUE ny, D3DVALUE nz, IDirect3DRMShadow2** shadow) override;
   HRESULT SetOptions(DWORD options) override;
   HRESULT GetOptions(DWORD* options) override;
+  // Defined with the device and viewport (Device.cpp, Viewport.cpp).
+  HRESULT CreateDeviceFromD3D(IDirect3D2* d3d, IDirect3DDevice2* d3dDevice, IDirect3DRMDevice3** device) override;
+  HRESULT CreateViewport(IDirect3DRMDevice3* device, IDirect3DRMFrame3* camera, DWORD x, DWORD y, DWORD width,
+                         DWORD height, IDirect3DRMViewport2** viewport) override;
 
   // For renderers, with the engine lock held.
   bool RightHanded() const { return options_ == D3DRMOPTIONS_RIGHTHANDED; }
