@@ -1,0 +1,72 @@
+// Shared set-up of the input component tests: the headless platform with
+// its programmable input source, a form that owns the components, and a
+// log of the events they fire.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <functional>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "host/Application.h"
+#include "host/Forms.h"
+#include "input/Kvikeyboard.h"
+#include "input/Kvimouse.h"
+#include "package/Kv.h"
+#include "platform/dinput/HeadlessInput.h"
+#include "platform/win/Backend.h"
+
+namespace kvtest {
+
+using namespace kv;
+using kv::dinput::HeadlessInput;
+
+class InputTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    kv::platform::SelectBackend(kv::platform::BackendKind::Headless);
+    HeadlessInput::Reset();
+    kv::platform::ClearRecordedMessageBoxes();
+    kv::platform::ClearRecordedBeeps();
+    form = std::make_unique<TForm>(nullptr);
+    form->Handle();
+  }
+  void TearDown() override {
+    form.reset();
+    HeadlessInput::Reset();
+  }
+
+  static std::vector<std::string> Boxes() {
+    std::vector<std::string> texts;
+    for (const auto& box : kv::platform::RecordedMessageBoxes()) texts.push_back(box.text);
+    return texts;
+  }
+
+  // Serves the main thread's queue until `done` holds or a generous time
+  // has passed (a loaded machine may be slow); returns whether it held.
+  static bool PumpUntil(const std::function<bool()>& done, std::chrono::seconds limit = std::chrono::seconds(10)) {
+    const auto end = std::chrono::steady_clock::now() + limit;
+    while (!done()) {
+      if (std::chrono::steady_clock::now() > end) return false;
+      Application().ProcessMessages();
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return true;
+  }
+  static void PumpFor(std::chrono::milliseconds span) {
+    const auto end = std::chrono::steady_clock::now() + span;
+    while (std::chrono::steady_clock::now() < end) {
+      Application().ProcessMessages();
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+  }
+
+  std::unique_ptr<TForm> form;
+  std::vector<std::string> log;
+};
+
+}  // namespace kvtest
