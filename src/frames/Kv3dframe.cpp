@@ -98,9 +98,14 @@ void TKV3DCustomFrame::Create() {
 
 void TKV3DCustomFrame::Loaded() {
   TComponent::Loaded();
+  // The streamed orientation goes out before re-parenting, like the
+  // position did while streaming: a frame that keeps its world placement
+  // (ParentUpdate false) then keeps the orientation it was saved with
+  // instead of the default one. With ParentUpdate true re-parenting sends
+  // it once more, relative to the parent.
+  if (orientation_) orientation_->Change();
   ChangeParentFrame();
   ChangeColor();
-  if (orientation_) orientation_->Change();
 }
 
 void TKV3DCustomFrame::Notification(TComponent* component, TOperation operation) {
@@ -145,7 +150,10 @@ void TKV3DCustomFrame::ChangeParentFrame() {
   if (!parentUpdate_) {
     // The world placement before anything moves, relative to the parent.
     position = GetRefPosition(parent);
-    orientation = GetRefOrientation(parent);
+    // While a form is read the streamed orientation is still held back;
+    // Loaded sends it and re-parents again, so it must not be replaced by
+    // the engine frame's default here.
+    if (!ComponentState().Contains(csLoading)) orientation = GetRefOrientation(parent);
     rotation = GetRefRotation(parent);
     velocity = GetRefVelocity(parent);
   }

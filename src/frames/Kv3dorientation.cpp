@@ -13,15 +13,15 @@ const TClassInfo& TKV3DOrientation::StaticClass() {
   static const TClassInfo info = DefineClass<TKV3DOrientation, TPersistent>("TKV3DOrientation", [](PropertyBuilder<TKV3DOrientation>& p) {
     p.Bool("Reset", &TKV3DOrientation::Reset, &TKV3DOrientation::SetReset);
     p.Bool("AngleRotSelf", &TKV3DOrientation::AngleRotSelf, &TKV3DOrientation::SetAngleRotSelf);
-    p.Float("AngleRotX", &TKV3DOrientation::AngleRotX, &TKV3DOrientation::SetAngleRotX);
-    p.Float("AngleRotY", &TKV3DOrientation::AngleRotY, &TKV3DOrientation::SetAngleRotY);
-    p.Float("AngleRotZ", &TKV3DOrientation::AngleRotZ, &TKV3DOrientation::SetAngleRotZ);
-    p.Float("DirX", &TKV3DOrientation::GetDirX, &TKV3DOrientation::SetDirX);
-    p.Float("DirY", &TKV3DOrientation::GetDirY, &TKV3DOrientation::SetDirY);
-    p.Float("DirZ", &TKV3DOrientation::GetDirZ, &TKV3DOrientation::SetDirZ);
-    p.Float("UpX", &TKV3DOrientation::GetUpX, &TKV3DOrientation::SetUpX);
-    p.Float("UpY", &TKV3DOrientation::GetUpY, &TKV3DOrientation::SetUpY);
-    p.Float("UpZ", &TKV3DOrientation::GetUpZ, &TKV3DOrientation::SetUpZ);
+    p.Float("AngleRotX", &TKV3DOrientation::AngleRotX, detail::FiniteSetter(&TKV3DOrientation::SetAngleRotX));
+    p.Float("AngleRotY", &TKV3DOrientation::AngleRotY, detail::FiniteSetter(&TKV3DOrientation::SetAngleRotY));
+    p.Float("AngleRotZ", &TKV3DOrientation::AngleRotZ, detail::FiniteSetter(&TKV3DOrientation::SetAngleRotZ));
+    p.Float("DirX", &TKV3DOrientation::GetDirX, detail::FiniteSetter(&TKV3DOrientation::SetDirX));
+    p.Float("DirY", &TKV3DOrientation::GetDirY, detail::FiniteSetter(&TKV3DOrientation::SetDirY));
+    p.Float("DirZ", &TKV3DOrientation::GetDirZ, detail::FiniteSetter(&TKV3DOrientation::SetDirZ));
+    p.Float("UpX", &TKV3DOrientation::GetUpX, detail::FiniteSetter(&TKV3DOrientation::SetUpX));
+    p.Float("UpY", &TKV3DOrientation::GetUpY, detail::FiniteSetter(&TKV3DOrientation::SetUpY));
+    p.Float("UpZ", &TKV3DOrientation::GetUpZ, detail::FiniteSetter(&TKV3DOrientation::SetUpZ));
   });
   return info;
 }

@@ -9,7 +9,10 @@
 // detached: it only stores what it is given.
 #pragma once
 
+#include <cmath>
 #include <cstdint>
+
+#include "host/Error.h"
 
 #include "host/Persistent.h"
 #include "rm/D3DRM.h"
@@ -19,6 +22,19 @@ class IDirect3DRMViewport2;
 namespace kv {
 
 class TKV3DCustomFrame;
+
+namespace detail {
+// A published float setter that refuses non-finite values with a clear
+// error (form files and generic property access), instead of ignoring them.
+template <class T>
+auto FiniteSetter(void (T::*setter)(float)) {
+  return [setter](T& object, float value) {
+    if (!std::isfinite(value)) return Fail("expected a finite number");
+    (object.*setter)(value);
+    return true;
+  };
+}
+}  // namespace detail
 
 class TKV3DVectorProperty : public TPersistent {
  public:

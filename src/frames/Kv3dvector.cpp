@@ -77,12 +77,12 @@ void TKV3DVectorProperty::SetModulus(float value) {
 
 const TClassInfo& TKV3DPosition::StaticClass() {
   static const TClassInfo info = DefineClass<TKV3DPosition, TKV3DVectorProperty>("TKV3DPosition", [](PropertyBuilder<TKV3DPosition>& p) {
-    p.Float("Modulus", &TKV3DPosition::GetModulus, &TKV3DPosition::SetModulus);
-    p.Float("X", &TKV3DPosition::GetX, &TKV3DPosition::SetX);
-    p.Float("Y", &TKV3DPosition::GetY, &TKV3DPosition::SetY);
-    p.Float("Z", &TKV3DPosition::GetZ, &TKV3DPosition::SetZ).StoredIf(&TKV3DPosition::IsZStored);
-    p.Float("ViewX", &TKV3DPosition::GetViewX, &TKV3DPosition::SetViewX);
-    p.Float("ViewY", &TKV3DPosition::GetViewY, &TKV3DPosition::SetViewY);
+    p.Float("Modulus", &TKV3DPosition::GetModulus, detail::FiniteSetter(&TKV3DPosition::SetModulus));
+    p.Float("X", &TKV3DPosition::GetX, detail::FiniteSetter(&TKV3DPosition::SetX));
+    p.Float("Y", &TKV3DPosition::GetY, detail::FiniteSetter(&TKV3DPosition::SetY));
+    p.Float("Z", &TKV3DPosition::GetZ, detail::FiniteSetter(&TKV3DPosition::SetZ)).StoredIf(&TKV3DPosition::IsZStored);
+    p.Float("ViewX", &TKV3DPosition::GetViewX, detail::FiniteSetter(&TKV3DPosition::SetViewX));
+    p.Float("ViewY", &TKV3DPosition::GetViewY, detail::FiniteSetter(&TKV3DPosition::SetViewY));
   });
   return info;
 }
@@ -183,10 +183,10 @@ void TKV3DPosition::SetViewY(float value) {
 
 const TClassInfo& TKV3DRotation::StaticClass() {
   static const TClassInfo info = DefineClass<TKV3DRotation, TKV3DVectorProperty>("TKV3DRotation", [](PropertyBuilder<TKV3DRotation>& p) {
-    p.Float("X", &TKV3DRotation::GetX, &TKV3DRotation::SetX);
-    p.Float("Y", &TKV3DRotation::GetY, &TKV3DRotation::SetY);
-    p.Float("Z", &TKV3DRotation::GetZ, &TKV3DRotation::SetZ);
-    p.Float("Angle", &TKV3DRotation::GetAngle, &TKV3DRotation::SetAngle);
+    p.Float("X", &TKV3DRotation::GetX, detail::FiniteSetter(&TKV3DRotation::SetX));
+    p.Float("Y", &TKV3DRotation::GetY, detail::FiniteSetter(&TKV3DRotation::SetY));
+    p.Float("Z", &TKV3DRotation::GetZ, detail::FiniteSetter(&TKV3DRotation::SetZ));
+    p.Float("Angle", &TKV3DRotation::GetAngle, detail::FiniteSetter(&TKV3DRotation::SetAngle));
   });
   return info;
 }
@@ -257,10 +257,10 @@ void TKV3DRotation::Change() {
 
 const TClassInfo& TKV3DVelocity::StaticClass() {
   static const TClassInfo info = DefineClass<TKV3DVelocity, TKV3DVectorProperty>("TKV3DVelocity", [](PropertyBuilder<TKV3DVelocity>& p) {
-    p.Float("Modulus", &TKV3DVelocity::GetModulus, &TKV3DVelocity::SetModulus);
-    p.Float("X", &TKV3DVelocity::GetX, &TKV3DVelocity::SetX);
-    p.Float("Y", &TKV3DVelocity::GetY, &TKV3DVelocity::SetY);
-    p.Float("Z", &TKV3DVelocity::GetZ, &TKV3DVelocity::SetZ);
+    p.Float("Modulus", &TKV3DVelocity::GetModulus, detail::FiniteSetter(&TKV3DVelocity::SetModulus));
+    p.Float("X", &TKV3DVelocity::GetX, detail::FiniteSetter(&TKV3DVelocity::SetX));
+    p.Float("Y", &TKV3DVelocity::GetY, detail::FiniteSetter(&TKV3DVelocity::SetY));
+    p.Float("Z", &TKV3DVelocity::GetZ, detail::FiniteSetter(&TKV3DVelocity::SetZ));
   });
   return info;
 }

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <numbers>
 #include <memory>
 
 #include "frames/Kv3dcamera.h"
