@@ -1,7 +1,6 @@
 // Scenes, fog and lights read from and written to form files: every
 // published property round-trips, Loaded builds the scene graph, bad values
 // are refused with the property named.
-#include <filesystem>
 #include <memory>
 #include <string>
 
@@ -13,7 +12,6 @@
 #include "scene/Kv3dlight.h"
 #include "scene/Kv3dscene.h"
 
-namespace fs = std::filesystem;
 using namespace kv;
 using kvtest::EngineParent;
 
@@ -152,22 +150,6 @@ TEST_F(SceneForms, NewComponentsWriteNothingBeyondTheirNames) {
   for (const char* word : {"Fog.", "Background", "Visible", "Color", "Type", "Spot", "Attenuation", "EnableFrame"}) {
     EXPECT_EQ(written.find(word), std::string::npos) << word << "\n" << written;
   }
-}
-
-TEST_F(SceneForms, BackgroundImageFromAFormIsLoaded) {
-  const fs::path bmp = fs::path(KV_TESTDATA_DIR) / "bmp" / "g" / "pal8.bmp";
-  if (!fs::exists(bmp)) GTEST_SKIP() << "test data missing: " << bmp;
-  const std::string text = "object Form1: TForm\n  object Scene1: TKV3DScene\n    BackgroundImage = '" +
-                           bmp.string() + "'\n  end\nend\n";
-  std::unique_ptr<TComponent> form = Read(text);
-  ASSERT_NE(form, nullptr) << LastErrorText();
-  ComPtr<IDirect3DRMTexture3> texture;
-  Find<TKV3DScene>(form.get(), "Scene1")->GetIDirect3DRMFrame3()->GetSceneBackgroundImage(texture.ReleaseAndGetAddressOf());
-  ASSERT_NE(texture, nullptr);
-  DWORD w = 0, h = 0;
-  texture->GetSize(&w, &h);
-  EXPECT_EQ(w, 127u);
-  EXPECT_EQ(h, 64u);
 }
 
 TEST_F(SceneForms, BadValuesNameThePropertyAndLeaveNothingBehind) {
