@@ -25,6 +25,25 @@ namespace kvtest {
 using namespace kv;
 using kv::dinput::HeadlessInput;
 
+// Serves the main thread's queue until `done` holds or a generous time
+// has passed (a loaded machine may be slow); returns whether it held.
+inline bool PumpUntil(const std::function<bool()>& done, std::chrono::seconds limit = std::chrono::seconds(10)) {
+  const auto end = std::chrono::steady_clock::now() + limit;
+  while (!done()) {
+    if (std::chrono::steady_clock::now() > end) return false;
+    Application().ProcessMessages();
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  return true;
+}
+inline void PumpFor(std::chrono::milliseconds span) {
+  const auto end = std::chrono::steady_clock::now() + span;
+  while (std::chrono::steady_clock::now() < end) {
+    Application().ProcessMessages();
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+}
+
 class InputTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -44,25 +63,6 @@ class InputTest : public ::testing::Test {
     std::vector<std::string> texts;
     for (const auto& box : kv::platform::RecordedMessageBoxes()) texts.push_back(box.text);
     return texts;
-  }
-
-  // Serves the main thread's queue until `done` holds or a generous time
-  // has passed (a loaded machine may be slow); returns whether it held.
-  static bool PumpUntil(const std::function<bool()>& done, std::chrono::seconds limit = std::chrono::seconds(10)) {
-    const auto end = std::chrono::steady_clock::now() + limit;
-    while (!done()) {
-      if (std::chrono::steady_clock::now() > end) return false;
-      Application().ProcessMessages();
-      std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-    return true;
-  }
-  static void PumpFor(std::chrono::milliseconds span) {
-    const auto end = std::chrono::steady_clock::now() + span;
-    while (std::chrono::steady_clock::now() < end) {
-      Application().ProcessMessages();
-      std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
   }
 
   std::unique_ptr<TForm> form;
