@@ -95,6 +95,7 @@ int RunRenderBench(int argc, char** argv) {
     return 2;
   }
   if (!Measure(*MakeKorvaneRenderer(), scene, o, o.png)) return 1;
+  if (!Measure(*MakeEngineRenderer(), scene, o, "")) std::fputs("korvane-rm: engine run failed\n", stderr);
   if (o.peer) {
     std::unique_ptr<SceneRenderer> peer = MakeOsmesaRenderer();
     if (peer && !Measure(*peer, scene, o, o.peerPng)) std::fputs("osmesa: peer run failed\n", stderr);

@@ -23,6 +23,9 @@ class SceneRenderer {
 };
 
 std::unique_ptr<SceneRenderer> MakeKorvaneRenderer();
+// The same scenes built as a retained-mode scene graph and drawn through a
+// device and viewport: what an application pays per frame.
+std::unique_ptr<SceneRenderer> MakeEngineRenderer();
 // Null when kvbench was built without OSMesa.
 std::unique_ptr<SceneRenderer> MakeOsmesaRenderer();
 
