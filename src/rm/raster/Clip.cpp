@@ -4,23 +4,6 @@
 
 namespace kv::raster {
 
-std::uint16_t Outcode(float x, float y, float z, float w, const GuardBand& guard) {
-  if (!std::isfinite(x) || !std::isfinite(y) || !std::isfinite(z) || !std::isfinite(w)) return kClipInvalid;
-  std::uint16_t code = 0;
-  if (z < 0) code |= kClipNear;
-  if (z > w) code |= kClipFar;
-  if (x < -guard.x * w) code |= kClipGuardLeft;
-  if (x > guard.x * w) code |= kClipGuardRight;
-  if (y < -guard.y * w) code |= kClipGuardBottom;
-  if (y > guard.y * w) code |= kClipGuardTop;
-  std::uint16_t off = 0;
-  if (x < -w) off |= kOffLeft;
-  if (x > w) off |= kOffRight;
-  if (y < -w) off |= kOffBottom;
-  if (y > w) off |= kOffTop;
-  return static_cast<std::uint16_t>(code | (off << 8));
-}
-
 ClipPlane PlaneFor(std::uint8_t clipBit, const GuardBand& guard) {
   switch (clipBit) {
     case kClipNear: return {0, 0, 1, 0};

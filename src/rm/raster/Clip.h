@@ -3,6 +3,7 @@
 // parameter. Polygons have a fixed capacity, so clipping never allocates.
 #pragma once
 
+#include <cmath>
 #include <cstdint>
 
 #include "rm/raster/FrameData.h"
@@ -39,7 +40,22 @@ struct GuardBand {
 
 // Clip bits (ClipBits) in the low byte, offscreen bits (OffscreenBits) in the
 // high byte.
-std::uint16_t Outcode(float x, float y, float z, float w, const GuardBand& guard);
+inline std::uint16_t Outcode(float x, float y, float z, float w, const GuardBand& guard) {
+  if (!std::isfinite(x) || !std::isfinite(y) || !std::isfinite(z) || !std::isfinite(w)) return kClipInvalid;
+  unsigned code = 0;
+  code |= z < 0 ? kClipNear : 0;
+  code |= z > w ? kClipFar : 0;
+  code |= x < -guard.x * w ? kClipGuardLeft : 0;
+  code |= x > guard.x * w ? kClipGuardRight : 0;
+  code |= y < -guard.y * w ? kClipGuardBottom : 0;
+  code |= y > guard.y * w ? kClipGuardTop : 0;
+  unsigned off = 0;
+  off |= x < -w ? kOffLeft : 0;
+  off |= x > w ? kOffRight : 0;
+  off |= y < -w ? kOffBottom : 0;
+  off |= y > w ? kOffTop : 0;
+  return static_cast<std::uint16_t>(code | (off << 8));
+}
 
 ClipPlane PlaneFor(std::uint8_t clipBit, const GuardBand& guard);
 

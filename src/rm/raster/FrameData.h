@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
+#include <memory>
 #include <vector>
 
 #include "rm/raster/RasterTypes.h"
@@ -69,7 +71,7 @@ struct DrawState {
   int cullSign = 0;          // +1: cull clockwise, −1: cull counter-clockwise, 0: none
   // Plane layout of this draw's triangle records.
   std::uint8_t planeCount = 0;
-  std::int8_t planeQ = -1, planeColor = -1, planeSpec = -1, planeUV = -1, planeFog = -1;
+  std::int8_t planeQ = -1, planeColor = -1, planeAlpha = -1, planeSpec = -1, planeUV = -1, planeFog = -1;
 };
 
 // The colour of a lit point: saturate(emissive + base·diffuse), with the
@@ -147,6 +149,36 @@ inline std::size_t TriangleRecordSize(int planeCount) {
   return (offsetof(TriangleRecord, planes) + sizeof(Plane) * static_cast<std::size_t>(planeCount) + 7) &
          ~std::size_t{7};
 }
+
+// A growable array of plain elements that leaves what it appends
+// uninitialised: the stages write every element they append, and zeroing
+// them first would cost as much as the transform itself.
+template <typename T>
+class PodBuffer {
+ public:
+  T* Append(std::size_t n) {
+    if (size_ + n > capacity_) Reserve(std::max({capacity_ * 2, size_ + n, std::size_t{1024}}));
+    T* at = data_.get() + size_;
+    size_ += n;
+    return at;
+  }
+  void PushBack(const T& v) { *Append(1) = v; }
+  void Clear() { size_ = 0; }
+  std::size_t Size() const { return size_; }
+  T* Data() { return data_.get(); }
+  const T* Data() const { return data_.get(); }
+  T& operator[](std::size_t i) { return data_[i]; }
+
+ private:
+  void Reserve(std::size_t n) {
+    std::unique_ptr<T[]> grown(new T[n]);
+    if (size_) std::memcpy(grown.get(), data_.get(), size_ * sizeof(T));
+    data_ = std::move(grown);
+    capacity_ = n;
+  }
+  std::unique_ptr<T[]> data_;
+  std::size_t size_ = 0, capacity_ = 0;
+};
 
 // A growing byte arena; records are addressed by offset, so growth is safe.
 class RecordArena {

@@ -120,11 +120,11 @@ bool AnyTranslucent(std::span<const std::uint32_t> colors) {
 }  // namespace
 
 void Batch::Reset() {
-  vertices.clear();
-  outcodes.clear();
-  baseColors.clear();
-  indices.clear();
-  faces.clear();
+  vertices.Clear();
+  outcodes.Clear();
+  baseColors.Clear();
+  indices.Clear();
+  faces.Clear();
   states.clear();
   draws.clear();
   textures.clear();
@@ -195,7 +195,8 @@ DrawState Rasterizer::Impl::MakeState(const DrawCall& d) const {
   int n = 1;  // plane 0: depth
   if (!s.flatShade || (d.texture && s.perspective) || s.fog) s.planeQ = static_cast<std::int8_t>(n++);
   s.planeColor = static_cast<std::int8_t>(n);
-  n += 4;
+  n += 3;
+  if (s.blend) s.planeAlpha = static_cast<std::int8_t>(n++);  // alpha matters only when blending
   if (s.specular) {
     s.planeSpec = static_cast<std::int8_t>(n);
     n += 3;
@@ -216,7 +217,7 @@ Result Rasterizer::Impl::RecordDraw(const DrawCall& input) {
   ++stats.draws;
   stats.triangles += nt;
   if (nv == 0 || (input.fill != FillMode::Points && nt == 0) || scissor.width == 0 || scissor.height == 0) return {};
-  if (batch.vertices.size() + nv > kBatchVertexLimit || batch.triangles + nt > kBatchTriangleLimit) Flush();
+  if (batch.vertices.Size() + nv > kBatchVertexLimit || batch.triangles + nt > kBatchTriangleLimit) Flush();
 
   DrawCall draw = input;
   if (input.shadow) {
@@ -234,21 +235,21 @@ Result Rasterizer::Impl::RecordDraw(const DrawCall& input) {
   const bool needFaces = !finalColors || !m.edgeFlags.empty();
 
   DrawRecord rec;
-  rec.firstVertex = static_cast<std::uint32_t>(batch.vertices.size());
+  rec.firstVertex = static_cast<std::uint32_t>(batch.vertices.Size());
   rec.vertexCount = static_cast<std::uint32_t>(nv);
-  rec.firstIndex = static_cast<std::uint32_t>(batch.indices.size());
+  rec.firstIndex = static_cast<std::uint32_t>(batch.indices.Size());
   rec.triangleCount = static_cast<std::uint32_t>(nt);
-  rec.firstFace = static_cast<std::uint32_t>(batch.faces.size());
+  rec.firstFace = static_cast<std::uint32_t>(batch.faces.Size());
   rec.state = static_cast<std::uint32_t>(batch.states.size());
   rec.hasFaceData = needFaces;
   rec.hasVertexColors = !draw.mesh.vertexColors.empty();
   rec.hasFaceColors = !draw.mesh.faceColors.empty();
   rec.finalColors = finalColors;
 
-  batch.vertices.resize(batch.vertices.size() + nv);
-  batch.outcodes.resize(batch.outcodes.size() + nv);
-  batch.baseColors.resize(batch.baseColors.size() + nv);
-  if (needFaces) batch.faces.resize(batch.faces.size() + nt);
+  ClipVertex* vertices = batch.vertices.Append(nv);
+  std::uint16_t* outcodes = batch.outcodes.Append(nv);
+  std::uint32_t* baseColors = batch.baseColors.Append(nv);
+  FaceData* faces = needFaces ? batch.faces.Append(nt) : nullptr;
   VertexStageInput in;
   in.draw = &draw;
   in.state = &state;
@@ -258,11 +259,9 @@ Result Rasterizer::Impl::RecordDraw(const DrawCall& input) {
   in.guard = guard;
   in.map = map;
   in.finalColors = finalColors;
-  RunVertexStage(in, &batch.vertices[rec.firstVertex], &batch.outcodes[rec.firstVertex],
-                 &batch.baseColors[rec.firstVertex], needFaces ? &batch.faces[rec.firstFace] : nullptr);
+  RunVertexStage(in, vertices, outcodes, baseColors, faces);
 
-  batch.indices.resize(batch.indices.size() + m.indices.size());
-  std::uint32_t* out = &batch.indices[rec.firstIndex];
+  std::uint32_t* out = batch.indices.Append(m.indices.size());
   for (size_t i = 0; i < m.indices.size(); ++i) out[i] = m.indices[i] + rec.firstVertex;
   batch.triangles += nt;
   batch.states.push_back(state);
@@ -279,7 +278,7 @@ Result Rasterizer::Impl::RecordDecal(const DecalCall& d) {
   ++stats.draws;
   stats.triangles += 2;
   if (scissor.width == 0 || scissor.height == 0) return {};
-  if (batch.vertices.size() + 4 > kBatchVertexLimit) Flush();
+  if (batch.vertices.Size() + 4 > kBatchVertexLimit) Flush();
 
   const float tw = static_cast<float>(d.texture->Width()), th = static_cast<float>(d.texture->Height());
   const Vec4 c = TransformPoint4(d.position, worldToClip);
@@ -318,9 +317,9 @@ Result Rasterizer::Impl::RecordDecal(const DecalCall& d) {
   DrawState state = MakeState(asDraw);
 
   DrawRecord rec;
-  rec.firstVertex = static_cast<std::uint32_t>(batch.vertices.size());
+  rec.firstVertex = static_cast<std::uint32_t>(batch.vertices.Size());
   rec.vertexCount = 4;
-  rec.firstIndex = static_cast<std::uint32_t>(batch.indices.size());
+  rec.firstIndex = static_cast<std::uint32_t>(batch.indices.Size());
   rec.triangleCount = 2;
   rec.state = static_cast<std::uint32_t>(batch.states.size());
   rec.finalColors = true;
@@ -335,11 +334,11 @@ Result Rasterizer::Impl::RecordDecal(const DecalCall& d) {
     v.fog = fog;
     v.u = us[i];
     v.v = vs[i];
-    batch.vertices.push_back(v);
-    batch.outcodes.push_back(ProjectClipVertex(batch.vertices.back(), guard, map));
-    batch.baseColors.push_back(d.color);
+    batch.outcodes.PushBack(ProjectClipVertex(v, guard, map));
+    batch.vertices.PushBack(v);
+    batch.baseColors.PushBack(d.color);
   }
-  for (std::uint32_t i : {0u, 1u, 2u, 0u, 2u, 3u}) batch.indices.push_back(rec.firstVertex + i);
+  for (std::uint32_t i : {0u, 1u, 2u, 0u, 2u, 3u}) batch.indices.PushBack(rec.firstVertex + i);
   batch.triangles += 2;
   batch.states.push_back(state);
   batch.draws.push_back(rec);

@@ -15,11 +15,11 @@ namespace kv::raster {
 
 // Draws recorded since the last flush.
 struct Batch {
-  std::vector<ClipVertex> vertices;
-  std::vector<std::uint16_t> outcodes;
-  std::vector<std::uint32_t> baseColors;
-  std::vector<std::uint32_t> indices;
-  std::vector<FaceData> faces;
+  PodBuffer<ClipVertex> vertices;
+  PodBuffer<std::uint16_t> outcodes;
+  PodBuffer<std::uint32_t> baseColors;
+  PodBuffer<std::uint32_t> indices;
+  PodBuffer<FaceData> faces;
   std::vector<DrawState> states;
   std::vector<DrawRecord> draws;
   std::vector<std::shared_ptr<const Texture>> textures;  // kept alive until the flush

@@ -127,8 +127,8 @@ void Rasterizer::Impl::Flush() {
     return;
   }
   SetupContext ctx;
-  ctx.batch = {batch.vertices.data(), batch.outcodes.data(), batch.baseColors.data(), batch.indices.data(),
-               batch.faces.data(),    batch.states.data(),   batch.draws.data()};
+  ctx.batch = {batch.vertices.Data(), batch.outcodes.Data(), batch.baseColors.Data(), batch.indices.Data(),
+               batch.faces.Data(),    batch.states.data(),   batch.draws.data()};
   ctx.map = map;
   ctx.scissor = scissor;
   ctx.guard = guard;

@@ -79,9 +79,9 @@ void SetPlane(Plane& p, float a0, float a1, float a2, const float fx[3], const f
   p.a0 = a0 + p.dx * (ox - fx[0]) + p.dy * (oy - fy[0]);
 }
 
-bool SameColour(const Corner& a, const Corner& b) {
+bool SameColour(const Corner& a, const Corner& b, const DrawState& s) {
   for (int i = kR; i <= kSB; ++i)
-    if (a.attr[i] != b.attr[i]) return false;
+    if (a.attr[i] != b.attr[i] && (i != kA || s.planeAlpha >= 0)) return false;
   return true;
 }
 
@@ -133,7 +133,7 @@ void Emitter::Triangle(const Corner* a, const Corner* b, const Corner* c, std::i
   const Corner &A = *v[0], &B = *v[1], &C = *v[2];
   plane(0, A.z, B.z, C.z);
   if (state.planeQ >= 0) plane(state.planeQ, A.q, B.q, C.q);
-  const bool gouraud = !state.flatShade && !(SameColour(A, B) && SameColour(A, C));
+  const bool gouraud = !state.flatShade && !(SameColour(A, B, state) && SameColour(A, C, state));
   r.h.gouraud = gouraud ? 1 : 0;
   auto colourPlanes = [&](int first, int attr, int n) {
     for (int i = 0; i < n; ++i) {
@@ -143,7 +143,8 @@ void Emitter::Triangle(const Corner* a, const Corner* b, const Corner* c, std::i
         r.planes[first + i] = {A.attr[attr + i], 0, 0};
     }
   };
-  colourPlanes(state.planeColor, kR, 4);
+  colourPlanes(state.planeColor, kR, 3);
+  if (state.planeAlpha >= 0) colourPlanes(state.planeAlpha, kA, 1);
   if (state.planeSpec >= 0) colourPlanes(state.planeSpec, kSR, 3);
   if (state.planeUV >= 0) {
     for (int i = 0; i < 2; ++i) {

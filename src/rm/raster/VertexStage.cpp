@@ -1,7 +1,5 @@
 #include "rm/raster/VertexStage.h"
 
-#include <immintrin.h>
-
 #include <algorithm>
 #include <cmath>
 
@@ -158,11 +156,22 @@ struct LightingSpace {
   Matrix normalMatrix;    // world-space lighting: normals
 };
 
+// The inverse of rotation·scale + translation: transpose / scale².
+Matrix InvertSimilarity(const Matrix& m, float scale) {
+  Matrix inv;
+  const float k = 1.0f / (scale * scale);
+  for (int i = 0; i < 3; ++i)
+    for (int j = 0; j < 3; ++j) inv.m[i][j] = m.m[j][i] * k;
+  for (int j = 0; j < 3; ++j)
+    inv.m[3][j] = -(m.m[3][0] * inv.m[0][j] + m.m[3][1] * inv.m[1][j] + m.m[3][2] * inv.m[2][j]);
+  return inv;
+}
+
 void SetUpLighting(const VertexStageInput& in, DrawLighting& dl, LightingSpace& space) {
   float scale = 1;
   const Matrix& m = in.draw->modelToWorld;
-  Matrix inv;
-  if (IsSimilarity(m, scale) && Invert(m, inv)) {
+  if (IsSimilarity(m, scale) && m.m[0][3] == 0 && m.m[1][3] == 0 && m.m[2][3] == 0 && m.m[3][3] == 1) {
+    const Matrix inv = InvertSimilarity(m, scale);
     space.model = true;
     BuildDrawLighting(in, inv, scale, dl);
   } else {
@@ -225,12 +234,6 @@ void PrepareFrameLighting(std::span<const Light> lights, const Matrix& worldToCa
   out.towardsViewer = Normalize(TransformDirection({0, 0, -1}, cameraToWorld));
   out.viewDependentSpecular = (renderMode & kViewDependentSpecular) != 0;
   out.fog = fog;
-}
-
-std::int32_t SnapToSubPixel(float pixel) {
-  // cvtss2si rounds to nearest (even) in the default rounding mode, without
-  // a library call; callers keep |pixel| well inside the 32-bit range.
-  return _mm_cvtss_si32(_mm_set_ss(pixel * 16.0f));
 }
 
 std::uint16_t ProjectClipVertex(ClipVertex& v, const GuardBand& guard, const ScreenMapping& map) {

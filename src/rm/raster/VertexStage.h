@@ -2,6 +2,8 @@
 // fog, and per-face lighting for flat shading.
 #pragma once
 
+#include <xmmintrin.h>
+
 #include <cstdint>
 #include <span>
 
@@ -50,8 +52,9 @@ struct VertexStageInput {
 // screen position, depth and 1/w.
 std::uint16_t ProjectClipVertex(ClipVertex& v, const GuardBand& guard, const ScreenMapping& map);
 
-// Snaps a pixel coordinate to the sub-pixel grid (round to nearest).
-std::int32_t SnapToSubPixel(float pixel);
+// Snaps a pixel coordinate to the sub-pixel grid (round to nearest, with
+// cvtss2si: no library call); callers keep |pixel| well inside 32 bits.
+inline std::int32_t SnapToSubPixel(float pixel) { return _mm_cvtss_si32(_mm_set_ss(pixel * 16.0f)); }
 
 // Per-vertex output: vertices, outcodes and base colours (one per position).
 // Per-face output (when faces is not null): base colour, edge flags and,
