@@ -21,6 +21,7 @@ struct Options {
   int warmup = 10;
   std::string png, peerPng;
   bool peer = true;
+  std::string only;  // run just this renderer (korvane, korvane-rm, osmesa)
 };
 
 bool ParseCount(const char* text, int& out) {
@@ -45,6 +46,8 @@ bool Parse(int argc, char** argv, Options& o) {
       o.png = argv[++i];
     } else if (i + 1 < argc && a == "--peer-png") {
       o.peerPng = argv[++i];
+    } else if (i + 1 < argc && a == "--only") {
+      o.only = argv[++i];
     } else {
       return false;
     }
@@ -90,13 +93,15 @@ int RunRenderBench(int argc, char** argv) {
   BenchScene scene;
   if (!Parse(argc, argv, o) || !MakeScene(o.scene, scene)) {
     std::fputs("usage: kvbench <spheres|textured|fill|many> <frames> [--warmup N] [--png FILE]\n"
-               "               [--peer-png FILE] [--no-peer]\n",
+               "               [--peer-png FILE] [--no-peer] [--only korvane|korvane-rm|osmesa]\n",
                stderr);
     return 2;
   }
-  if (!Measure(*MakeKorvaneRenderer(), scene, o, o.png)) return 1;
-  if (!Measure(*MakeEngineRenderer(), scene, o, "")) std::fputs("korvane-rm: engine run failed\n", stderr);
-  if (o.peer) {
+  auto wanted = [&](const char* name) { return o.only.empty() || o.only == name; };
+  if (wanted("korvane") && !Measure(*MakeKorvaneRenderer(), scene, o, o.png)) return 1;
+  if (wanted("korvane-rm") && !Measure(*MakeEngineRenderer(), scene, o, ""))
+    std::fputs("korvane-rm: engine run failed\n", stderr);
+  if (o.peer && wanted("osmesa")) {
     std::unique_ptr<SceneRenderer> peer = MakeOsmesaRenderer();
     if (peer && !Measure(*peer, scene, o, o.peerPng)) std::fputs("osmesa: peer run failed\n", stderr);
   }

@@ -41,7 +41,8 @@ struct GuardBand {
 // Clip bits (ClipBits) in the low byte, offscreen bits (OffscreenBits) in the
 // high byte.
 inline std::uint16_t Outcode(float x, float y, float z, float w, const GuardBand& guard) {
-  if (!std::isfinite(x) || !std::isfinite(y) || !std::isfinite(z) || !std::isfinite(w)) return kClipInvalid;
+  // One test catches NaN and infinity in any of the four.
+  if (!(std::fabs(x) + std::fabs(y) + std::fabs(z) + std::fabs(w) < 3.0e38f)) return kClipInvalid;
   unsigned code = 0;
   code |= z < 0 ? kClipNear : 0;
   code |= z > w ? kClipFar : 0;

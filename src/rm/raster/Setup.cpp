@@ -132,9 +132,12 @@ void Emitter::Triangle(const Corner* a, const Corner* b, const Corner* c, std::i
   };
   const Corner &A = *v[0], &B = *v[1], &C = *v[2];
   plane(0, A.z, B.z, C.z);
-  if (state.planeQ >= 0) plane(state.planeQ, A.q, B.q, C.q);
   const bool gouraud = !state.flatShade && !(SameColour(A, B, state) && SameColour(A, C, state));
   r.h.gouraud = gouraud ? 1 : 0;
+  // 1/w is read only for perspective interpolation (the pixel stage makes
+  // the same choice).
+  if (state.planeQ >= 0 && (gouraud || state.planeUV >= 0 || state.planeFog >= 0))
+    plane(state.planeQ, A.q, B.q, C.q);
   auto colourPlanes = [&](int first, int attr, int n) {
     for (int i = 0; i < n; ++i) {
       if (gouraud)

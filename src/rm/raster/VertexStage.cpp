@@ -23,6 +23,7 @@ struct SpaceLight {
 struct DrawLighting {
   SpaceLight lights[kMaxLights];
   int count = 0;
+  bool parallelOnly = true;  // only directional and parallel-point lights, no highlights
   float ambient[3] = {0, 0, 0};
   float distanceScale = 1;  // world units per lighting-space unit
   bool specular = false;
@@ -56,6 +57,7 @@ void BuildDrawLighting(const VertexStageInput& in, const Matrix& worldToSpace, f
   out.power = mat.power;
   out.specularColor = mat.specular;
   out.viewDependent = frame.viewDependentSpecular;
+  out.parallelOnly = !out.specular;
   out.eye = TransformPoint(frame.cameraPosition, worldToSpace);
   out.towardsViewer = Normalize(TransformDirection(frame.towardsViewer, worldToSpace));
   Vec3 objectOrigin{draw.modelToWorld.m[3][0], draw.modelToWorld.m[3][1], draw.modelToWorld.m[3][2]};
@@ -68,6 +70,7 @@ void BuildDrawLighting(const VertexStageInput& in, const Matrix& worldToSpace, f
       out.ambient[2] += w.color.b;
       continue;
     }
+    if (w.type != LightType::Directional && w.type != LightType::ParallelPoint) out.parallelOnly = false;
     SpaceLight& s = out.lights[out.count++];
     s = {};
     s.type = w.type;
@@ -97,6 +100,23 @@ void BuildDrawLighting(const VertexStageInput& in, const Matrix& worldToSpace, f
 void LightPoint(const DrawLighting& dl, Vec3 p, Vec3 n, float diffuse[3], float specular[3]) {
   float dr = dl.ambient[0], dg = dl.ambient[1], db = dl.ambient[2];
   float sr = 0, sg = 0, sb = 0;
+  if (dl.parallelOnly) {
+    // The common case: the direction to each light is the same everywhere.
+    for (int i = 0; i < dl.count; ++i) {
+      const SpaceLight& L = dl.lights[i];
+      const float ndl = n.x * L.toLight.x + n.y * L.toLight.y + n.z * L.toLight.z;
+      if (ndl > 0) {
+        dr += L.r * ndl;
+        dg += L.g * ndl;
+        db += L.b * ndl;
+      }
+    }
+    diffuse[0] = dr;
+    diffuse[1] = dg;
+    diffuse[2] = db;
+    specular[0] = specular[1] = specular[2] = 0;
+    return;
+  }
   for (int i = 0; i < dl.count; ++i) {
     const SpaceLight& L = dl.lights[i];
     Vec3 toLight;
@@ -265,6 +285,15 @@ void RunVertexStage(const VertexStageInput& in, ClipVertex* vertices, std::uint1
   LightingSpace space;
   if (state.lit) SetUpLighting(in, dl, space);
 
+  // One base colour for every vertex and the specular folded in: the
+  // colour sum needs no unpacking per vertex.
+  const bool uniformBase = mesh.vertexColors.empty() && !state.specular;
+  float baseScaled[3], emissive[3] = {0, 0, 0};
+  const float baseAlpha = static_cast<float>(draw.color >> 24);
+  for (int k = 0; k < 3; ++k) {
+    baseScaled[k] = static_cast<float>((draw.color >> (16 - 8 * k)) & 255) * (1.0f / 255.0f);
+    if (state.lit) emissive[k] = state.emissive[k];
+  }
   const size_t count = mesh.positions.size();
   for (size_t i = 0; i < count; ++i) {
     const Vec3 p = mesh.positions[i];
@@ -279,7 +308,14 @@ void RunVertexStage(const VertexStageInput& in, ClipVertex* vertices, std::uint1
     if (vertexLighting) LightIn(dl, space, draw.modelToWorld, p, mesh.normals[i], diffuse, specular);
     const std::uint32_t base = mesh.vertexColors.empty() ? draw.color : mesh.vertexColors[i];
     baseColors[i] = base;
-    if (in.finalColors) {
+    if (in.finalColors && uniformBase) {
+      for (int k = 0; k < 3; ++k) {
+        const float c = emissive[k] + baseScaled[k] * diffuse[k] + specular[k];
+        v.c[k] = (c > 0 ? (c < 1 ? c : 1) : 0) * 255.0f;
+        v.s[k] = 0;
+      }
+      v.c[3] = baseAlpha;
+    } else if (in.finalColors) {
       ComposeColor(base, diffuse, specular, state, v.c, v.s);
     } else {
       v.c[0] = diffuse[0];
