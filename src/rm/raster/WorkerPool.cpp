@@ -15,10 +15,15 @@ WorkerPool::~WorkerPool() {
   for (std::thread& t : workers_) t.join();
 }
 
-void WorkerPool::Drain(int thread) {
-  for (int task = next_.fetch_add(1, std::memory_order_relaxed); task < taskCount_;
-       task = next_.fetch_add(1, std::memory_order_relaxed))
-    (*body_)(task, thread);
+void WorkerPool::Drain(Job& job, int thread) {
+  for (int task = job.next.fetch_add(1, std::memory_order_relaxed); task < job.count;
+       task = job.next.fetch_add(1, std::memory_order_relaxed)) {
+    (*job.body)(task, thread);
+    if (job.done.fetch_add(1, std::memory_order_acq_rel) + 1 == job.count) {
+      std::lock_guard<std::mutex> lock(mutex_);  // the caller checks under the lock: no lost wake-up
+      finished_.notify_all();
+    }
+  }
 }
 
 void WorkerPool::Run(int taskCount, const std::function<void(int, int)>& body) {
@@ -27,35 +32,33 @@ void WorkerPool::Run(int taskCount, const std::function<void(int, int)>& body) {
     for (int task = 0; task < taskCount; ++task) body(task, 0);
     return;
   }
+  auto job = std::make_shared<Job>();
+  job->body = &body;
+  job->count = taskCount;
   {
     std::lock_guard<std::mutex> lock(mutex_);
-    body_ = &body;
-    taskCount_ = taskCount;
-    next_.store(0, std::memory_order_relaxed);
-    busy_ = static_cast<int>(workers_.size());
+    current_ = job;
     ++generation_;
   }
   wake_.notify_all();
-  Drain(0);
+  Drain(*job, 0);
   std::unique_lock<std::mutex> lock(mutex_);
-  done_.wait(lock, [this] { return busy_ == 0; });
-  body_ = nullptr;
+  finished_.wait(lock, [&] { return job->done.load(std::memory_order_acquire) == taskCount; });
+  current_.reset();
 }
 
 void WorkerPool::WorkerLoop(int thread) {
   std::uint64_t seen = 0;
   for (;;) {
+    std::shared_ptr<Job> job;
     {
       std::unique_lock<std::mutex> lock(mutex_);
       wake_.wait(lock, [&] { return stop_ || generation_ != seen; });
       if (stop_) return;
       seen = generation_;
+      job = current_;
     }
-    Drain(thread);
-    {
-      std::lock_guard<std::mutex> lock(mutex_);
-      if (--busy_ == 0) done_.notify_one();
-    }
+    if (job) Drain(*job, thread);
   }
 }
 

@@ -1,12 +1,15 @@
 // A small pool of worker threads for the rasterizer. Run() hands out task
-// numbers to the workers and the calling thread alike and returns when every
-// task is done. Idle workers sleep on a condition variable.
+// numbers to the workers and the calling thread alike and returns as soon as
+// every task is done: a worker that is slow to wake (a busy machine) is not
+// waited for, the caller simply takes its share. Idle workers sleep on a
+// condition variable.
 #pragma once
 
 #include <atomic>
 #include <condition_variable>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <thread>
 #include <vector>
@@ -28,18 +31,24 @@ class WorkerPool {
   void Run(int taskCount, const std::function<void(int task, int thread)>& body);
 
  private:
+  // One Run's tasks. Workers that wake late may still hold it; by then every
+  // task number has been taken, so they touch nothing else.
+  struct Job {
+    const std::function<void(int, int)>* body;
+    int count;
+    std::atomic<int> next{0};
+    std::atomic<int> done{0};
+  };
+
   void WorkerLoop(int thread);
-  void Drain(int thread);
+  void Drain(Job& job, int thread);
 
   std::mutex mutex_;
   std::condition_variable wake_;
-  std::condition_variable done_;
+  std::condition_variable finished_;
   std::uint64_t generation_ = 0;
-  int busy_ = 0;
   bool stop_ = false;
-  const std::function<void(int, int)>* body_ = nullptr;
-  int taskCount_ = 0;
-  std::atomic<int> next_{0};
+  std::shared_ptr<Job> current_;
   std::vector<std::thread> workers_;
 };
 

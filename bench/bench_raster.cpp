@@ -1,0 +1,135 @@
+// Micro benchmarks of the software rasterizer's stages: per-vertex work
+// (many small draws), set-up of small triangles, fill rate, and clipping,
+// each with one thread and with two.
+#include <benchmark/benchmark.h>
+
+#include <cmath>
+#include <vector>
+
+#include "rm/raster/RasterMath.h"
+#include "rm/raster/Rasterizer.h"
+
+namespace {
+
+using namespace kv::raster;
+
+struct Scene {
+  std::vector<std::uint32_t> pixels = std::vector<std::uint32_t>(640 * 480);
+  Target target{pixels.data(), 640, 480, 640 * 4, PixelFormat::Xrgb8888, DepthFormat::Float32};
+  View view;
+  std::vector<Light> lights;
+  FrameState state;
+  Scene() {
+    view.projection.back = 1000;
+    view.viewport = {0, 0, 640, 480};
+    lights.resize(2);
+    lights[0].type = LightType::Ambient;
+    lights[0].color = {0.2f, 0.2f, 0.2f};
+    lights[1].direction = {0, -0.7f, 0.7f};
+    state.lights = lights;
+  }
+};
+
+struct Mesh {
+  std::vector<Vec3> positions, normals;
+  std::vector<std::uint32_t> indices;
+  MeshData View() const {
+    MeshData m;
+    m.positions = positions;
+    m.normals = normals;
+    m.indices = indices;
+    return m;
+  }
+};
+
+Mesh SphereMesh(int n) {
+  Mesh m;
+  for (int i = 0; i <= n; ++i)
+    for (int j = 0; j <= n; ++j) {
+      float th = 3.14159265f * i / n, ph = 6.28318531f * j / n;
+      Vec3 p{std::sin(th) * std::cos(ph), std::cos(th), std::sin(th) * std::sin(ph)};
+      m.positions.push_back(p);
+      m.normals.push_back(p);
+    }
+  for (int i = 0; i < n; ++i)
+    for (int j = 0; j < n; ++j) {
+      std::uint32_t a = i * (n + 1) + j, b = a + 1, c = a + n + 1, d = c + 1;
+      m.indices.insert(m.indices.end(), {a, b, c, b, d, c});
+    }
+  return m;
+}
+
+template <typename DrawAll>
+void RunFrames(benchmark::State& st, DrawAll drawAll) {
+  Scene scene;
+  RasterizerOptions options;
+  options.threads = static_cast<int>(st.range(0));
+  Rasterizer r(options);
+  for (auto _ : st) {
+    r.BeginFrame(scene.target, scene.view, scene.state);
+    r.Clear(kClearTarget | kClearDepth, 0x202040);
+    drawAll(r);
+    r.EndFrame();
+  }
+  st.counters["fps"] = benchmark::Counter(static_cast<double>(st.iterations()), benchmark::Counter::kIsRate);
+}
+
+// 2000 small lit objects: transform, light and per-draw overhead.
+void BM_ManySmallDraws(benchmark::State& st) {
+  const Mesh cube = SphereMesh(3);
+  DrawCall d;
+  d.mesh = cube.View();
+  RunFrames(st, [&](Rasterizer& r) {
+    for (int k = 0; k < 2000; ++k) {
+      d.modelToWorld = Multiply(Matrix{{{0.2f, 0, 0, 0}, {0, 0.2f, 0, 0}, {0, 0, 0.2f, 0}, {0, 0, 0, 1}}},
+                                Translation(-10.0f + (k % 50) * 0.4f, -8.0f + (k / 50) * 0.4f, 20));
+      r.Draw(d);
+    }
+  });
+}
+BENCHMARK(BM_ManySmallDraws)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// One finely divided sphere: set-up of about 30,000 tiny triangles.
+void BM_SmallTriangles(benchmark::State& st) {
+  const Mesh sphere = SphereMesh(120);
+  DrawCall d;
+  d.mesh = sphere.View();
+  d.modelToWorld = Translation(0, 0, 2.5f);
+  RunFrames(st, [&](Rasterizer& r) { r.Draw(d); });
+}
+BENCHMARK(BM_SmallTriangles)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// Ten full-screen layers drawn far to near: fill rate.
+void BM_FillRate(benchmark::State& st) {
+  Mesh quads;
+  for (int k = 0; k < 10; ++k) {
+    float z = 20.0f - k, h = 30;
+    std::uint32_t base = static_cast<std::uint32_t>(quads.positions.size());
+    quads.positions.insert(quads.positions.end(), {{-h, -h, z}, {-h, h, z}, {h, h, z}, {h, -h, z}});
+    quads.indices.insert(quads.indices.end(), {base, base + 1, base + 2, base, base + 2, base + 3});
+  }
+  DrawCall d;
+  d.mesh = quads.View();
+  d.lighting = false;
+  RunFrames(st, [&](Rasterizer& r) { r.Draw(d); });
+}
+BENCHMARK(BM_FillRate)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// A floor crossing the front plane and reaching beyond the guard band.
+void BM_ClippedFloor(benchmark::State& st) {
+  Mesh floor;
+  for (int i = 0; i < 50; ++i)
+    for (int j = 0; j < 50; ++j) {
+      float x = -5000.0f + i * 200, z = -5000.0f + j * 200;
+      std::uint32_t base = static_cast<std::uint32_t>(floor.positions.size());
+      floor.positions.insert(floor.positions.end(), {{x, -2, z}, {x, -2, z + 200}, {x + 200, -2, z + 200}, {x + 200, -2, z}});
+      floor.indices.insert(floor.indices.end(), {base, base + 1, base + 2, base, base + 2, base + 3});
+    }
+  DrawCall d;
+  d.mesh = floor.View();
+  d.lighting = false;
+  RunFrames(st, [&](Rasterizer& r) { r.Draw(d); });
+}
+BENCHMARK(BM_ClippedFloor)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+}  // namespace
