@@ -78,7 +78,7 @@ struct DrawState {
 // specular added before saturation unless the draw keeps it separate (for
 // texturing, which it must not modulate). Results are 0..255.
 inline void ComposeColor(std::uint32_t base, const float diffuse[3], const float specular[3], const DrawState& s,
-                         float color[4], float spec[3]) {
+                         float color[4], float highlight[3]) {
   const int shifts[3] = {16, 8, 0};
   for (int i = 0; i < 3; ++i) {
     float v = static_cast<float>((base >> shifts[i]) & 255) * (1.0f / 255.0f) * diffuse[i];
@@ -86,7 +86,7 @@ inline void ComposeColor(std::uint32_t base, const float diffuse[3], const float
     float sp = specular[i] < 0 ? 0 : (specular[i] > 1 ? 1 : specular[i]);
     if (!s.specular) v += sp;
     color[i] = (v > 0 ? (v < 1 ? v : 1) : 0) * 255.0f;
-    spec[i] = s.specular ? sp * 255.0f : 0.0f;
+    highlight[i] = s.specular ? sp * 255.0f : 0.0f;
   }
   color[3] = static_cast<float>(base >> 24);
 }
