@@ -11,7 +11,7 @@
 namespace {
 
 using kv::image::Image;
-using kv::image::test::BmpSpec;
+using kv::image::test::BmpLayout;
 using kv::image::test::BuildBmp;
 using kv::image::test::Bytes;
 

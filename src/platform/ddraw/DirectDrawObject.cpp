@@ -148,21 +148,21 @@ HRESULT DirectDrawObject::RestoreAllSurfaces() { return Display::Instance().Rest
 
 // ---- Surfaces ---------------------------------------------------------------------
 
-HRESULT DirectDrawObject::ChooseMemory(DWORD caps, SurfaceSpec* spec) {
+HRESULT DirectDrawObject::ChooseMemory(DWORD caps, SurfacePlan* plan) {
   const bool system = caps & DDSCAPS_SYSTEMMEMORY;
   const bool video = caps & (DDSCAPS_VIDEOMEMORY | DDSCAPS_LOCALVIDMEM);
   if (system && video) return DDERR_INVALIDCAPS;
   if (system) {
-    spec->videoMemory = false;
+    plan->videoMemory = false;
     return DD_OK;
   }
   const bool exhausted = Display::Instance().TakeVideoMemoryFailure();
   if (exhausted && video) return DDERR_OUTOFVIDEOMEMORY;
-  spec->videoMemory = !exhausted;
+  plan->videoMemory = !exhausted;
   return DD_OK;
 }
 
-HRESULT DirectDrawObject::ValidatePrimary(const DDSURFACEDESC2& desc, SurfaceSpec* spec) {
+HRESULT DirectDrawObject::ValidatePrimary(const DDSURFACEDESC2& desc, SurfacePlan* plan) {
   const DWORD caps = desc.ddsCaps.dwCaps;
   if (desc.dwFlags & (DDSD_WIDTH | DDSD_HEIGHT | DDSD_PIXELFORMAT)) return DDERR_INVALIDPARAMS;
   if (caps & (DDSCAPS_ZBUFFER | DDSCAPS_OFFSCREENPLAIN)) return DDERR_INVALIDCAPS;
@@ -178,32 +178,32 @@ HRESULT DirectDrawObject::ValidatePrimary(const DDSURFACEDESC2& desc, SurfaceSpe
   const DisplayModeInfo mode = Display::Instance().CurrentMode();
   std::optional<Format> format = ColorFormatForBits(static_cast<DWORD>(mode.bitsPerPixel));
   if (!format || *format == Format::Pal8) return DDERR_UNSUPPORTEDMODE;
-  spec->role = flip ? SurfaceRole::FlipFront : SurfaceRole::Primary;
-  spec->width = mode.width;
-  spec->height = mode.height;
-  spec->format = *format;
-  spec->mode = mode;
-  spec->extraCaps = caps & DDSCAPS_3DDEVICE;
+  plan->role = flip ? SurfaceRole::FlipFront : SurfaceRole::Primary;
+  plan->width = mode.width;
+  plan->height = mode.height;
+  plan->format = *format;
+  plan->mode = mode;
+  plan->extraCaps = caps & DDSCAPS_3DDEVICE;
   return DD_OK;
 }
 
-HRESULT DirectDrawObject::ValidateSized(const DDSURFACEDESC2& desc, SurfaceSpec* spec) {
+HRESULT DirectDrawObject::ValidateSized(const DDSURFACEDESC2& desc, SurfacePlan* plan) {
   const DWORD caps = desc.ddsCaps.dwCaps;
   if ((desc.dwFlags & (DDSD_WIDTH | DDSD_HEIGHT)) != (DDSD_WIDTH | DDSD_HEIGHT)) return DDERR_INVALIDPARAMS;
   if (desc.dwFlags & DDSD_BACKBUFFERCOUNT || caps & (DDSCAPS_FLIP | DDSCAPS_COMPLEX)) return DDERR_INVALIDCAPS;
   if (desc.dwWidth == 0 || desc.dwHeight == 0) return DDERR_INVALIDPARAMS;
   if (desc.dwWidth > kMaxSurfaceSide) return DDERR_TOOBIGWIDTH;
   if (desc.dwHeight > kMaxSurfaceSide) return DDERR_TOOBIGHEIGHT;
-  spec->width = static_cast<int>(desc.dwWidth);
-  spec->height = static_cast<int>(desc.dwHeight);
-  spec->mode = Display::Instance().CurrentMode();
+  plan->width = static_cast<int>(desc.dwWidth);
+  plan->height = static_cast<int>(desc.dwHeight);
+  plan->mode = Display::Instance().CurrentMode();
   if (caps & DDSCAPS_ZBUFFER) {
     if (caps & (DDSCAPS_3DDEVICE | DDSCAPS_OFFSCREENPLAIN)) return DDERR_INVALIDCAPS;
     std::optional<Format> format;
     if (desc.dwFlags & DDSD_PIXELFORMAT) format = DepthFormat(desc.ddpfPixelFormat);
     if (!format) return DDERR_INVALIDPIXELFORMAT;
-    spec->role = SurfaceRole::Depth;
-    spec->format = *format;
+    plan->role = SurfaceRole::Depth;
+    plan->format = *format;
     return DD_OK;
   }
   std::optional<Format> format;
@@ -211,24 +211,24 @@ HRESULT DirectDrawObject::ValidateSized(const DDSURFACEDESC2& desc, SurfaceSpec*
     format = SurfaceColorFormat(desc.ddpfPixelFormat);
     if (!format) return DDERR_INVALIDPIXELFORMAT;
   } else {
-    format = ColorFormatForBits(static_cast<DWORD>(spec->mode.bitsPerPixel));
+    format = ColorFormatForBits(static_cast<DWORD>(plan->mode.bitsPerPixel));
     if (!format || *format == Format::Pal8) return DDERR_UNSUPPORTEDMODE;
   }
-  spec->role = SurfaceRole::OffScreen;
-  spec->format = *format;
-  spec->extraCaps = caps & (DDSCAPS_3DDEVICE | DDSCAPS_OFFSCREENPLAIN);
-  if (spec->extraCaps == 0) spec->extraCaps = DDSCAPS_OFFSCREENPLAIN;
+  plan->role = SurfaceRole::OffScreen;
+  plan->format = *format;
+  plan->extraCaps = caps & (DDSCAPS_3DDEVICE | DDSCAPS_OFFSCREENPLAIN);
+  if (plan->extraCaps == 0) plan->extraCaps = DDSCAPS_OFFSCREENPLAIN;
   return DD_OK;
 }
 
-HRESULT DirectDrawObject::ValidateSurfaceDesc(const DDSURFACEDESC2& desc, SurfaceSpec* spec) {
+HRESULT DirectDrawObject::ValidateSurfaceDesc(const DDSURFACEDESC2& desc, SurfacePlan* plan) {
   const DWORD caps = (desc.dwFlags & DDSD_CAPS) ? desc.ddsCaps.dwCaps : 0;
   if (caps & ~kKnownCaps) return DDERR_INVALIDCAPS;
   DDSURFACEDESC2 withCaps = desc;
   withCaps.ddsCaps.dwCaps = caps;
-  HRESULT hr = (caps & DDSCAPS_PRIMARYSURFACE) ? ValidatePrimary(withCaps, spec) : ValidateSized(withCaps, spec);
+  HRESULT hr = (caps & DDSCAPS_PRIMARYSURFACE) ? ValidatePrimary(withCaps, plan) : ValidateSized(withCaps, plan);
   if (FAILED(hr)) return hr;
-  return ChooseMemory(caps, spec);
+  return ChooseMemory(caps, plan);
 }
 
 HRESULT DirectDrawObject::CreateSurface(DDSURFACEDESC2* desc, IDirectDrawSurface4** surface, IUnknown* outer) {
@@ -240,15 +240,15 @@ HRESULT DirectDrawObject::CreateSurface(DDSURFACEDESC2* desc, IDirectDrawSurface
     std::lock_guard lock(mutex_);
     if (!cooperativeLevelSet_) return DDERR_NOCOOPERATIVELEVELSET;
   }
-  SurfaceSpec spec;
-  if (HRESULT hr = ValidateSurfaceDesc(*desc, &spec); FAILED(hr)) return hr;
-  const bool primary = spec.role == SurfaceRole::Primary || spec.role == SurfaceRole::FlipFront;
+  SurfacePlan plan;
+  if (HRESULT hr = ValidateSurfaceDesc(*desc, &plan); FAILED(hr)) return hr;
+  const bool primary = plan.role == SurfaceRole::Primary || plan.role == SurfaceRole::FlipFront;
   std::unique_lock lock(mutex_);
   if (primary && primary_) return DDERR_PRIMARYSURFACEALREADYEXISTS;
   SurfaceImpl* made = nullptr;
   lock.unlock();  // a failed creation releases its surface, which may call PrimaryGone
-  HRESULT hr = SurfaceImpl::Create(this, spec, &made);
-  if (FAILED(hr)) return hr == DDERR_OUTOFMEMORY && spec.videoMemory ? DDERR_OUTOFVIDEOMEMORY : hr;
+  HRESULT hr = SurfaceImpl::Create(this, plan, &made);
+  if (FAILED(hr)) return hr == DDERR_OUTOFMEMORY && plan.videoMemory ? DDERR_OUTOFVIDEOMEMORY : hr;
   lock.lock();
   if (primary) {
     if (primary_) {  // another thread made one meanwhile

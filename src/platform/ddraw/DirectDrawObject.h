@@ -45,10 +45,10 @@ class DirectDrawObject final : public IDirectDraw,
 
  private:
   ~DirectDrawObject() override;
-  HRESULT ValidateSurfaceDesc(const DDSURFACEDESC2& desc, SurfaceSpec* spec);
-  HRESULT ValidatePrimary(const DDSURFACEDESC2& desc, SurfaceSpec* spec);
-  HRESULT ValidateSized(const DDSURFACEDESC2& desc, SurfaceSpec* spec);
-  HRESULT ChooseMemory(DWORD caps, SurfaceSpec* spec);
+  HRESULT ValidateSurfaceDesc(const DDSURFACEDESC2& desc, SurfacePlan* plan);
+  HRESULT ValidatePrimary(const DDSURFACEDESC2& desc, SurfacePlan* plan);
+  HRESULT ValidateSized(const DDSURFACEDESC2& desc, SurfacePlan* plan);
+  HRESULT ChooseMemory(DWORD caps, SurfacePlan* plan);
 
   std::mutex mutex_;
   bool cooperativeLevelSet_ = false;

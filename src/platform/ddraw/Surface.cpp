@@ -47,7 +47,7 @@ void SurfaceBuffer::Swap(SurfaceBuffer& other) noexcept {
 
 // ---- Life ---------------------------------------------------------------------
 
-SurfaceImpl::SurfaceImpl(DirectDrawObject* owner, const SurfaceSpec& spec) : owner_(owner), spec_(spec) {}
+SurfaceImpl::SurfaceImpl(DirectDrawObject* owner, const SurfacePlan& plan) : owner_(owner), spec_(plan) {}
 
 SurfaceImpl::~SurfaceImpl() {
   // First leave the registry, so nobody reaches this surface any more.
@@ -56,14 +56,14 @@ SurfaceImpl::~SurfaceImpl() {
   if (spec_.role == SurfaceRole::Primary || spec_.role == SurfaceRole::FlipFront) owner_->PrimaryGone(this);
 }
 
-HRESULT SurfaceImpl::Create(DirectDrawObject* owner, const SurfaceSpec& spec, SurfaceImpl** out) {
+HRESULT SurfaceImpl::Create(DirectDrawObject* owner, const SurfacePlan& plan, SurfaceImpl** out) {
   *out = nullptr;
-  kv::ComPtr<SurfaceImpl> surface = kv::ComPtr<SurfaceImpl>::Adopt(new (std::nothrow) SurfaceImpl(owner, spec));
+  kv::ComPtr<SurfaceImpl> surface = kv::ComPtr<SurfaceImpl>::Adopt(new (std::nothrow) SurfaceImpl(owner, plan));
   if (!surface) return DDERR_OUTOFMEMORY;
-  HRESULT hr = SurfaceBuffer::Allocate(spec.width, spec.height, spec.format, &surface->memory_);
+  HRESULT hr = SurfaceBuffer::Allocate(plan.width, plan.height, plan.format, &surface->memory_);
   if (FAILED(hr)) return hr;
-  if (spec.role == SurfaceRole::FlipFront) {
-    SurfaceSpec backSpec = spec;
+  if (plan.role == SurfaceRole::FlipFront) {
+    SurfacePlan backSpec = plan;
     backSpec.role = SurfaceRole::BackBuffer;
     SurfaceImpl* back = nullptr;
     hr = Create(owner, backSpec, &back);

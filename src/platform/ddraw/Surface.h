@@ -44,7 +44,7 @@ class SurfaceBuffer {
 enum class SurfaceRole { OffScreen, Primary, FlipFront, BackBuffer, Depth };
 
 // What CreateSurface decided, after validation.
-struct SurfaceSpec {
+struct SurfacePlan {
   SurfaceRole role = SurfaceRole::OffScreen;
   int width = 0;
   int height = 0;
@@ -58,7 +58,7 @@ class SurfaceImpl final : public IDirectDrawSurface4, public RefCount {
  public:
   // The surface (for a flipping front, with its back buffer); one reference
   // for the caller.
-  static HRESULT Create(DirectDrawObject* owner, const SurfaceSpec& spec, SurfaceImpl** out);
+  static HRESULT Create(DirectDrawObject* owner, const SurfacePlan& plan, SurfaceImpl** out);
   static SurfaceImpl* From(IDirectDrawSurface4* surface);
 
   HRESULT QueryInterface(REFIID riid, void** object) override;
@@ -97,7 +97,7 @@ class SurfaceImpl final : public IDirectDrawSurface4, public RefCount {
   PixelImage ReadPixels();
 
  private:
-  SurfaceImpl(DirectDrawObject* owner, const SurfaceSpec& spec);
+  SurfaceImpl(DirectDrawObject* owner, const SurfacePlan& plan);
   ~SurfaceImpl() override;
 
   PixelView View() const;
@@ -109,7 +109,7 @@ class SurfaceImpl final : public IDirectDrawSurface4, public RefCount {
   void PresentFullScreen(HWND window);
 
   kv::ComPtr<DirectDrawObject> owner_;  // keeps the DirectDraw object alive
-  const SurfaceSpec spec_;
+  const SurfacePlan spec_;
   mutable std::mutex mutex_;
   std::atomic<bool> lost_{false};
   SurfaceBuffer memory_;

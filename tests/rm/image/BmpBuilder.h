@@ -21,7 +21,7 @@ inline void PutLe32(Bytes& b, std::size_t at, std::uint32_t v) {
 }
 
 // A BMP made field by field, so tests can state exactly what is in the file.
-struct BmpSpec {
+struct BmpLayout {
   int width = 2;
   int height = 2;          // negative: top-down
   int bitCount = 24;
@@ -36,7 +36,7 @@ struct BmpSpec {
   long long fileSize = -1;             // -1: computed
 };
 
-inline Bytes BuildBmp(const BmpSpec& s) {
+inline Bytes BuildBmp(const BmpLayout& s) {
   const bool core = s.infoSize == 12;
   const std::size_t masksAfter = (s.infoSize == 40) ? s.masks.size() * 4 : 0;
   const std::size_t paletteAt = 14 + s.infoSize + masksAfter;

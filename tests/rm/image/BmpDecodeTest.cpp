@@ -30,36 +30,36 @@ TEST(BmpDecode, PalettisedDepthsAndRowOrder) {
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.bits);
-    BmpSpec spec{.width = 3, .height = 2, .bitCount = row.bits, .palette = {kRed, kGreen, kBlue, kWhite}, .pixelData = row.bottomUpRows};
-    const Image image = DecodeOk(BuildBmp(spec));
+    BmpLayout layout{.width = 3, .height = 2, .bitCount = row.bits, .palette = {kRed, kGreen, kBlue, kWhite}, .pixelData = row.bottomUpRows};
+    const Image image = DecodeOk(BuildBmp(layout));
     EXPECT_EQ(image.pixels, Opaque({kRed, kGreen, kBlue, kWhite, kRed, kGreen}));
     EXPECT_FALSE(image.hasAlpha);
     // The same rows stored top-down (negative height).
-    spec.height = -2;
-    std::swap_ranges(spec.pixelData.begin(), spec.pixelData.begin() + 4, spec.pixelData.begin() + 4);
-    EXPECT_EQ(DecodeOk(BuildBmp(spec)).pixels, Opaque({kRed, kGreen, kBlue, kWhite, kRed, kGreen}));
+    layout.height = -2;
+    std::swap_ranges(layout.pixelData.begin(), layout.pixelData.begin() + 4, layout.pixelData.begin() + 4);
+    EXPECT_EQ(DecodeOk(BuildBmp(layout)).pixels, Opaque({kRed, kGreen, kBlue, kWhite, kRed, kGreen}));
   }
   // 1 bit, 10 pixels wide: bits cross the byte boundary.
-  const BmpSpec mono{.width = 10, .height = 1, .bitCount = 1, .palette = {0, kWhite}, .pixelData = {0b10110000, 0b01000000, 0, 0}};
+  const BmpLayout mono{.width = 10, .height = 1, .bitCount = 1, .palette = {0, kWhite}, .pixelData = {0b10110000, 0b01000000, 0, 0}};
   EXPECT_EQ(DecodeOk(BuildBmp(mono)).pixels, Opaque({kWhite, 0, kWhite, kWhite, 0, 0, 0, 0, 0, kWhite}));
   // Indices past a two-entry palette read as black.
-  const BmpSpec shortPalette{.width = 4, .height = 1, .bitCount = 8, .palette = {kRed, kBlue}, .colorsUsed = 2, .pixelData = {1, 0, 7, 255}};
+  const BmpLayout shortPalette{.width = 4, .height = 1, .bitCount = 8, .palette = {kRed, kBlue}, .colorsUsed = 2, .pixelData = {1, 0, 7, 255}};
   EXPECT_EQ(DecodeOk(BuildBmp(shortPalette)).pixels, Opaque({kBlue, kRed, 0, 0}));
 }
 
 TEST(BmpDecode, TrueColourAndBitFields) {
   // 24-bit, 1 pixel wide: each row padded to 4 bytes.
-  const BmpSpec bgr{.width = 1, .height = 2, .pixelData = {0x30, 0x20, 0x10, 0, 0x03, 0x02, 0x01, 0}};
+  const BmpLayout bgr{.width = 1, .height = 2, .pixelData = {0x30, 0x20, 0x10, 0, 0x03, 0x02, 0x01, 0}};
   EXPECT_EQ(DecodeOk(BuildBmp(bgr)).pixels, (std::vector<std::uint32_t>{0xFF010203, 0xFF102030}));
   // 16-bit default 5-5-5: full-scale channels become 255, the top bit is ignored.
-  const BmpSpec rgb555{.width = 2, .height = 1, .bitCount = 16, .pixelData = {0x00, 0xFC, 0x1F, 0x80}};
+  const BmpLayout rgb555{.width = 2, .height = 1, .bitCount = 16, .pixelData = {0x00, 0xFC, 0x1F, 0x80}};
   EXPECT_EQ(DecodeOk(BuildBmp(rgb555)).pixels, Opaque({kRed, kBlue}));
   // 5-6-5 through masks; mid-scale green 32/63 rounds to 130.
-  const BmpSpec rgb565{.width = 2, .height = 1, .bitCount = 16, .compression = 3, .masks = {0xF800, 0x07E0, 0x001F},
+  const BmpLayout rgb565{.width = 2, .height = 1, .bitCount = 16, .compression = 3, .masks = {0xF800, 0x07E0, 0x001F},
                        .pixelData = {0x00, 0xF8, 0x00, 0x04}};
   EXPECT_EQ(DecodeOk(BuildBmp(rgb565)).pixels, (std::vector<std::uint32_t>{0xFFFF0000, 0xFF008200}));
   // 32-bit 10-10-10-2 with alpha (BI_ALPHABITFIELDS): 20 bits of red survive the scaling.
-  const BmpSpec wide{.width = 1, .height = 1, .bitCount = 32, .compression = 6,
+  const BmpLayout wide{.width = 1, .height = 1, .bitCount = 32, .compression = 6,
                      .masks = {0x3FF00000, 0x000FFC00, 0x000003FF, 0xC0000000}, .pixelData = {0xFF, 0x03, 0xF0, 0x7F}};
   const Image image = DecodeOk(BuildBmp(wide));
   EXPECT_EQ(image.pixels[0], 0x55FF00FFu);
@@ -86,7 +86,7 @@ TEST(BmpDecode, AlphaNeedsADeclarationAndAValue) {
 
 // --- run-length encoding ---------------------------------------------------
 
-BmpSpec Rle8(int width, int height, Bytes stream) {
+BmpLayout Rle8(int width, int height, Bytes stream) {
   return {.width = width, .height = height, .bitCount = 8, .compression = 1,
           .palette = {kRed, kGreen, kBlue, kWhite}, .pixelData = std::move(stream)};
 }
@@ -100,7 +100,7 @@ TEST(BmpRle, RunsLiteralsAndMoves) {
   EXPECT_TRUE(image.hasAlpha);  // skipped pixels are transparent
 
   // RLE4: a run alternates its two nibbles; an odd literal uses half a byte.
-  const BmpSpec rle4{.width = 6, .height = 1, .bitCount = 4, .compression = 2, .palette = {kRed, kGreen, kBlue, kWhite},
+  const BmpLayout rle4{.width = 6, .height = 1, .bitCount = 4, .compression = 2, .palette = {kRed, kGreen, kBlue, kWhite},
                      .pixelData = {3, 0x12, 0, 3, 0x30, 0x10, 0, 1}};
   const Image nibbles = DecodeOk(BuildBmp(rle4));
   EXPECT_EQ(nibbles.pixels, Opaque({kGreen, kBlue, kGreen, kWhite, kRed, kGreen}));
@@ -146,9 +146,9 @@ Bytes WithField16(Bytes b, std::size_t at, std::uint32_t value) {
 
 TEST(BmpMalformed, EveryTruncationIsRejected) {
   // 4x2 8-bit: rows need no padding, so every cut loses something.
-  const BmpSpec spec{.width = 4, .height = 2, .bitCount = 8, .palette = {kRed, kGreen}, .pixelData = Bytes(8, 1)};
+  const BmpLayout layout{.width = 4, .height = 2, .bitCount = 8, .palette = {kRed, kGreen}, .pixelData = Bytes(8, 1)};
   for (long long fileSize : {-1LL, 0LL}) {  // honest size field, and a writer that left it 0
-    BmpSpec s = spec;
+    BmpLayout s = layout;
     s.fileSize = fileSize;
     const Bytes whole = BuildBmp(s);
     ASSERT_TRUE(DecodeOk(whole).pixels == std::vector<std::uint32_t>(8, 0xFF00FF00));
