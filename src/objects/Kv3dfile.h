@@ -1,0 +1,60 @@
+// Unit Kv3dobject, mesh files: the file source of a mesh.
+//
+// When the mesh's ActiveShape is stFile its geometry is loaded from the mesh
+// file named by FileName (looked up with LocateFile). SaveToFile writes the
+// mesh's current geometry in the encoding Format names; every load sets
+// Format to the encoding found in the file's header.
+//
+// Threads: main thread.
+#pragma once
+
+#include <string>
+
+#include "host/Persistent.h"
+#include "host/TypeInfo.h"
+
+namespace kv {
+
+class TKV3DMesh;
+
+// The three mesh file encodings; the values are the engine's save formats.
+enum TFileFormat : int { ffBinary = 0, ffCompressed = 1, ffText = 2 };
+extern const EnumInfo kFileFormatInfo;
+
+class TKV3DFile : public TPersistent {
+ public:
+  KV_DECLARE_CLASS()
+  // A file without a mesh only stores its values.
+  explicit TKV3DFile(TKV3DMesh* mesh);
+
+  TPersistent* GetOwner() const override;
+  TKV3DMesh* Mesh() const { return mesh_; }
+
+  // The name as given (not the located path).
+  const std::string& FileName() const { return fileName_; }
+  // Stores the name and regenerates the mesh, also when the name is the
+  // same (which reloads the file).
+  void SetFileName(const std::string& value);
+  TFileFormat Format() const { return format_; }
+  // No side effect: the encoding the next SaveToFile uses.
+  void SetFormat(TFileFormat value) { format_ = value; }
+
+  // Gives the mesh a new builder and loads the file into it, then rebuilds
+  // the mesh. A name that is found nowhere leaves the mesh without faces
+  // and a text in the last error; so does a file that cannot be read.
+  void LoadFromFile(const std::string& name);
+  // Writes the mesh's geometry (normals, texture coordinates, materials,
+  // texture names and topology, no templates) to `name` as given, in
+  // Format. False (last error set) without a builder or when writing fails.
+  bool SaveToFile(const std::string& name) const;
+  // The encoding named by a mesh file's header; ffText for an empty name, a
+  // file that cannot be read or one shorter than 12 bytes.
+  static TFileFormat GetFileFormat(const std::string& name);
+
+ private:
+  std::string fileName_;
+  TFileFormat format_ = ffBinary;
+  TKV3DMesh* mesh_;  // not owning; the mesh owns this file source
+};
+
+}  // namespace kv
