@@ -22,16 +22,10 @@
 #include <memory>
 
 #include "host/Persistent.h"
-#include "host/TypeInfo.h"
 #include "objects/Kv3dface.h"
+#include "objects/Kv3dmesh.h"  // TMShapeType
 
 namespace kv {
-
-class TKV3DMesh;
-
-// Where a mesh's geometry comes from.
-enum TMShapeType : std::uint8_t { stFile = 0, stSphere = 1, stPrism = 2, stCube = 3 };
-extern const EnumInfo kMShapeTypeInfo;
 
 class TKV3DShape : public TPersistent {
  public:
