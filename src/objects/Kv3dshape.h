@@ -51,6 +51,11 @@ class TKV3DShape : public TPersistent {
 
  protected:
   void SetResult(std::unique_ptr<TKV3DFace> face) { face_ = std::move(face); }
+  // A parameter setter's work: refuses a value outside min..max (or not
+  // finite) with "<name> must be ...", does nothing for an equal value,
+  // otherwise stores it and regenerates the mesh.
+  bool StoreParameter(std::int32_t& field, std::int32_t value, std::int32_t min, std::int32_t max, const char* name);
+  bool StoreParameter(float& field, float value, float min, float max, const char* name);
   // The mesh's ChangeShape, when there is a mesh.
   void Regenerate();
 
