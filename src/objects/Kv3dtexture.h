@@ -98,15 +98,17 @@ class TKV3DTexture : public TPersistent {
   std::uint32_t GetShades();
   void SetShades(std::uint32_t value);
   std::int32_t GetColors();
-  void SetColors(std::int32_t value);
+  // Refuses a negative count (false, last error set).
+  bool SetColors(std::int32_t value);
   TKV3DDecal* Decal() const { return decal_.get(); }
   // Copies the given decal's settings into the owned one.
   bool SetDecal(const TKV3DDecal* value);
   const std::string& FileName() const { return fileName_; }
   // Loads the file (every time, also for the name already held) and lets the
-  // object re-apply its appearance. False when the file could not be found
-  // or loaded: the object then has no texture, the name is kept.
-  bool SetFileName(const std::string& value);
+  // object re-apply its appearance. A file that cannot be found or loaded
+  // leaves the object without a texture and the reason in the last error;
+  // the name is kept either way.
+  void SetFileName(const std::string& value);
 
   // Sends Colors, Shades and the decal settings to the engine texture.
   void Change();
@@ -117,7 +119,8 @@ class TKV3DTexture : public TPersistent {
   void SetIDirect3DTexture(IDirect3DRMTexture3* other);
 
  private:
-  bool Load(const std::string& path);
+  void DropTexture();
+  void Load(const std::string& path);
 
   TKV3DObject* object_;  // not owning; the object owns this texture
   bool useMipMap_ = false;

@@ -49,6 +49,8 @@ class TKV3DWrap : public TPersistent {
 
   TKV3DCustomFrame* RefFrame() const { return refFrame_.get(); }
   void SetRefFrame(TKV3DCustomFrame* value);
+  // Whether a form writes RefFrame: when it is not the object itself.
+  bool IsRefFrameStored() const;
 
   // The float setters refuse values that are not finite (false, last error
   // set); the texture scales also refuse 0.
@@ -90,6 +92,7 @@ class TKV3DWrap : public TPersistent {
 
  private:
   bool SetParam(float& field, float value);
+  // The reference frame component was freed: re-apply without it.
   void RefFrameGone();
   void Rebuild();
   void ApplyToMesh();
