@@ -6,6 +6,7 @@
 
 #include "rm/MeshGeometry.h"
 #include "rm/Object.h"
+#include "rm/PickTree.h"
 
 namespace kv::rm {
 
@@ -22,6 +23,8 @@ class Mesh final : public ObjectImpl<IDirect3DRMMesh> {
   int GetFaceCount() override;
 
   const MeshGeometry& Geometry() const { return *geometry_; }
+  // Ray queries on Geometry(), built on first use.
+  const PickTreeCache& PickTrees() const { return pickTrees_; }
   D3DRMRENDERQUALITY Quality() const { return quality_; }
   bool Perspective() const { return perspective_; }
 
@@ -33,6 +36,7 @@ class Mesh final : public ObjectImpl<IDirect3DRMMesh> {
   std::shared_ptr<const MeshGeometry> geometry_;
   D3DRMRENDERQUALITY quality_ = D3DRMRENDER_GOURAUD;
   bool perspective_ = false;
+  PickTreeCache pickTrees_;
 };
 
 }  // namespace kv::rm

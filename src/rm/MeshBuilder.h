@@ -6,6 +6,7 @@
 
 #include "rm/MeshGeometry.h"
 #include "rm/Object.h"
+#include "rm/PickTree.h"
 
 namespace kv::rm {
 
@@ -75,6 +76,8 @@ class MeshBuilder final : public ObjectImpl<IDirect3DRMMeshBuilder3> {
     return geometry_;
   }
   std::uint64_t Revision() const { return revision_; }
+  // Ray queries on Geometry(), rebuilt when Revision() has moved on.
+  const PickTreeCache& PickTrees() const { return pickTrees_; }
   D3DRMRENDERQUALITY Quality() const { return quality_; }
   bool Perspective() const { return perspective_; }
 
@@ -91,6 +94,7 @@ class MeshBuilder final : public ObjectImpl<IDirect3DRMMeshBuilder3> {
   bool perspective_ = false;
   ComPtr<IDirect3DRMTexture3> texture_;
   ComPtr<IDirect3DRMMaterial2> material_;
+  PickTreeCache pickTrees_;
 };
 
 // Reads face data (count, indices or pairs, ..., 0) against arrays of the
