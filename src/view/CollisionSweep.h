@@ -1,0 +1,41 @@
+// Which boxes of a set touch: the pair finder behind the view's collision
+// checking. Boxes are axis-aligned, in single precision; two boxes touch
+// when on every axis a bound of one lies within the bounds of the other,
+// bounds included (so boxes sharing only a face or a corner touch).
+#pragma once
+
+#include <array>
+#include <compare>
+#include <cstdint>
+#include <span>
+#include <vector>
+
+namespace kv {
+
+struct CollisionBox {
+  std::array<float, 3> min{};
+  std::array<float, 3> max{};
+};
+
+// Positions of two boxes in the input, first < second.
+struct CollisionPair {
+  std::uint32_t first = 0;
+  std::uint32_t second = 0;
+  auto operator<=>(const CollisionPair&) const = default;
+};
+
+bool BoxesTouch(const CollisionBox& a, const CollisionBox& b);
+
+// Every touching pair, ordered by first and then by second. Sorts the boxes
+// along one axis and compares each only with those whose interval on that
+// axis begins before its own ends, so the cost follows the number of near
+// boxes rather than the square of their count. Boxes with a bound that is
+// not a number, or a minimum above its maximum, are compared with every
+// other box, so the answer is always that of BoxesTouch on every pair.
+std::vector<CollisionPair> FindTouchingPairs(std::span<const CollisionBox> boxes);
+
+// The same answer by testing all n(n - 1)/2 pairs: the reference for tests
+// and benchmarks.
+std::vector<CollisionPair> FindTouchingPairsByTestingAll(std::span<const CollisionBox> boxes);
+
+}  // namespace kv

@@ -1,0 +1,180 @@
+#include "view/Kv3dview.h"
+
+#include <cfenv>
+
+#include "frames/Kv3dcamera.h"
+#include "frames/Kv3dplacement.h"
+#include "frames/SceneViewport.h"
+#include "host/PropertyBuilder.h"
+#include "package/Kv.h"
+#include "scene/Kv3dscene.h"
+#include "view/Kv3dviewloop.h"
+
+namespace kv {
+
+const EnumInfo kDriverTypeInfo{"TDriverType", {"dtRGB", "dtHAL"}};
+const EnumInfo kProjectionTypeInfo{"TProjectionType", {"ptPerspective", "ptOrthographic"}};
+const EnumInfo kProjectionHandInfo{"TProjectionHand", {"phLeftHand", "phRightHand"}};
+const EnumInfo kSetRMInfo{"TSetRM",
+                          {"rmBlendedTransparency", "rmSortedTransparency", "rmLightInModelSpace",
+                           "rmDisableSortedAlphaZWrite", "rmViewDependentSpecular"}};
+
+const TClassInfo& TKV3DView::StaticClass() {
+  static const TClassInfo info = DefineClass<TKV3DView, TCustomControl>("TKV3DView", [](PropertyBuilder<TKV3DView>& p) {
+    using V = TKV3DView;
+    PublishMouseEvents(p);
+    p.Reference("Scene", &V::Scene, &V::SetScene);
+    p.Reference("Camera", &V::Camera, &V::SetCamera);
+    p.Enum("DisplayMode", &V::DisplayMode, &V::SetDisplayMode, kDisplayModeInfo);
+    p.Enum("DriverType", &V::DriverType, &V::SetDriverType, kDriverTypeInfo);
+    // Width and Height replace the control's: full screen reads the parent's.
+    p.Integer("Width", &V::GetWidth, &V::SetWidth).Default(100);
+    p.Integer("Height", &V::GetHeight, &V::SetHeight).Default(100);
+    p.Bool("AutoRender", &V::AutoRender, &V::SetAutoRender);
+    p.Float("RenderDelta", &V::RenderDelta, detail::FiniteSetter(&V::SetRenderDelta)).Default(1.0f);
+    p.Integer("FPS", &V::GetFPS, &V::SetFPS);
+    p.Bool("AutoCheckCollision", &V::AutoCheckCollision, &V::SetAutoCheckCollision);
+    p.Event("OnPicked", &V::OnPicked);
+    p.String("StorageFileName", &V::StorageFileName, &V::SetStorageFileName);
+    p.Event("OnFlip", &V::OnFlip);
+    p.Event("OnFlipError", &V::OnFlipError);
+    p.Event("OnDrawBackGDI", &V::OnDrawBackGDI);
+    p.Event("OnDrawFrontGDI", &V::OnDrawFrontGDI);
+    p.Event("OnPaint", &V::OnPaint);
+    p.Object("Quality", &V::Quality, &V::SetQuality);
+    p.Object("Plane", &V::Plane, &V::SetPlane);
+    p.Enum("ProjectionType", &V::GetProjectionType, &V::SetProjectionType, kProjectionTypeInfo);
+    p.Enum("ProjectionHand", &V::GetProjectionHand, &V::SetProjectionHand, kProjectionHandInfo);
+    p.Bool("UniformScaling", &V::UniformScaling, &V::SetUniformScaling).Default(true);
+    p.Set("RenderMode", &V::GetRenderMode, &V::SetRenderMode, kSetRMInfo);
+    p.Bool("ShowBackFaces", &V::ShowBackFaces, &V::SetShowBackFaces);
+  });
+  return info;
+}
+
+TKV3DView::TKV3DView(TComponent* owner) : TCustomControl(owner) {
+  InstallSceneViewportHooks();
+  CheckDirectX();
+  // Floating-point traps stay off: the engine divides by zero on purpose
+  // in degenerate geometry and expects infinities, not signals.
+  std::feclearexcept(FE_ALL_EXCEPT);
+  plane_ = std::make_unique<TKV3DPlane>();
+  plane_->SetOwner(this);
+  plane_->OnChange = [this](TObject* sender) { ChangePlane(sender); };
+  quality_ = std::make_unique<TKV3DViewQuality>(this);
+  SetBounds(Left(), Top(), 100, 100);
+  modeList_.SetSorted(true);
+  displayRec_ = std::make_unique<TDisplayRec>(640, 480, 16);
+  if (SharedD3DRM3() == nullptr) InitDirect3DRM();
+  InitApp();
+  forceSoftware_ = false;
+  renderLoop_ = std::make_unique<TRenderLoop>(this);
+  renderLoop_->SetPriority(ComponentState().Contains(csDesigning) ? tpIdle : tpLowest);
+  renderLoop_->Start();
+}
+
+TKV3DView::~TKV3DView() {
+  SetAutoRender(false);
+  StopRenderLoop();
+  modeList_.Clear();
+  modeRecs_.clear();
+  pickedList_.clear();
+  Runtime().UnloadErrorLibrary();
+  clipper_ = nullptr;
+  if (directDraw_) directDraw_->SetCooperativeLevel(GetCurrentHandle(), DDSCL_NORMAL);
+  direct3D_ = nullptr;
+  direct3D2_ = nullptr;
+  direct3D3_ = nullptr;
+  directDraw_ = nullptr;
+}
+
+void TKV3DView::StopRenderLoop() {
+  if (!renderLoop_) return;
+  renderLoop_->Stop();
+  renderLoop_.reset();
+}
+
+bool TKV3DView::IsLoading() const {
+  const TComponentState state = ComponentState();
+  return state.Contains(csLoading) || state.Contains(csReading);
+}
+
+void TKV3DView::Notification(TComponent* component, TOperation operation) {
+  TCustomControl::Notification(component, operation);
+  // The links clear themselves; this keeps the rule visible. No viewport
+  // change follows: drawing and picking check for a missing scene or camera.
+  if (operation != opRemove) return;
+  if (component == static_cast<TComponent*>(camera_.get())) camera_ = nullptr;
+  if (component == static_cast<TComponent*>(scene_.get())) scene_ = nullptr;
+}
+
+void TKV3DView::SetScene(TKV3DScene* value) {
+  if (value == scene_.get()) return;
+  scene_ = value;
+}
+
+void TKV3DView::SetCamera(TKV3DCamera* value) {
+  if (value == camera_.get()) return;
+  camera_ = value;
+  RequestViewportChange();
+}
+
+void TKV3DView::RequestViewportChange() {
+  if (AutoRender() && renderLoop_) {
+    renderLoop_->RequestChange();
+  } else {
+    CallChangeViewport();
+  }
+}
+
+TWinControl* TKV3DView::ParentWindowControl() const { return Parent(); }
+
+int TKV3DView::GetWidth() {
+  if (fullScreen_) return Parent() != nullptr ? Parent()->Width() : 0;
+  return Width();
+}
+
+int TKV3DView::GetHeight() {
+  if (fullScreen_) return Parent() != nullptr ? Parent()->Height() : 0;
+  return Height();
+}
+
+void TKV3DView::SetWidth(int value) {
+  if (!fullScreen_) TControl::SetWidth(value);
+}
+
+void TKV3DView::SetHeight(int value) {
+  if (!fullScreen_) TControl::SetHeight(value);
+}
+
+// ---- Frames' viewport hooks ----------------------------------------------------------
+
+IDirect3DRMViewport2* FindViewportOfFrame(TKV3DCustomFrame* frame) {
+  if (frame == nullptr || frame->Owner() == nullptr) return nullptr;
+  TComponent* owner = frame->Owner();
+  IDirect3DRMFrame3* frameScene = frame->GetIScene();
+  for (int i = 0; i < owner->ComponentCount(); ++i) {
+    auto* view = dynamic_cast<TKV3DView*>(owner->Components(i));
+    if (view == nullptr || view->Scene() == nullptr) continue;
+    IDirect3DRMFrame3* sceneFrame = view->Scene()->GetIDirect3DRMFrame3();
+    if (sceneFrame == nullptr || sceneFrame != frameScene) continue;
+    if (IDirect3DRMViewport2* viewport = view->GetIDirect3DRMViewport2()) return viewport;
+  }
+  return nullptr;
+}
+
+void InstallSceneViewportHooks() {
+  SceneViewportHooks hooks;
+  hooks.find = &FindViewportOfFrame;
+  hooks.transform = [](IDirect3DRMViewport2* viewport, D3DRMVECTOR4D* screen, const D3DVECTOR* world) {
+    D3DVECTOR point = *world;
+    return viewport->Transform(screen, &point);
+  };
+  hooks.inverseTransform = [](IDirect3DRMViewport2* viewport, D3DVECTOR* world, const D3DRMVECTOR4D* screen) {
+    D3DRMVECTOR4D point = *screen;
+    return viewport->InverseTransform(world, &point);
+  };
+  SetSceneViewportHooks(hooks);
+}
+
+}  // namespace kv

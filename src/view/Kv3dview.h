@@ -1,0 +1,446 @@
+// Unit Kv3dview: the view, the window in which a scene is shown.
+//
+// A view owns the whole chain of display objects it draws with: the
+// DirectDraw object, the primary surface, a back surface (the render
+// target), a depth buffer, the Direct3D device, the retained-mode device
+// and the viewport that looks through the camera. ChangeViewport releases
+// and rebuilds that chain, windowed or full screen; the render loop
+// (Kv3dviewloop.h) asks for it on its first pass and whenever a setter
+// needs a new chain under automatic rendering.
+//
+// A frame is drawn in five steps: collision checking and OnFlip; moving the
+// scene by RenderDelta, clearing and OnDrawBackGDI; rendering; OnDrawFrontGDI;
+// presentation. Render runs them on the calling thread; with AutoRender the
+// loop runs steps 2 to 4 on its own thread and the others on the main thread.
+//
+// The view's rendering settings live in TKV3DViewQuality (device quality)
+// and TKV3DPlane (clipping and field of view), and in a few properties of the
+// view (projection, handedness, render mode, back faces).
+//
+// Threads: every operation belongs to the main thread, except that the loop
+// thread runs steps 2 to 4 on a snapshot of the chain taken on the main
+// thread (FrameTargets), so it never reads the view's fields while the main
+// thread changes them.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "host/Controls.h"
+#include "host/Event.h"
+#include "host/Link.h"
+#include "host/Lists.h"
+#include "host/Persistent.h"
+#include "host/Set.h"
+#include "platform/ddraw/D3D.h"
+#include "platform/ddraw/DDraw.h"
+#include "rm/DeviceInterfaces.h"
+#include "view/Kv3dviewloop.h"
+
+namespace kv {
+
+class TKV3DCamera;
+class TKV3DCustomFrame;
+class TKV3DFrame;
+class TKV3DObject;
+class TKV3DScene;
+class TKV3DView;
+
+// ---- Enumerations --------------------------------------------------------------
+
+// Full-screen display modes; the ordinal indexes the table of texts
+// (DisplayModeText). The default mode comes first.
+enum TDisplayMode : std::uint8_t {
+  dm640x480x16, dm320x200x16, dm320x200x24, dm320x200x32, dm320x240x16, dm320x240x24, dm320x240x32,
+  dm400x300x16, dm400x300x24, dm400x300x32, dm512x384x16, dm512x384x24, dm512x384x32, dm640x400x16,
+  dm640x400x24, dm640x400x32, dm640x480x24, dm640x480x32, dm800x600x16, dm800x600x24, dm800x600x32,
+  dm1024x768x16, dm1024x768x24, dm1024x768x32, dm1152x864x16, dm1152x864x24, dm1152x864x32,
+  dm1280x1024x16, dm1280x1024x24, dm1280x1024x32, dm1600x1200x16, dm1600x1200x24, dm1600x1200x32
+};
+extern const EnumInfo kDisplayModeInfo;
+// "640x480x16" for dm640x480x16; empty for an ordinal outside the table.
+std::string DisplayModeText(int ordinal);
+constexpr int kDisplayModeCount = 33;
+
+enum TDriverType : std::uint8_t { dtRGB, dtHAL };
+extern const EnumInfo kDriverTypeInfo;
+
+enum TRShadeMode : std::uint8_t { smGouraud, smFlat, smPhong };
+enum TRFillMode : std::uint8_t { fmSolid, fmWireframe, fmPoints };
+enum TTextureQuality : std::uint8_t {
+  tqNearest, tqLinear, tqMipNearest, tqMipLinear, tqLinearMipNearest, tqLinearMipLinear
+};
+enum TProjectionType : std::uint8_t { ptPerspective, ptOrthographic };
+enum TProjectionHand : std::uint8_t { phLeftHand, phRightHand };
+enum TSetRM : std::uint8_t {
+  rmBlendedTransparency, rmSortedTransparency, rmLightInModelSpace, rmDisableSortedAlphaZWrite,
+  rmViewDependentSpecular
+};
+using TSetRMs = TSet<TSetRM>;
+extern const EnumInfo kShadeModeInfo;
+extern const EnumInfo kFillModeInfo;
+extern const EnumInfo kTextureQualityInfo;
+extern const EnumInfo kProjectionTypeInfo;
+extern const EnumInfo kProjectionHandInfo;
+extern const EnumInfo kSetRMInfo;
+
+// Five storage kinds without names, ordinals 0 to 4.
+enum class TObjectStorage : std::uint8_t {};
+
+// ---- Events --------------------------------------------------------------------
+
+using TPickedEvent = TEvent<TObject*, TObject*, std::int32_t>;  // (Sender, PickedObject, Layer)
+using TFlipErrorEvent = TEvent<TObject*, HRESULT>;               // (Sender, Error)
+using TGDIEvent = TEvent<TObject*, HDC>;                         // (Sender, hDC)
+
+// Width, height and bit depth of a full-screen mode.
+class TDisplayRec : public TObject {
+ public:
+  TDisplayRec(int width, int height, int bitsPerPixel)
+      : Width(width), Height(height), BitsPerPixel(bitsPerPixel) {}
+  int Width;
+  int Height;
+  int BitsPerPixel;
+};
+
+// ---- Quality and plane -------------------------------------------------------------
+
+// The device's render quality. A change asks the view for a new chain, which
+// receives the settings through ChangeQuality.
+class TKV3DViewQuality : public TPersistent {
+ public:
+  KV_DECLARE_CLASS()
+  explicit TKV3DViewQuality(TKV3DView* view);
+
+  // Copies every setting of another quality, then asks for one change.
+  bool Assign(const TPersistent* source) override;
+  TPersistent* GetOwner() const override;
+  TKV3DView* View() const { return view_; }
+
+  TRShadeMode ShadeMode() const { return shadeMode_; }
+  bool SetShadeMode(TRShadeMode value);
+  bool LightMode() const { return lightMode_; }
+  void SetLightMode(bool value);
+  TRFillMode FillMode() const { return fillMode_; }
+  bool SetFillMode(TRFillMode value);
+  // These two read the device's value back when the view allows it.
+  bool GetDither();
+  void SetDither(bool value);
+  TTextureQuality GetTextureQuality();
+  // Asks for a change even when the value is the stored one.
+  bool SetTextureQuality(TTextureQuality value);
+
+  // The D3DRMRENDERQUALITY word of shade, light and fill.
+  DWORD RenderQuality() const;
+  // Pushes the settings to the view's device.
+  void ChangeQuality();
+  // Asks the view for a new chain.
+  void Changing();
+
+ private:
+  TRShadeMode shadeMode_ = smGouraud;
+  bool lightMode_ = true;
+  TRFillMode fillMode_ = fmSolid;
+  bool dither_ = false;
+  TTextureQuality textureQuality_ = tqNearest;
+  TKV3DView* view_;  // not owning; the view owns this object
+};
+
+// Clipping distances, clipping rectangle and field of view of the viewport.
+// OnChange fires after any value changes (the view binds it to ChangePlane).
+class TKV3DPlane : public TPersistent {
+ public:
+  KV_DECLARE_CLASS()
+  TKV3DPlane() = default;
+
+  static constexpr float kInitialBack = 5000.0f;
+  static constexpr float kInitialFront = 1.0f;
+  static constexpr float kInitialField = 0.5f;
+
+  // Copies all seven values of another plane; fires OnChange once when any
+  // of them changed.
+  bool Assign(const TPersistent* source) override;
+  TPersistent* GetOwner() const override { return owner_; }
+  void SetOwner(TPersistent* owner) { owner_ = owner; }
+
+  float Back() const { return back_; }
+  float Front() const { return front_; }
+  float Left() const { return left_; }
+  float Right() const { return right_; }
+  float Top() const { return top_; }
+  float Bottom() const { return bottom_; }
+  float Field() const { return field_; }
+  void SetBack(float value) { SetValue(back_, value); }
+  void SetFront(float value) { SetValue(front_, value); }
+  void SetLeft(float value) { SetValue(left_, value); }
+  void SetRight(float value) { SetValue(right_, value); }
+  void SetTop(float value) { SetValue(top_, value); }
+  void SetBottom(float value) { SetValue(bottom_, value); }
+  void SetField(float value) { SetValue(field_, value); }
+
+  TNotifyEvent OnChange;
+
+ private:
+  void SetValue(float& field, float value);
+
+  float back_ = kInitialBack;
+  float front_ = kInitialFront;
+  float left_ = 0.0f;
+  float right_ = 0.0f;
+  float top_ = 0.0f;
+  float bottom_ = 0.0f;
+  float field_ = kInitialField;
+  TPersistent* owner_ = nullptr;
+};
+
+// What steps 2 to 4 of a frame draw with, taken on the main thread so that
+// the loop thread holds its own references.
+struct FrameTargets {
+  bool loading = true;
+  bool hasCamera = false;
+  float delta = 1.0f;
+  ComPtr<IDirectDrawSurface4> back;
+  ComPtr<IDirect3DRMViewport2> viewport;
+  ComPtr<IDirect3DRMDevice3> device;
+  ComPtr<IDirect3DRMFrame3> scene;
+  TGDIEvent onDrawBackGDI;
+  TGDIEvent onDrawFrontGDI;
+};
+
+// ---- The view ----------------------------------------------------------------------
+
+class TKV3DView : public TCustomControl {
+ public:
+  KV_DECLARE_CLASS()
+  explicit TKV3DView(TComponent* owner);
+  ~TKV3DView() override;
+
+  void Notification(TComponent* component, TOperation operation) override;
+
+  // ---- Device chain and display modes ------------------------------------------------
+  bool InitApp();
+  // Rebuilds the chain for the requested full-screen state. False on
+  // success and, with unforced error reports, also on failure.
+  bool ChangeViewport();
+  void CallChangeViewport();
+  bool LastChangeResult() const { return lastChangeResult_; }
+  void SetFullScreen(bool value);
+  bool FullScreen() const { return fullScreen_; }
+  bool FullScreenRequest() const { return fullScreenRequest_; }
+  void SetFullScreenSwitch(bool value);
+  bool FullScreenSwitch() const { return fullScreenSwitch_; }
+  TDisplayMode DisplayMode() const { return displayMode_; }
+  // A mode the display does not offer is refused silently.
+  void SetDisplayMode(TDisplayMode mode);
+  std::string GetDisplayMode() const;
+  bool DisplayModeStr(const std::string& text);
+  bool CheckDisplayModeValid(const std::string& text);
+  // The texts of the modes the display offers (width x height x depth),
+  // sorted as the mode list keeps them.
+  std::vector<std::string> AvailableDisplayModes() const;
+  const TDisplayRec& DisplayRec() const { return *displayRec_; }
+  TDriverType DriverType() const { return driverType_; }
+  void SetDriverType(TDriverType) {}
+  int GetWidth();
+  void SetWidth(int value);
+  int GetHeight();
+  void SetHeight(int value);
+  HWND GetCurrentHandle();
+  void UpdatePos();
+  const RECT& ClientRectOnScreen() const { return screenClientRect_; }
+  const RECT& SavedWindowRect() const { return savedWindowRect_; }
+
+  TKV3DScene* Scene() const { return scene_.get(); }
+  void SetScene(TKV3DScene* value);
+  TKV3DCamera* Camera() const { return camera_.get(); }
+  void SetCamera(TKV3DCamera* value);
+
+  IDirect3DRMDevice3* GetIDirect3DRMDevice3() const { return rmDevice_.Get(); }
+  IDirect3DRMViewport2* GetIDirect3DRMViewport2() const { return viewport_.Get(); }
+  IDirectDrawClipper* GetIDirect3DClipper() const { return clipper_.Get(); }
+  IDirectDrawSurface4* BackSurface() const { return back_.Get(); }
+  IDirectDrawSurface4* PrimarySurface() const { return primary_.Get(); }
+  IDirectDrawSurface4* DepthBuffer() const { return zBuffer_.Get(); }
+
+  // ---- Render loop and presentation --------------------------------------------------
+  bool AutoRender() const { return autoRender_.load(); }
+  void SetAutoRender(bool value);
+  void RunRender(bool value);
+  float RenderDelta() const { return renderDelta_; }
+  void SetRenderDelta(float value) { renderDelta_ = value; }
+  int GetFPS();
+  void SetFPS(int value) { fps_ = value; }
+  bool Render();
+  void CallOnFlip();
+  void CallOnDrawBackGDI();
+  void RenderIM();
+  void CallOnDrawFrontGDI();
+  bool CallFlip();
+  bool Flip();
+  void Update3D();
+  void UpdateEBR() {}
+  void UpdateEAR() {}
+  bool CanGet() const;
+  // Under automatic rendering raises the loop's change request, otherwise
+  // changes the viewport at once.
+  void RequestViewportChange();
+  // The chain's objects for steps 2 to 4 (main thread).
+  FrameTargets TakeFrameTargets();
+  // Steps 2 to 4 on the given targets (any thread).
+  void DrawFrame(const FrameTargets& targets);
+  // Releases the chain from the viewport down to the primary, in that order.
+  void ReleaseChain();
+  TRenderLoop* RenderLoop() const { return renderLoop_.get(); }
+
+  // The most attempts one Flip makes before it drops the frame.
+  static constexpr int kMaxPresentAttempts = 3;
+
+  // ---- Picking, collision checking and storage --------------------------------------
+  bool AutoCheckCollision() const { return autoCheckCollision_; }
+  void SetAutoCheckCollision(bool value) { autoCheckCollision_ = value; }
+  const std::string& StorageFileName() const { return storageFileName_; }
+  void SetStorageFileName(const std::string& value) { storageFileName_ = value; }
+  const std::vector<TKV3DObject*>& PickedList() const { return pickedList_; }
+  void GenPick(int x, int y);
+  void FindTopParentFrame(IDirect3DRMFrame* frame);
+  void CollisionChecking();
+  void CheckObjects(TKV3DObject* a, TKV3DObject* b);
+  void AddToStorage(TObjectStorage kind);
+  void AddToStorage(TKV3DFrame* frame);
+  void DeleteFromStorage(TKV3DFrame* frame);
+  void DeleteFromStorage(const std::string& name);
+  void ClearStorage();
+  void ReadStorage();
+  void WriteStorage();
+
+  // ---- Quality, projection and clipping plane ----------------------------------------
+  TKV3DViewQuality* Quality() const { return quality_.get(); }
+  void SetQuality(const TKV3DViewQuality* value);
+  TKV3DPlane* Plane() const { return plane_.get(); }
+  void SetPlane(const TKV3DPlane* value);
+  TProjectionType GetProjectionType();
+  bool SetProjectionType(TProjectionType value);
+  TProjectionHand GetProjectionHand();
+  bool SetProjectionHand(TProjectionHand value);
+  bool UniformScaling() const { return uniformScaling_; }
+  void SetUniformScaling(bool value);
+  TSetRMs GetRenderMode();
+  void SetRenderMode(TSetRMs value);
+  bool ShowBackFaces() const { return showBackFaces_; }
+  void SetShowBackFaces(bool value);
+  // Pushes quality, plane, render mode and back faces to a new chain.
+  void Change();
+  void ChangePlane(TObject* sender);
+  void ChangeRenderMode();
+  void ChangeShowBackFaces();
+  // The D3DRMRENDERMODE flags of the stored render mode.
+  DWORD RenderModeFlags() const;
+
+  // ---- Events ----------------------------------------------------------------------
+  TPickedEvent OnPicked;
+  TNotifyEvent OnFlip;
+  TFlipErrorEvent OnFlipError;
+  TGDIEvent OnDrawBackGDI;
+  TGDIEvent OnDrawFrontGDI;
+  TNotifyEvent OnPaint;
+  // OnResize is the control's.
+
+ protected:
+  void Paint() override;
+  void Resize() override;
+  void Dispatch(TMessage& message) override;
+  void WMPaint(TMessage& message);
+  void WMSize(TMessage& message);
+  void WMCreate(TMessage& message);
+
+ private:
+  friend class TRenderLoop;
+  bool IsLoading() const;
+  void FillModeList();
+  // Steps of ChangeViewport: empty to go on, else the result to return.
+  std::optional<bool> LeaveFullScreen();
+  std::optional<bool> BuildWindowed();
+  std::optional<bool> BuildFullScreen();
+  std::optional<bool> CreateFlippingPrimary();
+  std::optional<bool> BuildDevice();
+  std::optional<bool> CreateDepthBuffer();
+  bool PresentOnce(HRESULT& result);
+  void DrawGDI(IDirectDrawSurface4* back, const TGDIEvent& event);
+  void MoveAndClear(const FrameTargets& targets);
+  void RenderScene(const FrameTargets& targets);
+  TWinControl* ParentWindowControl() const;
+  void StopRenderLoop();
+
+  // Settings (published).
+  Link<TKV3DScene> scene_;
+  Link<TKV3DCamera> camera_;
+  TDisplayMode displayMode_ = dm640x480x16;
+  TDriverType driverType_ = dtRGB;
+  std::atomic<bool> autoRender_{false};
+  float renderDelta_ = 1.0f;
+  int fps_ = 0;
+  bool autoCheckCollision_ = false;
+  std::string storageFileName_;
+  TProjectionType projectionType_ = ptPerspective;
+  TProjectionHand projectionHand_ = phLeftHand;
+  bool uniformScaling_ = true;
+  TSetRMs renderMode_;
+  bool showBackFaces_ = false;
+  std::unique_ptr<TKV3DPlane> plane_;
+  std::unique_ptr<TKV3DViewQuality> quality_;
+
+  // Display objects, in creation order.
+  ComPtr<IDirectDraw4> directDraw_;
+  ComPtr<IDirect3D3> direct3D3_;
+  ComPtr<IDirect3D2> direct3D2_;
+  ComPtr<IDirect3D> direct3D_;
+  ComPtr<IDirectDrawClipper> clipper_;  // never set: the windowed clipper is handed to the primary
+  ComPtr<IDirectDrawSurface4> primary_;
+  ComPtr<IDirectDrawSurface4> back_;
+  ComPtr<IDirectDrawSurface4> zBuffer_;
+  ComPtr<IDirect3DDevice3> d3dDevice3_;
+  ComPtr<IDirect3DDevice2> d3dDevice2_;
+  ComPtr<IDirect3DRMDevice3> rmDevice_;
+  ComPtr<IDirect3DRMViewport2> viewport_;
+  DDPIXELFORMAT zBufferFormat_{};
+  bool videoMemoryPrimary_ = false;
+
+  // Display modes and windows.
+  TStringList modeList_;
+  std::vector<std::unique_ptr<TDisplayRec>> modeRecs_;  // the list's objects
+  std::unique_ptr<TDisplayRec> displayRec_;
+  bool fullScreen_ = false;
+  bool fullScreenRequest_ = false;
+  bool fullScreenSwitch_ = false;
+  RECT savedWindowRect_{};
+  RECT windowRect_{};
+  RECT clientRect_{};
+  RECT screenClientRect_{};
+  HWND currentHandle_ = nullptr;
+  bool forceSoftware_ = false;
+  bool lastChangeResult_ = false;
+
+  // Frame rate under manual rendering.
+  FrameRateCounter manualFrameRate_;
+  // The view's canvas is handed to one GDI event at a time.
+  std::mutex gdiMutex_;
+
+  // Picking.
+  std::vector<TKV3DObject*> pickedList_;  // not owning
+
+  // Last: it stops before the fields above go.
+  std::unique_ptr<TRenderLoop> renderLoop_;
+};
+
+// The viewport of the first view among the frame's owner's components whose
+// scene is the frame's scene; null when there is none.
+IDirect3DRMViewport2* FindViewportOfFrame(TKV3DCustomFrame* frame);
+// Installs the frames' viewport hooks (idempotent; every view does it).
+void InstallSceneViewportHooks();
+
+}  // namespace kv

@@ -1,0 +1,114 @@
+#include "view/Kv3dviewloop.h"
+
+#include "platform/win/WinApi.h"
+#include "view/Kv3dview.h"
+
+namespace kv {
+
+// ---- FrameRateCounter --------------------------------------------------------------
+
+void FrameRateCounter::CountFrame() {
+  const std::uint32_t now = GetTickCount();
+  // Unsigned difference: a wrap of the tick count still measures forward.
+  if (now - lastSampleTick_ > 1000u) {
+    lastSampleTick_ = now;
+    rate_ = frameCount_;
+    frameCount_ = 0;
+  }
+  ++frameCount_;
+}
+
+// ---- TRenderLoop -------------------------------------------------------------------
+
+TRenderLoop::TRenderLoop(TKV3DView* view) : view_(view) {}
+
+TRenderLoop::~TRenderLoop() { Stop(); }
+
+void TRenderLoop::Wake() {
+  std::lock_guard lock(wakeMutex_);
+  wake_.notify_all();
+}
+
+void TRenderLoop::SetRunning(bool value) {
+  running_ = value;
+  Wake();
+}
+
+void TRenderLoop::RequestChange() {
+  changeRequest_ = true;
+  Wake();
+}
+
+void TRenderLoop::Stop() {
+  {
+    std::lock_guard lock(wakeMutex_);
+    Terminate();
+    wake_.notify_all();
+  }
+  WaitFor();
+}
+
+void TRenderLoop::WaitForWork() {
+  std::unique_lock lock(wakeMutex_);
+  wake_.wait(lock, [this] { return Terminated() || running_.load() || changeRequest_.load(); });
+}
+
+bool TRenderLoop::RunChange() {
+  changing_ = true;
+  changeRequest_ = false;
+  const bool ok = Synchronize([this] {
+    if (Terminated()) return;
+    view_->CallChangeViewport();
+    // A failure shows only while error reports are visible; the retry uses
+    // the software driver.
+    if (view_->lastChangeResult_) {
+      view_->forceSoftware_ = true;
+      view_->CallChangeViewport();
+      view_->forceSoftware_ = false;
+    }
+  });
+  changing_ = false;
+  return ok;
+}
+
+bool TRenderLoop::RunFrame() {
+  frameRate_.CountFrame();
+  FrameTargets targets;
+  if (!Synchronize([this, &targets] {
+        if (Terminated()) return;
+        view_->CallOnFlip();
+        targets = view_->TakeFrameTargets();
+      }))
+    return false;
+  if (Terminated()) return false;
+  view_->DrawFrame(targets);
+  targets = FrameTargets{};  // the loop holds no chain object between frames
+  return Synchronize([this] {
+    if (!Terminated()) view_->CallFlip();
+  });
+}
+
+void TRenderLoop::Execute() {
+  active_ = true;
+  while (active_ && !Terminated()) {
+    WaitForWork();
+    if (Terminated()) break;
+    try {
+      if (changeRequest_.load() && !RunChange()) break;
+      if (running_.load()) {
+        if (!RunFrame()) break;
+      } else {
+        frameRate_.Clear();
+      }
+    } catch (...) {
+      // An event handler that throws loses its frame, not the loop.
+    }
+  }
+  active_ = false;
+  // Leaving in order: the chain goes from the viewport down to the primary.
+  // The main thread is inside Stop, waiting for this thread, and touches
+  // none of it meanwhile.
+  if (Terminated()) view_->ReleaseChain();
+}
+
+}  // namespace kv
