@@ -74,8 +74,9 @@ class TKV3DMesh : public TPersistent {
   // A new value regenerates the shape and recomputes the normals.
   void SetGenerateNormals(bool value);
   TMShapeType ActiveShape() const { return activeShape_; }
-  // A new value regenerates from the chosen source.
-  void SetActiveShape(TMShapeType value);
+  // A new value regenerates from the chosen source. False (last error set)
+  // for a value that is not a shape type.
+  bool SetActiveShape(TMShapeType value);
   // Regenerates the geometry from the active source.
   void ChangeShape();
 
@@ -146,16 +147,18 @@ class TKV3DMesh : public TPersistent {
   static bool MakeFaceData(std::span<const D3DVECTOR> sourceVertices, std::span<const D3DVECTOR> sourceNormals,
                            std::span<const std::uint32_t> record, std::vector<D3DVECTOR>& vertices,
                            std::vector<D3DVECTOR>& normals, std::vector<std::uint32_t>& faceData);
-  // Whether `faceData` is well-formed over vertex and normal arrays of the
-  // given sizes: records of n >= 3 with indices in range, ending in one 0.
-  static bool ValidFaceData(std::span<const std::uint32_t> faceData, std::size_t vertexCount,
-                            std::size_t normalCount);
 
  private:
+  // Takes the builder's geometry into the copies and its box into the object.
   void CopyGeometry();
+  // Hangs the builder on the object's frame (when both exist).
   void AttachBuilder();
-  bool FillBuilder(IDirect3DRMMeshBuilder3* builder, const TKV3DFace& face);
+  // Appends a well-formed face set to the builder.
+  bool AddFacesToBuilder(const TKV3DFace& face);
+  // False (last error set) without a builder or for an index past its
+  // vertices.
   bool CheckVertexIndex(std::uint32_t index) const;
+  IDirect3DRMFrame3* ObjectFrame() const;
 
   std::unique_ptr<TKV3DCube> cube_;
   std::unique_ptr<TKV3DPrism> prism_;

@@ -128,9 +128,6 @@ class TKV3DObject : public TKV3DFrame {
 
   TCollisionEvent OnCollision;
 
- protected:
-  TKV3DObject(TComponent* owner, DeferConstruct defer);
-
  private:
   void DestroyParts();
 

@@ -1,0 +1,93 @@
+// TKV3DFile: loading a mesh file into the mesh's builder, saving the
+// builder's geometry, and telling the encoding from a file's header.
+#include "objects/Kv3dfile.h"
+
+#include <array>
+#include <fstream>
+
+#include "host/Error.h"
+#include "host/PropertyBuilder.h"
+#include "objects/Kv3dmesh.h"
+#include "package/Kv.h"
+
+namespace kv {
+
+const EnumInfo kFileFormatInfo{"TFileFormat", {"ffBinary", "ffCompressed", "ffText"}};
+
+namespace {
+
+// What the written files carry: normals, texture coordinates, materials,
+// texture names and texture topology; no templates.
+constexpr D3DRMSAVEOPTIONS kSaveOptions = D3DRMXOFSAVE_NORMALS | D3DRMXOFSAVE_TEXTURECOORDINATES |
+                                          D3DRMXOFSAVE_MATERIALS | D3DRMXOFSAVE_TEXTURENAMES |
+                                          D3DRMXOFSAVE_TEXTURETOPOLOGY;
+
+std::string LoadFailure(HRESULT hr) {
+  if (hr == D3DRMERR_FILENOTFOUND) return "it cannot be opened";
+  if (hr == D3DRMERR_BADALLOC) return "it is too large";
+  if (hr == D3DRMERR_NOTFOUND) return "it holds no mesh";
+  return "it is not a valid mesh file";
+}
+
+}  // namespace
+
+const TClassInfo& TKV3DFile::StaticClass() {
+  static const TClassInfo info = DefineClass<TKV3DFile, TPersistent>("TKV3DFile", [](PropertyBuilder<TKV3DFile>& p) {
+    p.String("FileName", &TKV3DFile::FileName, &TKV3DFile::SetFileName);
+    p.Enum("Format", &TKV3DFile::Format, &TKV3DFile::SetFormat, kFileFormatInfo);
+  });
+  return info;
+}
+
+TKV3DFile::TKV3DFile(TKV3DMesh* mesh) : mesh_(mesh) {}
+
+TPersistent* TKV3DFile::GetOwner() const { return mesh_; }
+
+void TKV3DFile::SetFileName(const std::string& value) {
+  fileName_ = value;
+  if (mesh_ != nullptr) mesh_->ChangeShape();
+}
+
+void TKV3DFile::LoadFromFile(const std::string& name) {
+  const std::string given = name;  // `name` may be this object's own field
+  std::string path;
+  if (mesh_ != nullptr) {
+    mesh_->Release();
+    mesh_->Create();
+    fileName_ = given;
+    path = LocateFile(given);
+    IDirect3DRMMeshBuilder3* builder = mesh_->GetIDirect3DMeshBuilder();
+    if (path.empty()) {
+      if (!given.empty()) SetLastErrorText("mesh file \"" + given + "\" not found");
+    } else if (builder != nullptr) {
+      const HRESULT hr = builder->Load(const_cast<char*>(path.c_str()), nullptr, D3DRMLOAD_FROMFILE, nullptr, nullptr);
+      LastDXResult = hr;
+      ReportDXError(hr, nullptr, false);
+      if (FAILED(hr)) SetLastErrorText("mesh file \"" + path + "\" could not be loaded: " + LoadFailure(hr));
+    }
+  }
+  format_ = GetFileFormat(path);
+  if (mesh_ != nullptr) mesh_->Change();
+}
+
+bool TKV3DFile::SaveToFile(const std::string& name) const {
+  IDirect3DRMMeshBuilder3* builder = mesh_ != nullptr ? mesh_->GetIDirect3DMeshBuilder() : nullptr;
+  if (builder == nullptr) return Fail("the mesh has no geometry to save");
+  const HRESULT hr = builder->Save(name.c_str(), static_cast<D3DRMXOFFORMAT>(format_), kSaveOptions);
+  if (FAILED(hr)) return Fail("mesh file \"" + name + "\" could not be written");
+  return true;
+}
+
+TFileFormat TKV3DFile::GetFileFormat(const std::string& name) {
+  if (name.empty()) return ffText;
+  std::ifstream file(name, std::ios::binary);
+  std::array<char, 12> header{};
+  if (!file.read(header.data(), header.size())) return ffText;
+  // Bytes 8..11 name the encoding: "txt ", "bin ", "tzip" or "bzip".
+  if (header[8] == 't' && header[9] == 'x') return ffText;
+  if (header[8] == 'b' && header[9] == 'i') return ffBinary;
+  if (header[9] == 'z') return ffCompressed;
+  return ffText;
+}
+
+}  // namespace kv
