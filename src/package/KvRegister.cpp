@@ -8,19 +8,21 @@
 #include "host/Registry.h"
 #include "input/Kvikeyboard.h"
 #include "input/Kvimouse.h"
+#include "objects/Kv3dobject.h"
 #include "package/Kv.h"
 #include "scene/Kv3dlight.h"
 #include "scene/Kv3dscene.h"
+#include "view/Kv3dview.h"
 
 namespace kv {
 
 namespace {
 std::vector<const TClassInfo*> PaletteClasses() {
   return {
-      // TKV3DView
+      &TKV3DView::StaticClass(),
       &TKV3DScene::StaticClass(),
       &TKV3DCamera::StaticClass(),
-      // TKV3DObject
+      &TKV3DObject::StaticClass(),
       &TKV3DLight::StaticClass(),
       &TKV3DFrame::StaticClass(),
       &TKVIKeyboard::StaticClass(),
