@@ -175,7 +175,13 @@ void TKV3DTexture::SetFileName(const std::string& value) {
   } else {
     Load(path);
   }
-  if (object_ != nullptr) object_->UpdateTexture();
+  // The object re-applies everything, this texture's settings included; a
+  // texture without an object sends its own settings to the new image.
+  if (object_ != nullptr) {
+    object_->UpdateTexture();
+  } else {
+    Change();
+  }
 }
 
 void TKV3DTexture::DropTexture() {

@@ -1,0 +1,85 @@
+// Shared set-up for the appearance tests (material, texture, wrap, shadow,
+// quality, scale): the headless platform, a fresh engine root, and a visual
+// object whose mesh holds a small geometry of known vertices.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "host/Component.h"
+#include "objects/Kv3dface.h"
+#include "objects/Kv3dmesh.h"
+#include "objects/Kv3dobject.h"
+#include "package/Kv.h"
+#include "platform/win/Backend.h"
+#include "rm/D3DRM.h"
+
+namespace kvtest {
+
+class AppearanceTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    kv::platform::SelectBackend(kv::platform::BackendKind::Headless);
+    kv::ResetSharedRuntime();
+    owner = std::make_unique<kv::TComponent>(nullptr);
+    object = new kv::TKV3DObject(owner.get());
+    object->SetName("Thing");
+  }
+  void TearDown() override {
+    owner.reset();
+    kv::ResetSharedRuntime();
+  }
+
+  // Replaces the object's geometry by triangles over `points` (three per
+  // face), each corner with the normal `normal`.
+  void SetTriangles(const std::vector<D3DVECTOR>& points, D3DVECTOR normal = {0, 0, -1}) {
+    std::vector<DWORD> data;
+    for (DWORD i = 0; i + 2 < points.size(); i += 3) data.insert(data.end(), {3, i, 0, i + 1, 0, i + 2, 0});
+    data.push_back(0);
+    kv::TKV3DFace face(points, {normal}, data);
+    if (Builder() == nullptr) object->Mesh()->Create();
+    ASSERT_TRUE(object->Mesh()->SetFace(&face));
+  }
+  // A unit square in the plane z = 0 (two triangles).
+  void SetSquare() { SetTriangles({{0, 0, 0}, {0, 1, 0}, {1, 1, 0}, {0, 0, 0}, {1, 1, 0}, {1, 0, 0}}); }
+
+  IDirect3DRMMeshBuilder3* Builder() const { return object->Mesh()->GetIDirect3DMeshBuilder(); }
+  IDirect3DRMFrame3* Frame() const { return object->GetIDirect3DRMFrame3(); }
+
+  D3DVECTOR Vertex(DWORD index) const {
+    D3DVECTOR v{};
+    Builder()->GetVertex(index, &v);
+    return v;
+  }
+  std::pair<float, float> TexCoords(DWORD index) const {
+    float u = -99, v = -99;
+    Builder()->GetTextureCoordinates(index, &u, &v);
+    return {u, v};
+  }
+
+  // The visuals on the object's frame that answer to `iid`.
+  std::vector<kv::ComPtr<IUnknown>> VisualsOf(REFIID iid) const {
+    DWORD count = 0;
+    Frame()->GetVisuals(&count, nullptr);
+    std::vector<IUnknown*> raw(count, nullptr);
+    Frame()->GetVisuals(&count, raw.data());
+    std::vector<kv::ComPtr<IUnknown>> out;
+    for (IUnknown* v : raw) {
+      kv::ComPtr<IUnknown> typed;
+      if (v != nullptr && SUCCEEDED(v->QueryInterface(iid, reinterpret_cast<void**>(typed.ReleaseAndGetAddressOf()))))
+        out.push_back(typed);
+      if (v != nullptr) v->Release();
+    }
+    return out;
+  }
+
+  static std::string TestData(const std::string& relative) { return std::string(KV_TESTDATA_DIR) + "/" + relative; }
+
+  std::unique_ptr<kv::TComponent> owner;
+  kv::TKV3DObject* object = nullptr;  // owned by `owner`
+};
+
+}  // namespace kvtest
