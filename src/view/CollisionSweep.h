@@ -26,12 +26,13 @@ struct CollisionPair {
 
 bool BoxesTouch(const CollisionBox& a, const CollisionBox& b);
 
-// Every touching pair, ordered by first and then by second. Sorts the boxes
-// along one axis and compares each only with those whose interval on that
-// axis begins before its own ends, so the cost follows the number of near
-// boxes rather than the square of their count. Boxes with a bound that is
-// not a number, or a minimum above its maximum, are compared with every
-// other box, so the answer is always that of BoxesTouch on every pair.
+// Every touching pair, ordered by first and then by second. Boxes are
+// dropped into the cells of a uniform grid sized after the typical box, and
+// only boxes sharing a cell are compared, so the cost follows the number of
+// near boxes rather than the square of their count. Boxes spanning many
+// cells, boxes with a bound that is not a number and boxes whose minimum
+// lies above their maximum are compared with every other box, so the answer
+// is always that of BoxesTouch on every pair.
 std::vector<CollisionPair> FindTouchingPairs(std::span<const CollisionBox> boxes);
 
 // The same answer by testing all n(n - 1)/2 pairs: the reference for tests

@@ -91,15 +91,13 @@ bool TRenderLoop::RunFrame() {
 void TRenderLoop::Execute() {
   active_ = true;
   while (active_ && !Terminated()) {
+    // Idle: no frame rate, and no spinning until there is work.
+    if (!running_.load()) frameRate_.Clear();
     WaitForWork();
     if (Terminated()) break;
     try {
       if (changeRequest_.load() && !RunChange()) break;
-      if (running_.load()) {
-        if (!RunFrame()) break;
-      } else {
-        frameRate_.Clear();
-      }
+      if (running_.load() && !RunFrame()) break;
     } catch (...) {
       // An event handler that throws loses its frame, not the loop.
     }
