@@ -1,13 +1,16 @@
-// make_knot: writes the trefoil knot mesh that the viewer's demo shows
-// (examples/data/knot.x) as a text mesh file with normals and a material.
-//   make_knot OUT.x [--segments N] [--sides N]
+// make_demo_data: writes the files the viewer's demo and the example forms
+// use into a folder: the trefoil knot mesh (knot.x, a text mesh file with
+// normals and a material) and two textures (planet.png, checker.png).
+//   make_demo_data FOLDER
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <numbers>
 #include <string>
+#include <utility>
 
+#include "rm/image/Image.h"
 #include "rm/xfile/XFile.h"
 
 namespace {
@@ -71,29 +74,51 @@ xf::MeshData MakeKnot(int segments, int sides, double radius) {
   return mesh;
 }
 
-int Usage() {
-  std::fprintf(stderr, "usage: make_knot OUT.x [--segments N] [--sides N]\n");
-  return 2;
+// Bands of ochre, cream and rust with soft edges, like a gas planet; the
+// rows run along the texture's v.
+kv::image::Image Planet() {
+  kv::image::Image image{128, 128, false, {}};
+  for (int y = 0; y < image.height; ++y) {
+    const double band = 0.5 + 0.5 * std::sin(y * 0.35) * std::cos(y * 0.11);
+    const double swirl = 0.08 * std::sin(y * 1.7);
+    for (int x = 0; x < image.width; ++x) {
+      const double t = std::clamp(band + swirl * std::sin(x * 0.2), 0.0, 1.0);
+      const auto r = std::uint32_t(200 + 55 * t), g = std::uint32_t(110 + 110 * t), b = std::uint32_t(40 + 140 * t);
+      image.pixels.push_back(0xFF000000u | r << 16 | g << 8 | b);
+    }
+  }
+  return image;
+}
+
+// An eight by eight board of teal and white squares.
+kv::image::Image Checker() {
+  kv::image::Image image{128, 128, false, {}};
+  for (int y = 0; y < image.height; ++y)
+    for (int x = 0; x < image.width; ++x) image.pixels.push_back(((x / 16 + y / 16) % 2) != 0 ? 0xFF1E8C8Cu : 0xFFF0F0E6u);
+  return image;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc < 2 || std::strcmp(argv[1], "--help") == 0) return Usage();
-  int segments = 128, sides = 10;
-  for (int i = 2; i + 1 < argc; i += 2) {
-    const int value = std::atoi(argv[i + 1]);
-    if (value < 3 || value > 4096) return Usage();
-    if (std::strcmp(argv[i], "--segments") == 0) segments = value;
-    else if (std::strcmp(argv[i], "--sides") == 0) sides = value;
-    else return Usage();
+  if (argc != 2 || std::strcmp(argv[1], "--help") == 0) {
+    std::fprintf(stderr, "usage: make_demo_data FOLDER\n");
+    return 2;
   }
+  const std::string folder = std::string(argv[1]) + "/";
   xf::SaveOptions options;
   options.textureCoordinates = false;
-  const xf::Result result = xf::SaveFile(argv[1], MakeKnot(segments, sides, 0.12), options);
-  if (result.status != xf::Status::Ok) {
-    std::fprintf(stderr, "make_knot: %s: %s\n", argv[1], result.message.c_str());
+  const xf::Result mesh = xf::SaveFile(folder + "knot.x", MakeKnot(128, 10, 0.12), options);
+  if (mesh.status != xf::Status::Ok) {
+    std::fprintf(stderr, "make_demo_data: knot.x: %s\n", mesh.message.c_str());
     return 1;
+  }
+  for (const auto& [name, image] : {std::pair{"planet.png", Planet()}, std::pair{"checker.png", Checker()}}) {
+    const kv::image::Result saved = kv::image::SavePng(folder + name, image);
+    if (!saved) {
+      std::fprintf(stderr, "make_demo_data: %s: %s\n", name, saved.message.c_str());
+      return 1;
+    }
   }
   return 0;
 }
