@@ -1,28 +1,23 @@
-// kv3dview: shows a Korvane 3D form file. Until the view component exists it
-// only explains how it will be used.
+// kv3dview: shows a Korvane 3D form file (or the built-in demo) in a window,
+// or draws it off screen for a number of frames.
 #include <cstdio>
-#include <cstring>
+#include <string>
+#include <vector>
 
-namespace {
-void PrintUsage() {
-  std::puts(
-      "usage: kv3dview [FORM] [options]\n"
-      "  Shows a Korvane 3D form file, or the built-in demo when no form is given.\n"
-      "options:\n"
-      "  --headless          draw off screen, with no window\n"
-      "  --frames N          draw exactly N frames, then end\n"
-      "  --screenshot FILE   write the last frame as PNG\n"
-      "  --help              show this text\n"
-      "The view component is not built yet: nothing is drawn.");
-}
-}  // namespace
+#include "Options.h"
+#include "Run.h"
 
 int main(int argc, char** argv) {
-  for (int i = 1; i < argc; ++i)
-    if (std::strcmp(argv[i], "--help") == 0) {
-      PrintUsage();
-      return 0;
-    }
-  PrintUsage();
-  return 0;
+  std::vector<std::string> args(argv + 1, argv + argc);
+  std::string error;
+  const auto options = kv::viewer::ParseOptions(args, error);
+  if (!options) {
+    std::fprintf(stderr, "kv3dview: %s\n%s", error.c_str(), kv::viewer::UsageText());
+    return 2;
+  }
+  if (options->help) {
+    std::fputs(kv::viewer::UsageText(), stdout);
+    return 0;
+  }
+  return kv::viewer::Run(*options);
 }

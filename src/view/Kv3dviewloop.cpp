@@ -74,13 +74,19 @@ bool TRenderLoop::RunChange() {
 bool TRenderLoop::RunFrame() {
   frameRate_.CountFrame();
   FrameTargets targets;
-  if (!Synchronize([this, &targets] {
-        if (Terminated()) return;
+  bool draw = false;
+  if (!Synchronize([this, &targets, &draw] {
+        // Automatic rendering may have ended while this step waited for the
+        // main thread: then the frame is not drawn, so that no scene moves
+        // after AutoRender went off.
+        if (Terminated() || !running_.load()) return;
         view_->CallOnFlip();
         targets = view_->TakeFrameTargets();
+        draw = true;
       }))
     return false;
   if (Terminated()) return false;
+  if (!draw) return true;
   view_->DrawFrame(targets);
   targets = FrameTargets{};  // the loop holds no chain object between frames
   return Synchronize([this] {

@@ -1,0 +1,91 @@
+#include "Options.h"
+
+#include <charconv>
+
+namespace kv::viewer {
+
+namespace {
+bool ParseInt(const std::string& text, int& out) {
+  const char* end = text.data() + text.size();
+  auto [ptr, ec] = std::from_chars(text.data(), end, out);
+  return ec == std::errc() && ptr == end;
+}
+
+bool ParseSize(const std::string& text, int& width, int& height) {
+  const auto x = text.find_first_of("xX");
+  return x != std::string::npos && ParseInt(text.substr(0, x), width) && ParseInt(text.substr(x + 1), height) &&
+         width > 0 && height > 0;
+}
+}  // namespace
+
+const char* UsageText() {
+  return "usage: kv3dview [FORM] [options]\n"
+         "  Shows a Korvane 3D form file, or the built-in demo when no form is given.\n"
+         "options:\n"
+         "  --headless          draw off screen, with no window\n"
+         "  --frames N          draw exactly N frames (each advancing the scene by the\n"
+         "                      view's RenderDelta), then end\n"
+         "  --screenshot FILE   write the last frame as PNG\n"
+         "  --save-form FILE    write the form back at the end\n"
+         "  --size WxH          size of the view's form\n"
+         "  --fps               print the frame rate at the end\n"
+         "  --list-modes        print the full-screen display modes and end\n"
+         "  --full-screen MODE  show full screen in MODE, e.g. 800x600x32\n"
+         "  --help              show this text\n";
+}
+
+std::optional<Options> ParseOptions(const std::vector<std::string>& args, std::string& error) {
+  Options options;
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    const std::string& arg = args[i];
+    auto value = [&](std::string& out) {
+      if (i + 1 >= args.size()) {
+        error = arg + " needs a value";
+        return false;
+      }
+      out = args[++i];
+      return true;
+    };
+    std::string text;
+    if (arg == "--help" || arg == "-h") {
+      options.help = true;
+    } else if (arg == "--headless") {
+      options.headless = true;
+    } else if (arg == "--fps") {
+      options.printFps = true;
+    } else if (arg == "--list-modes") {
+      options.listModes = true;
+    } else if (arg == "--frames") {
+      int n = 0;
+      if (!value(text)) return std::nullopt;
+      if (!ParseInt(text, n) || n < 0) {
+        error = "--frames needs a count of 0 or more, not \"" + text + "\"";
+        return std::nullopt;
+      }
+      options.frames = n;
+    } else if (arg == "--screenshot") {
+      if (!value(options.screenshot)) return std::nullopt;
+    } else if (arg == "--save-form") {
+      if (!value(options.saveForm)) return std::nullopt;
+    } else if (arg == "--full-screen") {
+      if (!value(options.fullScreenMode)) return std::nullopt;
+    } else if (arg == "--size") {
+      if (!value(text)) return std::nullopt;
+      if (!ParseSize(text, options.width, options.height)) {
+        error = "--size needs WIDTHxHEIGHT, not \"" + text + "\"";
+        return std::nullopt;
+      }
+    } else if (!arg.empty() && arg[0] == '-') {
+      error = "unknown option " + arg;
+      return std::nullopt;
+    } else if (options.formFile.empty()) {
+      options.formFile = arg;
+    } else {
+      error = "more than one form file given";
+      return std::nullopt;
+    }
+  }
+  return options;
+}
+
+}  // namespace kv::viewer

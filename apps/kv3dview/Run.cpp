@@ -1,0 +1,135 @@
+#include "Run.h"
+
+#include <chrono>
+#include <cstdio>
+#include <fstream>
+#include <memory>
+#include <thread>
+
+#include "DemoForm.h"
+#include "host/Application.h"
+#include "host/Error.h"
+#include "host/FormStream.h"
+#include "host/Forms.h"
+#include "package/Kv.h"
+#include "platform/ddraw/VirtualMonitor.h"
+#include "platform/win/Backend.h"
+#include "rm/image/Image.h"
+#include "view/Kv3dview.h"
+
+namespace kv::viewer {
+
+namespace {
+int Fail(const std::string& message, int status = 1) {
+  std::fprintf(stderr, "kv3dview: %s\n", message.c_str());
+  return status;
+}
+
+std::unique_ptr<TComponent> ReadForm(const Options& options) {
+  if (options.formFile.empty()) return ReadComponentText(DemoFormText(), "demo form");
+  return ReadComponentResFile(options.formFile);
+}
+
+TKV3DView* FirstView(TComponent* root) {
+  for (int i = 0; i < root->ComponentCount(); ++i)
+    if (auto* view = dynamic_cast<TKV3DView*>(root->Components(i))) return view;
+  return nullptr;
+}
+
+// Serves the main thread until the view's loop has built its chain.
+void WaitForChain(TKV3DView* view) {
+  const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+  while (view->RenderLoop()->ChangePending() && std::chrono::steady_clock::now() < end) {
+    Application().ProcessMessages();
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+}
+
+bool WriteScreenshot(TKV3DView* view, const std::string& fileName) {
+  const ddraw::PixelImage shown =
+      view->FullScreen() ? ddraw::ReadScreenPixels() : ddraw::ReadSurfacePixels(view->BackSurface());
+  if (shown.width == 0) return false;
+  image::Image picture;
+  picture.width = shown.width;
+  picture.height = shown.height;
+  picture.pixels.reserve(shown.pixels.size());
+  for (std::uint32_t p : shown.pixels) picture.pixels.push_back(0xFF000000u | p);
+  std::vector<std::uint8_t> png;
+  if (!image::EncodePng(picture, png)) return false;
+  std::ofstream out(fileName, std::ios::binary);
+  out.write(reinterpret_cast<const char*>(png.data()), static_cast<std::streamsize>(png.size()));
+  return static_cast<bool>(out);
+}
+
+// Draws `count` frames; returns the measured rate in frames per second.
+double DrawFrames(TKV3DView* view, int count) {
+  const auto start = std::chrono::steady_clock::now();
+  for (int i = 0; i < count; ++i) {
+    Application().ProcessMessages();
+    view->Render();
+  }
+  const std::chrono::duration<double> spent = std::chrono::steady_clock::now() - start;
+  return spent.count() > 0 ? count / spent.count() : 0.0;
+}
+
+void ShowUntilClosed(TKV3DView* view) {
+  view->SetAutoRender(true);
+  Application().Run();
+  view->SetAutoRender(false);
+}
+
+int Finish(const Options& options, TForm* form, TKV3DView* view, bool autoRender, double measured) {
+  int status = 0;
+  std::string shot = options.screenshot;
+  if (shot.empty() && options.formFile.empty() && options.headless) shot = "demo.png";
+  if (!shot.empty() && !WriteScreenshot(view, shot)) status = Fail("cannot write the screenshot " + shot);
+  if (options.printFps) {
+    std::printf("FPS %d\n", view->GetFPS());
+    if (measured > 0) std::printf("measured %.1f frames per second\n", measured);
+  }
+  if (view->FullScreen()) view->SetFullScreen(false);
+  // The form is written as it was given, with its own AutoRender.
+  view->SetAutoRender(autoRender);
+  if (!options.saveForm.empty() && !WriteComponentResFile(options.saveForm, form))
+    status = Fail(LastErrorText());
+  return status;
+}
+}  // namespace
+
+int Run(const Options& options) {
+  platform::SelectBackend(options.headless ? platform::BackendKind::Headless : platform::BackendKind::Auto);
+  Register();
+  std::unique_ptr<TComponent> root = ReadForm(options);
+  if (!root) return Fail(LastErrorText());
+  auto* form = dynamic_cast<TForm*>(root.get());
+  TKV3DView* view = form != nullptr ? FirstView(form) : nullptr;
+  if (view == nullptr) return Fail("the form holds no TKV3DView");
+  if (options.listModes) {
+    for (const std::string& mode : view->AvailableDisplayModes()) std::printf("%s\n", mode.c_str());
+    return 0;
+  }
+  // Counted frames are drawn here, one Render each.
+  const bool counted = options.frames.has_value() || options.headless;
+  const bool autoRender = view->AutoRender();
+  if (counted) view->SetAutoRender(false);
+  if (options.width > 0) {
+    form->SetClientWidth(options.width);
+    form->SetClientHeight(options.height);
+  }
+  form->Show();
+  WaitForChain(view);
+  if (!options.fullScreenMode.empty()) {
+    if (!view->DisplayModeStr(options.fullScreenMode) || view->GetDisplayMode() != options.fullScreenMode)
+      return Fail("display mode " + options.fullScreenMode + " is not offered (see --list-modes)", 2);
+    view->SetFullScreen(true);
+  }
+  double measured = 0;
+  if (counted) {
+    measured = DrawFrames(view, options.frames.value_or(1));
+  } else {
+    ShowUntilClosed(view);
+  }
+  return Finish(options, form, view, autoRender, measured);
+}
+
+}  // namespace kv::viewer
