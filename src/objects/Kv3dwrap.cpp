@@ -8,6 +8,7 @@
 #include "objects/Kv3dquality.h"
 #include "objects/Kv3dtexture.h"
 #include "package/Kv.h"
+#include "rm/EngineLock.h"
 
 namespace kv {
 
@@ -41,6 +42,8 @@ TKV3DWrap::TKV3DWrap(TKV3DObject* object) : object_(object) { refFrame_ = object
 TKV3DWrap::~TKV3DWrap() {
   object_ = nullptr;
   refFrame_ = nullptr;
+  rm::EngineLock lock;
+  wrap_ = nullptr;
 }
 
 TPersistent* TKV3DWrap::GetOwner() const { return object_; }
@@ -84,7 +87,10 @@ void TKV3DWrap::RefFrameGone() {
 bool TKV3DWrap::SetType(TWrapType value) {
   if (value < twFlat || value > twChrome) return Fail("not a wrap type");
   if (value == type_) return true;
-  type_ = value;
+  {
+    rm::EngineLock lock;  // the object's move callback reads it
+    type_ = value;
+  }
   Change();
   return true;
 }
@@ -136,6 +142,7 @@ void TKV3DWrap::Rebuild() {
   root->CreateWrap(static_cast<D3DRMWRAPTYPE>(type_), refFrame, originX_, originY_, originZ_, dirX_, dirY_, dirZ_,
                    upX_, upY_, upZ_, textureOriginU_, textureOriginV_, textureScaleU_, textureScaleV_,
                    made.ReleaseAndGetAddressOf());
+  rm::EngineLock lock;  // the object's move callback uses the wrap
   wrap_ = std::move(made);
 }
 

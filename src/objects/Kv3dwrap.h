@@ -15,7 +15,9 @@
 // RefFrame is a weak link: when that frame is freed the wrap forgets it and
 // re-applies itself with no reference frame.
 //
-// Threads: main thread, like the object that owns it.
+// Threads: main thread, like the object that owns it. The object's move
+// callback (on the thread that moves the scene, under the engine lock) reads
+// Type and the engine wrap; both are replaced under the engine lock.
 #pragma once
 
 #include "host/Link.h"
