@@ -9,7 +9,7 @@ namespace kv {
 namespace {
 
 // A box covering more cells than this is compared with every box instead.
-constexpr double kMaxCellsPerBox = 64;
+constexpr std::int64_t kMaxCellsPerBox = 64;
 // Cell coordinates are clamped here; clamping keeps them in order, which
 // is all the shared-cell argument below needs.
 constexpr double kCellLimit = 1e12;
@@ -29,38 +29,43 @@ float LargestSide(const CollisionBox& b) {
 
 CollisionPair Ordered(std::uint32_t i, std::uint32_t j) { return i < j ? CollisionPair{i, j} : CollisionPair{j, i}; }
 
-// Cell k on an axis holds the values v with floor((v - origin) / size) = k.
-// The map is monotonic, so when two boxes touch, the larger of their two
-// minima lies in both and its cell is a cell of both on every axis.
+// Cell k on an axis holds the values v with floor((v - origin) * perCell)
+// = k; the origin lies below every bound, so truncation is the floor. The
+// map is monotonic, so when two boxes touch, the larger of their two minima
+// lies in both and its cell is a cell of both on every axis.
 struct Grid {
   double origin[3]{};
-  double size = 1;
+  double perCell = 1;  // cells per unit length
 
   std::int64_t Cell(float v, int axis) const {
-    const double k = std::floor((static_cast<double>(v) - origin[axis]) / size);
-    return static_cast<std::int64_t>(std::clamp(k, -kCellLimit, kCellLimit));
+    const double k = (static_cast<double>(v) - origin[axis]) * perCell;
+    return static_cast<std::int64_t>(std::min(k, kCellLimit));
   }
 };
 
-// A cell twice the median box side: most boxes cover one or two cells per
-// axis. Points only: a cell per box on average over their spread.
-Grid MakeGrid(std::span<const CollisionBox> boxes, std::span<const std::uint32_t> placed) {
+// A cell twice the median box side (of an even sample of at most
+// kSideSamples boxes): most boxes cover one or two cells per axis. Points
+// only: a cell per box on average over their spread.
+constexpr std::size_t kSideSamples = 1024;
+
+Grid MakeGrid(std::span<const CollisionBox> boxes, std::span<const std::uint32_t> placed, std::vector<float>& sides) {
   Grid grid;
-  std::vector<float> sides;
-  sides.reserve(placed.size());
   for (int a = 0; a < 3; ++a) grid.origin[a] = boxes[placed[0]].min[a];
-  double spread = 0;
-  for (std::uint32_t i : placed) {
-    sides.push_back(LargestSide(boxes[i]));
+  double far = grid.origin[0];
+  for (std::uint32_t i : placed)
     for (int a = 0; a < 3; ++a) {
       grid.origin[a] = std::min(grid.origin[a], static_cast<double>(boxes[i].min[a]));
-      spread = std::max(spread, static_cast<double>(boxes[i].max[a]) - grid.origin[a]);
+      far = std::max(far, static_cast<double>(boxes[i].max[a]));
     }
-  }
-  std::nth_element(sides.begin(), sides.begin() + static_cast<std::ptrdiff_t>(sides.size() / 2), sides.end());
-  grid.size = 2.0 * sides[sides.size() / 2];
-  if (!(grid.size > 0)) grid.size = spread / std::cbrt(static_cast<double>(placed.size()));
-  if (!(grid.size > 0) || !std::isfinite(grid.size)) grid.size = 1;
+  sides.clear();
+  const std::size_t step = std::max<std::size_t>(1, placed.size() / kSideSamples);
+  for (std::size_t k = 0; k < placed.size(); k += step) sides.push_back(LargestSide(boxes[placed[k]]));
+  const auto middle = sides.begin() + static_cast<std::ptrdiff_t>(sides.size() / 2);
+  std::nth_element(sides.begin(), middle, sides.end());
+  double size = 2.0 * *middle;
+  if (!(size > 0)) size = (far - std::min({grid.origin[0], grid.origin[1], grid.origin[2]})) /
+                          std::cbrt(static_cast<double>(placed.size()));
+  grid.perCell = size > 0 && std::isfinite(1.0 / size) ? 1.0 / size : 1.0;
   return grid;
 }
 
@@ -69,49 +74,6 @@ std::uint64_t CellHash(std::int64_t x, std::int64_t y, std::int64_t z) {
   h ^= static_cast<std::uint64_t>(y) * 0xC2B2AE3D27D4EB4Full + (h << 6) + (h >> 2);
   h ^= static_cast<std::uint64_t>(z) * 0x165667B19E3779F9ull + (h << 6) + (h >> 2);
   return h ^ (h >> 29);
-}
-
-// Boxes by bucket of the cells they cover (counting sort). Cells whose
-// hashes share a bucket only cost extra comparisons.
-struct Buckets {
-  std::vector<std::uint32_t> start;  // bucket b holds boxes[start[b] .. start[b + 1])
-  std::vector<std::uint32_t> boxes;
-};
-
-// Places each box; those covering too many cells go to wide instead.
-Buckets FillBuckets(std::span<const CollisionBox> boxes, std::span<const std::uint32_t> placed, const Grid& grid,
-                    std::vector<std::uint32_t>& wide) {
-  struct Entry {
-    std::uint32_t bucket, box;
-  };
-  std::vector<Entry> entries;
-  entries.reserve(placed.size() * 2);
-  const std::size_t bucketCount = std::bit_ceil(std::max<std::size_t>(placed.size() * 4, 16));
-  for (std::uint32_t i : placed) {
-    std::int64_t lo[3], hi[3];
-    double cells = 1;
-    for (int a = 0; a < 3; ++a) {
-      lo[a] = grid.Cell(boxes[i].min[a], a);
-      hi[a] = grid.Cell(boxes[i].max[a], a);
-      cells *= static_cast<double>(hi[a] - lo[a] + 1);
-    }
-    if (cells > kMaxCellsPerBox) {
-      wide.push_back(i);
-      continue;
-    }
-    for (std::int64_t x = lo[0]; x <= hi[0]; ++x)
-      for (std::int64_t y = lo[1]; y <= hi[1]; ++y)
-        for (std::int64_t z = lo[2]; z <= hi[2]; ++z)
-          entries.push_back({static_cast<std::uint32_t>(CellHash(x, y, z) & (bucketCount - 1)), i});
-  }
-  Buckets b;
-  b.start.assign(bucketCount + 1, 0);
-  for (const Entry& e : entries) ++b.start[e.bucket + 1];
-  for (std::size_t k = 1; k < b.start.size(); ++k) b.start[k] += b.start[k - 1];
-  b.boxes.resize(entries.size());
-  std::vector<std::uint32_t> fill(b.start.begin(), b.start.end() - 1);
-  for (const Entry& e : entries) b.boxes[fill[e.bucket]++] = e.box;
-  return b;
 }
 
 }  // namespace
@@ -125,33 +87,73 @@ bool BoxesTouch(const CollisionBox& a, const CollisionBox& b) {
   return true;
 }
 
-std::vector<CollisionPair> FindTouchingPairs(std::span<const CollisionBox> boxes) {
-  const auto n = static_cast<std::uint32_t>(boxes.size());
-  std::vector<std::uint32_t> placed, others;
-  placed.reserve(n);
-  for (std::uint32_t i = 0; i < n; ++i) (IsPlaceable(boxes[i]) ? placed : others).push_back(i);
-
-  std::vector<CollisionPair> pairs;
-  if (!placed.empty()) {
-    const Buckets buckets = FillBuckets(boxes, placed, MakeGrid(boxes, placed), others);
-    for (std::size_t k = 0; k + 1 < buckets.start.size(); ++k)
-      for (std::uint32_t p = buckets.start[k]; p < buckets.start[k + 1]; ++p)
-        for (std::uint32_t q = p + 1; q < buckets.start[k + 1]; ++q) {
-          const std::uint32_t i = buckets.boxes[p], j = buckets.boxes[q];
-          if (i != j && BoxesTouch(boxes[i], boxes[j])) pairs.push_back(Ordered(i, j));
-        }
+const std::vector<CollisionPair>& TouchingPairFinder::Find(std::span<const CollisionBox> boxes) {
+  placed_.clear();
+  outside_.clear();
+  pairs_.clear();
+  for (std::uint32_t i = 0; i < boxes.size(); ++i) (IsPlaceable(boxes[i]) ? placed_ : outside_).push_back(i);
+  if (!placed_.empty()) {
+    FillBuckets(boxes);
+    PairWithinBuckets(boxes);
   }
-  // The boxes outside the grid against every box, each such pair once.
-  std::sort(others.begin(), others.end());
-  for (std::uint32_t i : others)
-    for (std::uint32_t j = 0; j < n; ++j) {
-      const bool bothOutside = std::binary_search(others.begin(), others.end(), j);
-      if (j != i && (!bothOutside || i < j) && BoxesTouch(boxes[i], boxes[j])) pairs.push_back(Ordered(i, j));
-    }
+  PairOutsideBoxes(boxes);
   // A pair sharing several cells was found in each.
-  std::sort(pairs.begin(), pairs.end());
-  pairs.erase(std::unique(pairs.begin(), pairs.end()), pairs.end());
-  return pairs;
+  std::sort(pairs_.begin(), pairs_.end());
+  pairs_.erase(std::unique(pairs_.begin(), pairs_.end()), pairs_.end());
+  return pairs_;
+}
+
+// Boxes by bucket of the cells they cover (a counting sort); cells whose
+// hashes share a bucket only cost extra comparisons. Boxes covering too
+// many cells join the outside ones.
+void TouchingPairFinder::FillBuckets(std::span<const CollisionBox> boxes) {
+  const Grid grid = MakeGrid(boxes, placed_, sides_);
+  const std::size_t bucketCount = std::bit_ceil(std::max<std::size_t>(placed_.size() * 2, 16));
+  entries_.clear();
+  for (std::uint32_t i : placed_) {
+    std::int64_t lo[3], hi[3];
+    for (int a = 0; a < 3; ++a) {
+      lo[a] = grid.Cell(boxes[i].min[a], a);
+      hi[a] = grid.Cell(boxes[i].max[a], a);
+    }
+    const std::int64_t sx = hi[0] - lo[0] + 1, sy = hi[1] - lo[1] + 1, sz = hi[2] - lo[2] + 1;
+    if (sx > kMaxCellsPerBox || sy > kMaxCellsPerBox || sz > kMaxCellsPerBox || sx * sy * sz > kMaxCellsPerBox) {
+      outside_.push_back(i);
+      continue;
+    }
+    for (std::int64_t x = lo[0]; x <= hi[0]; ++x)
+      for (std::int64_t y = lo[1]; y <= hi[1]; ++y)
+        for (std::int64_t z = lo[2]; z <= hi[2]; ++z)
+          entries_.push_back({static_cast<std::uint32_t>(CellHash(x, y, z) & (bucketCount - 1)), i});
+  }
+  // Counts, then running ends; placing each entry at --end leaves every
+  // bucket's start in its slot.
+  bucketStart_.assign(bucketCount + 1, 0);
+  for (const Entry& e : entries_) ++bucketStart_[e.bucket];
+  for (std::size_t k = 1; k <= bucketCount; ++k) bucketStart_[k] += bucketStart_[k - 1];
+  bucketBoxes_.resize(entries_.size());
+  for (const Entry& e : entries_) bucketBoxes_[--bucketStart_[e.bucket]] = e.box;
+}
+
+void TouchingPairFinder::PairWithinBuckets(std::span<const CollisionBox> boxes) {
+  for (std::size_t k = 0; k + 1 < bucketStart_.size(); ++k) {
+    const std::uint32_t begin = bucketStart_[k], end = bucketStart_[k + 1];
+    for (std::uint32_t p = begin; p < end; ++p)
+      for (std::uint32_t q = p + 1; q < end; ++q) {
+        const std::uint32_t i = bucketBoxes_[p], j = bucketBoxes_[q];
+        if (i != j && BoxesTouch(boxes[i], boxes[j])) pairs_.push_back(Ordered(i, j));
+      }
+  }
+}
+
+// The boxes outside the grid against every box, each such pair once.
+void TouchingPairFinder::PairOutsideBoxes(std::span<const CollisionBox> boxes) {
+  if (outside_.empty()) return;
+  isOutside_.assign(boxes.size(), 0);
+  for (std::uint32_t i : outside_) isOutside_[i] = 1;
+  for (std::uint32_t i : outside_)
+    for (std::uint32_t j = 0; j < boxes.size(); ++j)
+      if (j != i && (!isOutside_[j] || i < j) && BoxesTouch(boxes[i], boxes[j])) pairs_.push_back(Ordered(i, j));
 }
 
 std::vector<CollisionPair> FindTouchingPairsByTestingAll(std::span<const CollisionBox> boxes) {

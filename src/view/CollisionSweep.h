@@ -32,8 +32,29 @@ bool BoxesTouch(const CollisionBox& a, const CollisionBox& b);
 // near boxes rather than the square of their count. Boxes spanning many
 // cells, boxes with a bound that is not a number and boxes whose minimum
 // lies above their maximum are compared with every other box, so the answer
-// is always that of BoxesTouch on every pair.
-std::vector<CollisionPair> FindTouchingPairs(std::span<const CollisionBox> boxes);
+// is always that of BoxesTouch on every pair. The finder keeps its working
+// memory between calls, so a pass every frame allocates nothing once the
+// set has stopped growing.
+class TouchingPairFinder {
+ public:
+  // The pairs stay valid until the next call.
+  const std::vector<CollisionPair>& Find(std::span<const CollisionBox> boxes);
+
+ private:
+  struct Entry {
+    std::uint32_t bucket, box;
+  };
+  void FillBuckets(std::span<const CollisionBox> boxes);
+  void PairWithinBuckets(std::span<const CollisionBox> boxes);
+  void PairOutsideBoxes(std::span<const CollisionBox> boxes);
+
+  std::vector<std::uint32_t> placed_, outside_;
+  std::vector<std::uint8_t> isOutside_;
+  std::vector<float> sides_;
+  std::vector<Entry> entries_;
+  std::vector<std::uint32_t> bucketStart_, bucketBoxes_;
+  std::vector<CollisionPair> pairs_;
+};
 
 // The same answer by testing all n(n - 1)/2 pairs: the reference for tests
 // and benchmarks.

@@ -1,4 +1,4 @@
-// The sweep's touching pairs against the test of every pair: random sets
+// The grid's touching pairs against the test of every pair: random sets
 // (sparse, crowded, on a grid where faces and corners meet exactly) and the
 // boxes that sit on the bounds of the test.
 #include <gtest/gtest.h>
@@ -16,8 +16,13 @@ using kv::CollisionPair;
 
 CollisionBox Box(float x0, float y0, float z0, float x1, float y1, float z1) { return {{x0, y0, z0}, {x1, y1, z1}}; }
 
-void ExpectSweepMatchesAllPairs(const std::vector<CollisionBox>& boxes) {
-  EXPECT_EQ(kv::FindTouchingPairs(boxes), kv::FindTouchingPairsByTestingAll(boxes));
+std::vector<CollisionPair> FindTouchingPairs(std::span<const CollisionBox> boxes) {
+  kv::TouchingPairFinder finder;
+  return finder.Find(boxes);
+}
+
+void ExpectSameAsTestingAllPairs(const std::vector<CollisionBox>& boxes) {
+  EXPECT_EQ(FindTouchingPairs(boxes), kv::FindTouchingPairsByTestingAll(boxes));
 }
 
 TEST(CollisionSweep, BoundsIncludedOnEveryAxis) {
@@ -41,18 +46,18 @@ TEST(CollisionSweep, BoundsIncludedOnEveryAxis) {
     EXPECT_EQ(kv::BoxesTouch(c.a, c.b), c.touch);
     EXPECT_EQ(kv::BoxesTouch(c.b, c.a), c.touch);
     std::vector<CollisionBox> both{c.a, c.b};
-    EXPECT_EQ(kv::FindTouchingPairs(both).size(), c.touch ? 1u : 0u);
+    EXPECT_EQ(FindTouchingPairs(both).size(), c.touch ? 1u : 0u);
   }
 }
 
-TEST(CollisionSweep, PairsInInputOrderWhateverTheSweepOrder) {
-  // Listed right to left, so the sweep meets them in reverse.
+TEST(CollisionSweep, PairsInInputOrderWhateverTheLayout) {
+  // Listed right to left, and box 3 spans them all.
   const std::vector<CollisionBox> boxes{Box(4, 0, 0, 5, 1, 1), Box(3, 0, 0, 4, 1, 1), Box(2, 0, 0, 3, 1, 1),
                                         Box(0, 0, 0, 10, 1, 1)};
-  EXPECT_EQ(kv::FindTouchingPairs(boxes),
+  EXPECT_EQ(FindTouchingPairs(boxes),
             (std::vector<CollisionPair>{{0, 1}, {0, 3}, {1, 2}, {1, 3}, {2, 3}}));
-  EXPECT_TRUE(kv::FindTouchingPairs({}).empty());
-  EXPECT_TRUE(kv::FindTouchingPairs(std::vector<CollisionBox>{Box(0, 0, 0, 1, 1, 1)}).empty());
+  EXPECT_TRUE(FindTouchingPairs({}).empty());
+  EXPECT_TRUE(FindTouchingPairs(std::vector<CollisionBox>{Box(0, 0, 0, 1, 1, 1)}).empty());
 }
 
 TEST(CollisionSweep, SameAsTestingAllPairsOnRandomSets) {
@@ -66,7 +71,8 @@ TEST(CollisionSweep, SameAsTestingAllPairsOnRandomSets) {
       const float x = at(rng), y = at(rng), z = at(rng);
       boxes.push_back(Box(x, y, z, x + size(rng), y + size(rng), z + size(rng)));
     }
-    ExpectSweepMatchesAllPairs(boxes);
+    if (round % 5 == 4) boxes.push_back(Box(-100, 2, -100, 100, 3, 100));  // far wider than the cells
+    ExpectSameAsTestingAllPairs(boxes);
   }
   // Unit cubes on a grid of whole numbers: faces, edges and corners meet
   // exactly, many boxes share a minimum, some are repeated.
@@ -76,10 +82,17 @@ TEST(CollisionSweep, SameAsTestingAllPairsOnRandomSets) {
     const auto x = static_cast<float>(cell(rng)), y = static_cast<float>(cell(rng)), z = static_cast<float>(cell(rng));
     grid.push_back(Box(x, y, z, x + 1, y + 1, z + 1));
   }
-  ExpectSweepMatchesAllPairs(grid);
+  ExpectSameAsTestingAllPairs(grid);
+  // Points only, several on the same spot.
+  std::vector<CollisionBox> points;
+  for (int i = 0; i < 200; ++i) {
+    const auto x = static_cast<float>(cell(rng)), y = static_cast<float>(cell(rng));
+    points.push_back(Box(x, y, 0, x, y, 0));
+  }
+  ExpectSameAsTestingAllPairs(points);
 }
 
-TEST(CollisionSweep, BoxesOutsideTheSweepStillGetTheFullTest) {
+TEST(CollisionSweep, BoxesOutsideTheGridStillGetTheFullTest) {
   const float inf = std::numeric_limits<float>::infinity(), nan = std::numeric_limits<float>::quiet_NaN();
   const std::vector<CollisionBox> boxes{
       Box(0, 0, 0, 1, 1, 1),
@@ -90,7 +103,7 @@ TEST(CollisionSweep, BoxesOutsideTheSweepStillGetTheFullTest) {
       Box(5, 5, 5, 6, 6, 6),
       Box(2, 0, 0, 0.5f, 1, 1),
   };
-  const std::vector<CollisionPair> pairs = kv::FindTouchingPairs(boxes);
+  const std::vector<CollisionPair> pairs = FindTouchingPairs(boxes);
   EXPECT_EQ(pairs, kv::FindTouchingPairsByTestingAll(boxes));
   EXPECT_TRUE(std::count(pairs.begin(), pairs.end(), CollisionPair{0, 1}));
   EXPECT_TRUE(std::count(pairs.begin(), pairs.end(), CollisionPair{0, 2}));
