@@ -8,6 +8,7 @@
 #include "host/Error.h"
 #include "host/PropertyBuilder.h"
 #include "objects/Kv3dmesh.h"
+#include "objects/Kv3dobject.h"
 #include "package/Kv.h"
 
 namespace kv {
@@ -34,7 +35,9 @@ std::string LoadFailure(HRESULT hr) {
 const TClassInfo& TKV3DFile::StaticClass() {
   static const TClassInfo info = DefineClass<TKV3DFile, TPersistent>("TKV3DFile", [](PropertyBuilder<TKV3DFile>& p) {
     p.String("FileName", &TKV3DFile::FileName, &TKV3DFile::SetFileName);
-    p.Enum("Format", &TKV3DFile::Format, &TKV3DFile::SetFormat, kFileFormatInfo);
+    // Always written: a new mesh's format is ffText, so ffBinary (the
+    // stream default) would otherwise not survive a round trip.
+    p.Enum("Format", &TKV3DFile::Format, &TKV3DFile::SetFormat, kFileFormatInfo).Stored(true);
   });
   return info;
 }
@@ -42,6 +45,18 @@ const TClassInfo& TKV3DFile::StaticClass() {
 TKV3DFile::TKV3DFile(TKV3DMesh* mesh) : mesh_(mesh) {}
 
 TPersistent* TKV3DFile::GetOwner() const { return mesh_; }
+
+bool TKV3DFile::Reading() const {
+  const TKV3DObject* object = mesh_ != nullptr ? mesh_->Object() : nullptr;
+  return object != nullptr && object->ComponentState().Contains(csReading);
+}
+
+bool TKV3DFile::SetFormat(TFileFormat value) {
+  if (value < ffBinary || value > ffText) return Fail("not a value of TFileFormat");
+  format_ = value;
+  formatFromForm_ = Reading();
+  return true;
+}
 
 void TKV3DFile::SetFileName(const std::string& value) {
   fileName_ = value;
@@ -66,7 +81,9 @@ void TKV3DFile::LoadFromFile(const std::string& name) {
       if (FAILED(hr)) SetLastErrorText("mesh file \"" + path + "\" could not be loaded: " + LoadFailure(hr));
     }
   }
-  format_ = GetFileFormat(path);
+  const TFileFormat found = GetFileFormat(path);
+  if (!(formatFromForm_ && Reading())) format_ = found;
+  formatFromForm_ = formatFromForm_ && Reading();
   if (mesh_ != nullptr) mesh_->Change();
 }
 

@@ -36,8 +36,11 @@ class TKV3DFile : public TPersistent {
   // same (which reloads the file).
   void SetFileName(const std::string& value);
   TFileFormat Format() const { return format_; }
-  // No side effect: the encoding the next SaveToFile uses.
-  void SetFormat(TFileFormat value) { format_ = value; }
+  // No side effect: the encoding the next SaveToFile uses. A value read
+  // from a form stays while the rest of the form is read, although later
+  // mesh properties reload the file (each load otherwise sets the format
+  // found in the file).
+  bool SetFormat(TFileFormat value);
 
   // Gives the mesh a new builder and loads the file into it, then rebuilds
   // the mesh. A name that is found nowhere leaves the mesh without faces
@@ -52,8 +55,12 @@ class TKV3DFile : public TPersistent {
   static TFileFormat GetFileFormat(const std::string& name);
 
  private:
+  // Whether the owning object is being read from a form.
+  bool Reading() const;
+
   std::string fileName_;
   TFileFormat format_ = ffBinary;
+  bool formatFromForm_ = false;
   TKV3DMesh* mesh_;  // not owning; the mesh owns this file source
 };
 

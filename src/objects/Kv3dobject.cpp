@@ -27,8 +27,9 @@ const TClassInfo& TKV3DObject::StaticClass() {
     p.Event("OnCollision", &TKV3DObject::OnCollision);
     p.Bool("CheckCollision", &TKV3DObject::CheckCollision, &TKV3DObject::SetCheckCollision);
     p.Bool("Perspective", &TKV3DObject::GetPerspective, &TKV3DObject::SetPerspective).Default(true);
-    // Stream default 0: a white object writes its colour.
-    p.Color("Color", &TKV3DObject::Color, &TKV3DObject::SetColor);
+    // Always written: against a stream default of 0 a black object would
+    // write nothing and come back white.
+    p.Color("Color", &TKV3DObject::Color, &TKV3DObject::SetColor).Stored(true);
     p.Object("Quality", &TKV3DObject::Quality, &TKV3DObject::SetQuality);
     p.Object("Wrap", &TKV3DObject::Wrap, &TKV3DObject::SetWrap);
     p.Object("Shadow", &TKV3DObject::Shadow, &TKV3DObject::SetShadow);
