@@ -40,6 +40,7 @@
 #include "platform/ddraw/D3D.h"
 #include "platform/ddraw/DDraw.h"
 #include "rm/DeviceInterfaces.h"
+#include "view/CollisionSweep.h"
 #include "view/Kv3dviewloop.h"
 
 namespace kv {
@@ -305,7 +306,8 @@ class TKV3DView : public TCustomControl {
   void SetAutoCheckCollision(bool value) { autoCheckCollision_ = value; }
   const std::string& StorageFileName() const { return storageFileName_; }
   void SetStorageFileName(const std::string& value) { storageFileName_ = value; }
-  const std::vector<TKV3DObject*>& PickedList() const { return pickedList_; }
+  // The objects of the last pick that still exist, by layer.
+  std::vector<TKV3DObject*> PickedList() const;
   void GenPick(int x, int y);
   void FindTopParentFrame(IDirect3DRMFrame* frame);
   void CollisionChecking();
@@ -315,8 +317,10 @@ class TKV3DView : public TCustomControl {
   void DeleteFromStorage(TKV3DFrame* frame);
   void DeleteFromStorage(const std::string& name);
   void ClearStorage();
-  void ReadStorage();
-  void WriteStorage();
+  // Both do nothing without a storage file name; false with the last error
+  // set when the file cannot be read or written.
+  bool ReadStorage();
+  bool WriteStorage();
 
   // ---- Quality, projection and clipping plane ----------------------------------------
   TKV3DViewQuality* Quality() const { return quality_.get(); }
@@ -431,7 +435,10 @@ class TKV3DView : public TCustomControl {
   std::mutex gdiMutex_;
 
   // Picking.
-  std::vector<TKV3DObject*> pickedList_;  // not owning
+  // Not owning: an object freed later reads null and is left out.
+  std::vector<Link<TKV3DObject>> pickedList_;
+  // Collision checking keeps its working memory from frame to frame.
+  TouchingPairFinder collisionPairs_;
 
   // Last: it stops before the fields above go.
   std::unique_ptr<TRenderLoop> renderLoop_;

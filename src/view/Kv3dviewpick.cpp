@@ -1,28 +1,151 @@
-// Picking, collision checking and object storage of the view.
+// Picking and collision checking of the view: which visual objects of the
+// parent's components lie under a point, and which of them touch.
+#include <algorithm>
+#include <unordered_map>
+
+#include "objects/Kv3dobject.h"
+#include "package/Kv.h"
+#include "rm/D3DRMGuids.h"
+#include "scene/Kv3dscene.h"
 #include "view/Kv3dview.h"
 
 namespace kv {
 
-void TKV3DView::GenPick(int /*x*/, int /*y*/) {}
+namespace {
 
-void TKV3DView::FindTopParentFrame(IDirect3DRMFrame* /*frame*/) {}
+// Frames are compared as Direct3D RM objects are: by the pointer each
+// answers for IID_IDirect3DRMFrame. The frame stays alive through whoever
+// handed it in, so the pointer may outlive the reference taken here.
+IUnknown* FrameIdentity(IUnknown* frame) {
+  ComPtr<IDirect3DRMFrame> identity;
+  if (frame == nullptr ||
+      FAILED(frame->QueryInterface(IID_IDirect3DRMFrame, reinterpret_cast<void**>(identity.ReleaseAndGetAddressOf()))))
+    return nullptr;
+  return identity.Get();
+}
 
-void TKV3DView::CollisionChecking() {}
+// The visual objects among a component's owned components, by the identity
+// of their engine frames, each frame's objects in ownership order.
+using ObjectsByFrame = std::unordered_map<IUnknown*, std::vector<TKV3DObject*>>;
 
-void TKV3DView::CheckObjects(TKV3DObject* /*a*/, TKV3DObject* /*b*/) {}
+ObjectsByFrame IndexObjectsByFrame(const TComponent* owner) {
+  ObjectsByFrame index;
+  if (owner == nullptr) return index;
+  for (int i = 0; i < owner->ComponentCount(); ++i) {
+    auto* object = dynamic_cast<TKV3DObject*>(owner->Components(i));
+    if (object == nullptr) continue;
+    if (IUnknown* identity = FrameIdentity(object->GetIDirect3DRMFrame3())) index[identity].push_back(object);
+  }
+  return index;
+}
 
-void TKV3DView::AddToStorage(TObjectStorage /*kind*/) {}
+// Scenes nest far less; this only stops a cycle in corrupt data.
+constexpr int kMaxFrameDepth = 1 << 16;
 
-void TKV3DView::AddToStorage(TKV3DFrame* /*frame*/) {}
+// The objects whose frame is `frame` or one of its ancestors, nearest
+// frame first, each once, appended to `list` when not there yet.
+void AppendObjectsAbove(const ObjectsByFrame& index, IDirect3DRMFrame* frame, std::vector<Link<TKV3DObject>>& list) {
+  ComPtr<IDirect3DRMFrame3> current(frame);
+  for (int depth = 0; current && depth < kMaxFrameDepth; ++depth) {
+    if (auto found = index.find(FrameIdentity(current.Get())); found != index.end()) {
+      for (TKV3DObject* object : found->second)
+        if (std::find(list.begin(), list.end(), object) == list.end()) list.emplace_back(object);
+    }
+    ComPtr<IDirect3DRMFrame3> parent;
+    if (FAILED(current->GetParent(parent.ReleaseAndGetAddressOf()))) break;
+    current = std::move(parent);
+  }
+}
 
-void TKV3DView::DeleteFromStorage(TKV3DFrame* /*frame*/) {}
+// The object's box in the scene's coordinates: the mesh's box moved to the
+// frame's position, single precision; a position that cannot be read is
+// the origin.
+CollisionBox BoxInScene(TKV3DObject* object, IDirect3DRMFrame3* sceneFrame) {
+  D3DVECTOR position{0, 0, 0};
+  IDirect3DRMFrame3* frame = object->GetIDirect3DRMFrame3();
+  if (frame == nullptr || FAILED(frame->GetPosition(sceneFrame, &position))) position = {0, 0, 0};
+  const D3DVECTOR& lo = object->BoxMin();
+  const D3DVECTOR& hi = object->BoxMax();
+  return {{position.x + lo.x, position.y + lo.y, position.z + lo.z},
+          {position.x + hi.x, position.y + hi.y, position.z + hi.z}};
+}
 
-void TKV3DView::DeleteFromStorage(const std::string& /*name*/) {}
+}  // namespace
 
-void TKV3DView::ClearStorage() {}
+std::vector<TKV3DObject*> TKV3DView::PickedList() const {
+  std::vector<TKV3DObject*> objects;
+  for (const Link<TKV3DObject>& link : pickedList_)
+    if (TKV3DObject* object = link.get()) objects.push_back(object);
+  return objects;
+}
 
-void TKV3DView::ReadStorage() {}
+void TKV3DView::GenPick(int x, int y) {
+  if (!viewport_) return;
+  ComPtr<IDirect3DRMPickedArray> picked;
+  const HRESULT result = viewport_->Pick(x, y, picked.ReleaseAndGetAddressOf());
+  LastDXResult = result;
+  ReportDXError(result, "Pick", false);
+  pickedList_.clear();
+  const DWORD count = picked ? picked->GetSize() : 0;
+  const ObjectsByFrame index = count > 0 ? IndexObjectsByFrame(Parent()) : ObjectsByFrame{};
+  for (DWORD i = 0; i < count; ++i) {
+    ComPtr<IDirect3DRMVisual> visual;
+    ComPtr<IDirect3DRMFrameArray> frames;
+    // An entry that cannot be read is skipped; the others still count.
+    if (FAILED(picked->GetPick(i, visual.ReleaseAndGetAddressOf(), frames.ReleaseAndGetAddressOf(), nullptr)) ||
+        !frames)
+      continue;
+    for (DWORD j = 0; j < frames->GetSize(); ++j) {
+      ComPtr<IDirect3DRMFrame3> frame;
+      if (SUCCEEDED(frames->GetElement(j, frame.ReleaseAndGetAddressOf())) && frame)
+        AppendObjectsAbove(index, frame.Get(), pickedList_);
+    }
+  }
+  // Handlers may free objects or pick again: report from a copy, skipping
+  // objects that are gone.
+  const std::vector<Link<TKV3DObject>> reported = pickedList_;
+  for (std::size_t layer = 0; layer < reported.size(); ++layer) {
+    if (TKV3DObject* object = reported[layer].get()) object->Picked(static_cast<std::int32_t>(layer));
+    if (TKV3DObject* object = reported[layer].get()) OnPicked(this, object, static_cast<std::int32_t>(layer));
+  }
+}
 
-void TKV3DView::WriteStorage() {}
+void TKV3DView::FindTopParentFrame(IDirect3DRMFrame* frame) {
+  if (frame == nullptr || Parent() == nullptr) return;
+  AppendObjectsAbove(IndexObjectsByFrame(Parent()), frame, pickedList_);
+}
+
+// The grid finds the pairs whose boxes touch now; each is then checked and
+// reported through CheckObjects in ownership order, so a handler that moves
+// or frees an object is seen by the pairs after it.
+void TKV3DView::CollisionChecking() {
+  TWinControl* parent = Parent();
+  if (parent == nullptr) return;
+  IDirect3DRMFrame3* sceneFrame = Scene() != nullptr ? Scene()->GetIDirect3DRMFrame3() : nullptr;
+  std::vector<Link<TKV3DObject>> objects;
+  std::vector<CollisionBox> boxes;
+  for (int i = 0; i < parent->ComponentCount(); ++i) {
+    auto* object = dynamic_cast<TKV3DObject*>(parent->Components(i));
+    if (object == nullptr || !object->CheckCollision()) continue;
+    objects.emplace_back(object);
+    boxes.push_back(BoxInScene(object, sceneFrame));
+  }
+  const std::vector<CollisionPair> pairs = collisionPairs_.Find(boxes);
+  for (const CollisionPair& pair : pairs) {
+    TKV3DObject* a = objects[pair.first].get();
+    TKV3DObject* b = objects[pair.second].get();
+    if (a != nullptr && b != nullptr && a != b) CheckObjects(a, b);
+  }
+}
+
+void TKV3DView::CheckObjects(TKV3DObject* a, TKV3DObject* b) {
+  if (a == nullptr || b == nullptr) return;
+  IDirect3DRMFrame3* sceneFrame = Scene() != nullptr ? Scene()->GetIDirect3DRMFrame3() : nullptr;
+  if (!BoxesTouch(BoxInScene(a, sceneFrame), BoxInScene(b, sceneFrame))) return;
+  const Link<TKV3DObject> first(a), second(b);
+  a->Collision(a, b);
+  // The first handler may have freed either object.
+  if (TKV3DObject* other = second.get()) other->Collision(other, first.get());
+}
 
 }  // namespace kv
