@@ -54,7 +54,10 @@ bool TKV3DWrap::Assign(const TPersistent* source) {
   const auto* from = dynamic_cast<const TKV3DWrap*>(source);
   if (from == nullptr) return TPersistent::Assign(source);
   if (from == this) return true;
-  SetRefFrame(from->RefFrame());
+  // A wrap relative to its own object stays relative to its own object (a
+  // clone's wrap must not follow the original).
+  const bool ownObject = from->object_ != nullptr && from->RefFrame() == from->object_;
+  SetRefFrame(ownObject ? object_ : from->RefFrame());
   SetOriginX(from->originX_);
   SetOriginY(from->originY_);
   SetOriginZ(from->originZ_);

@@ -44,7 +44,8 @@ class TKV3DWrap : public TPersistent {
   static constexpr float kInitialTextureScale = 1.0f;
 
   // Copies every value through the setters (each differing value runs a
-  // full Change).
+  // full Change). A source relative to its own object makes this wrap
+  // relative to this wrap's object.
   bool Assign(const TPersistent* source) override;
   TPersistent* GetOwner() const override;
   TKV3DObject* Object() const { return object_; }

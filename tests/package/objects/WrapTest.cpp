@@ -113,6 +113,16 @@ TEST_F(Wrap, ChromeFollowsTheObjectMovingRelativeToItsReferenceFrame) {
   EXPECT_GT(std::fabs(after.first - before.first) + std::fabs(after.second - before.second), 0.05f);
 }
 
+TEST_F(Wrap, ACopyRelativeToItsOwnObjectStaysRelativeToItsOwnObject) {
+  auto* other = new TKV3DObject(owner.get());
+  auto* viewer = new TKV3DFrame(owner.get());
+  other->SetWrap(wrap);
+  EXPECT_EQ(other->Wrap()->RefFrame(), other);
+  wrap->SetRefFrame(viewer);
+  other->SetWrap(wrap);
+  EXPECT_EQ(other->Wrap()->RefFrame(), viewer);
+}
+
 TEST_F(Wrap, AFreedReferenceFrameIsForgottenAndTheWrapRemade) {
   auto* ref = new TKV3DFrame(owner.get());
   Orient();
