@@ -26,7 +26,7 @@ int Fail(const std::string& message, int status = 1) {
 }
 
 std::unique_ptr<TComponent> ReadForm(const Options& options) {
-  if (options.formFile.empty()) return ReadComponentText(DemoFormText(), "demo form");
+  if (options.formFile.empty()) return ReadDemoForm();
   return ReadComponentResFile(options.formFile);
 }
 
