@@ -1,0 +1,128 @@
+// The viewer's built-in demo: its files are found, every object has its
+// geometry, textures and shadows, it draws; the arrow keys move the camera
+// and dragging with the mouse turns it, fed through the headless input.
+#include <cmath>
+
+#include "DemoForm.h"
+#include "ExamplesFixture.h"
+#include "frames/Kv3dcamera.h"
+#include "host/Error.h"
+#include "input/Kvikeyboard.h"
+#include "input/Kvimouse.h"
+#include "objects/Kv3dmesh.h"
+#include "objects/Kv3dobject.h"
+#include "objects/Kv3dshadow.h"
+#include "objects/Kv3dtexture.h"
+#include "platform/dinput/DIKeys.h"
+
+namespace kvtest {
+namespace {
+
+using dinput::HeadlessInput;
+
+class Demo : public ExampleTest {
+ protected:
+  void SetUp() override {
+    ExampleTest::SetUp();
+    form = viewer::ReadDemoForm();
+    ASSERT_NE(form, nullptr) << LastErrorText();
+    view = ShowForm();
+    ASSERT_NE(view, nullptr);
+    camera = Find<TKV3DCamera>("Camera");
+    ASSERT_NE(camera, nullptr);
+  }
+  template <class T>
+  T* Find(const char* name) {
+    return dynamic_cast<T*>(form->FindComponent(name));
+  }
+  // Draws frames until `done` holds (the devices poll on their own thread
+  // and hand their events to the main thread).
+  bool DrawUntil(const std::function<bool()>& done) {
+    return PumpUntil([&] {
+      view->Render();
+      return done();
+    });
+  }
+  D3DVECTOR CameraAt() {
+    return {camera->Position()->GetX(), camera->Position()->GetY(), camera->Position()->GetZ()};
+  }
+
+  TKV3DView* view = nullptr;
+  TKV3DCamera* camera = nullptr;
+};
+
+TEST_F(Demo, FindsItsFilesAndBuildsEveryObject) {
+  EXPECT_EQ(viewer::DemoDataFolder(), std::string(KV_EXAMPLES_DATA_DIR) + "/");
+  auto* knot = Find<TKV3DObject>("Knot");
+  ASSERT_NE(knot, nullptr);
+  EXPECT_EQ(knot->Mesh()->VertexCount(), 1280u);  // the knot file: 128 rings of 10
+  for (const char* name : {"Floor", "Tube", "Planet", "Moon", "Grid", "Knot"}) {
+    auto* object = Find<TKV3DObject>(name);
+    ASSERT_NE(object, nullptr) << name;
+    EXPECT_NE(object->Mesh()->GetIDirect3DMeshBuilder(), nullptr) << name;
+  }
+  EXPECT_NE(Find<TKV3DObject>("Floor")->Texture()->GetIDirect3DTexture(), nullptr);
+  EXPECT_NE(Find<TKV3DObject>("Planet")->Texture()->GetIDirect3DTexture(), nullptr);
+  EXPECT_NE(Find<TKV3DObject>("Planet")->Shadow()->GetIDirect3DShadow(), nullptr);
+  EXPECT_NE(Find<TKV3DObject>("Knot")->Shadow()->GetIDirect3DShadow(), nullptr);
+
+  const ddraw::PixelImage image = Draw(view, 5);
+  EXPECT_GT(ShareNotBackground(image, view->Scene()), 0.5);
+  EXPECT_TRUE(platform::RecordedMessageBoxes().empty());
+}
+
+TEST_F(Demo, FirstFrameSwitchesTheDevicesOnAndArrowKeysMoveTheCamera) {
+  view->Render();
+  auto* keyboard = Find<TKVIKeyboard>("Keyboard");
+  auto* mouse = Find<TKVIMouse>("Mouse");
+  ASSERT_TRUE(keyboard && mouse);
+  EXPECT_TRUE(keyboard->Active());
+  EXPECT_TRUE(mouse->Active());
+  EXPECT_TRUE(keyboard->AutoCheck());
+
+  const D3DVECTOR start = CameraAt();
+  ASSERT_TRUE(HeadlessInput::PressKey(DIK_UP, 10));
+  ASSERT_TRUE(DrawUntil([&] { return CameraAt().z > start.z + 0.3f; }));
+  EXPECT_NEAR(CameraAt().x, start.x, 1e-3f);  // straight ahead: no sideways drift
+  ASSERT_TRUE(HeadlessInput::ReleaseKey(DIK_UP, 20));
+  ASSERT_TRUE(HeadlessInput::PressKey(DIK_LEFT, 30));
+  ASSERT_TRUE(DrawUntil([&] { return CameraAt().x < start.x - 0.3f; }));
+  ASSERT_TRUE(HeadlessInput::ReleaseKey(DIK_LEFT, 40));
+
+  // Released: the camera stays where it is once the release has arrived.
+  ASSERT_TRUE(DrawUntil([&] {
+    const float x = CameraAt().x;
+    view->Render();
+    return CameraAt().x == x;
+  }));
+  const D3DVECTOR stopped = CameraAt();
+  for (int i = 0; i < 5; ++i) view->Render();
+  EXPECT_EQ(CameraAt().z, stopped.z);
+}
+
+TEST_F(Demo, DraggingTurnsTheCameraWithoutRollAndTheWheelMovesIt) {
+  view->Render();
+  const float dirX = camera->Orientation()->GetDirX();
+  // Moving without a button held turns nothing.
+  HeadlessInput::MoveMouse(40, 0, 0, 10);
+  for (int i = 0; i < 20; ++i) {
+    Application().ProcessMessages();
+    view->Render();
+  }
+  EXPECT_NEAR(camera->Orientation()->GetDirX(), dirX, 1e-4f);
+
+  ASSERT_TRUE(HeadlessInput::Button(0, true, 20));
+  HeadlessInput::MoveMouse(40, 0, 0, 30);
+  ASSERT_TRUE(DrawUntil([&] { return camera->Orientation()->GetDirX() > dirX + 0.1f; }));
+  // No roll: the camera's sideways axis stays level.
+  TKV3DOrientation* o = camera->Orientation();
+  EXPECT_NEAR(o->GetDirZ() * o->GetUpX() - o->GetDirX() * o->GetUpZ(), 0.0f, 1e-4f);
+  ASSERT_TRUE(HeadlessInput::Button(0, false, 40));
+
+  const float z = CameraAt().z;
+  HeadlessInput::MoveMouse(0, 0, 120, 50);
+  ASSERT_TRUE(DrawUntil([&] { return std::fabs(CameraAt().z - z) > 0.1f; }));
+}
+
+}  // namespace
+}  // namespace kvtest

@@ -1,0 +1,89 @@
+// Shared set-up of the example and demo tests: the headless platform, a
+// fresh engine, and drawing a form's view for a number of frames.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <thread>
+
+#include "host/Application.h"
+#include "host/Forms.h"
+#include "package/Kv.h"
+#include "platform/ddraw/VirtualMonitor.h"
+#include "platform/dinput/HeadlessInput.h"
+#include "platform/win/Backend.h"
+#include "scene/Kv3dscene.h"
+#include "view/Kv3dview.h"
+
+namespace kvtest {
+
+using namespace kv;
+
+class ExampleTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    platform::SelectBackend(platform::BackendKind::Headless);
+    ddraw::ResetHeadlessDisplay();
+    dinput::HeadlessInput::Reset();
+    ResetSharedRuntime();
+    platform::ClearRecordedMessageBoxes();
+    Register();
+  }
+  void TearDown() override {
+    form.reset();
+    ResetSharedRuntime();
+    ddraw::ResetHeadlessDisplay();
+    dinput::HeadlessInput::Reset();
+  }
+
+  // Serves the main thread until `done` holds or a generous time passed.
+  static bool PumpUntil(const std::function<bool()>& done) {
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (!done()) {
+      if (std::chrono::steady_clock::now() > end) return false;
+      Application().ProcessMessages();
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return true;
+  }
+
+  // Shows the form held in `form` and readies its first view for counted
+  // frames; null when the form has no view.
+  TKV3DView* ShowForm() {
+    auto* shown = dynamic_cast<TForm*>(form.get());
+    if (shown == nullptr) return nullptr;
+    TKV3DView* found = nullptr;
+    for (int i = 0; i < shown->ComponentCount() && found == nullptr; ++i)
+      found = dynamic_cast<TKV3DView*>(shown->Components(i));
+    if (found == nullptr) return nullptr;
+    found->SetAutoRender(false);
+    shown->Show();
+    EXPECT_TRUE(PumpUntil([found] { return !found->RenderLoop()->ChangePending(); }));
+    return found;
+  }
+
+  static ddraw::PixelImage Draw(TKV3DView* view, int frames) {
+    for (int i = 0; i < frames; ++i) {
+      Application().ProcessMessages();
+      view->Render();
+    }
+    return ddraw::ReadSurfacePixels(view->BackSurface());
+  }
+
+  // Share of the image's pixels that are not the scene's background.
+  static double ShareNotBackground(const ddraw::PixelImage& image, TKV3DScene* scene) {
+    if (image.pixels.empty()) return 0;
+    const std::uint32_t background = ColorToD3DColor(scene->BackgroundColor());
+    std::size_t other = 0;
+    for (std::uint32_t p : image.pixels) other += (p & 0xFFFFFFu) != background ? 1 : 0;
+    return double(other) / double(image.pixels.size());
+  }
+
+  std::unique_ptr<TComponent> form;
+};
+
+}  // namespace kvtest
