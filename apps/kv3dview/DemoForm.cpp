@@ -55,11 +55,16 @@ constexpr const char* kDemoForm = R"(object DemoForm: TForm
   end
   object Sun: TKV3DLight
     ParentFrame = Scene
-    Color = $00C8D8E8
+    Color = $00B0C0D0
     Orientation.DirX = 0.45
     Orientation.DirY = -1.0
     Orientation.DirZ = -0.55
     Orientation.UpZ = 1.0
+  end
+  object Sky: TKV3DLight
+    ParentFrame = Scene
+    Type = tAmbient
+    Color = $00403830
   end
   object LampArm: TKV3DFrame
     ParentFrame = Scene
@@ -103,7 +108,7 @@ constexpr const char* kDemoForm = R"(object DemoForm: TForm
     Mesh.Prism.Vertices = 40
     Mesh.Prism.Depth = 1.6
     Mesh.Prism.Aperture = 0.6
-    Color = $005070FF
+    Color = $003050E0
     Rotation.Y = 1.0
     Rotation.Angle = 1.2
   end
