@@ -15,7 +15,7 @@ namespace kv::viewer {
 
 namespace {
 
-constexpr float kStep = 0.08f;           // units per frame while an arrow key is held
+constexpr float kStep = 0.06f;           // units per frame while an arrow key is held
 constexpr float kWheelStep = 0.004f;     // units per wheel unit
 constexpr float kDegreesPerMickey = 0.25f;
 constexpr float kMaxPitchSine = 0.95f;   // keeps the view off straight up or down
