@@ -18,6 +18,7 @@
 #include "objects/Kv3dshape.h"
 #include "package/Kv.h"
 #include "rm/D3DRMGuids.h"
+#include "rm/EngineLock.h"
 
 namespace kv {
 
@@ -52,7 +53,7 @@ TKV3DMesh::TKV3DMesh(TKV3DObject* object, const TKV3DMesh& source)
 
 TKV3DMesh::~TKV3DMesh() {
   if (meshBuilder_) meshBuilder_->Empty(0);
-  meshBuilder_.Reset();
+  ReplaceBuilder(nullptr);
   object_ = nullptr;
   file_.reset();
   cube_.reset();
@@ -96,7 +97,7 @@ void TKV3DMesh::ChangeShape() {
     // Off the frame first: otherwise the faceless builder (or the last
     // geometry) would go on being drawn while the mesh reports none.
     SetVisible(false);
-    meshBuilder_.Reset();
+    ReplaceBuilder(nullptr);
   }
   if (object_ != nullptr && object_->Scale() != nullptr) object_->Scale()->Change();
   Change();
@@ -128,19 +129,28 @@ bool TKV3DMesh::Assign(const TPersistent* source) {
 
 // ---- The builder ------------------------------------------------------------------------
 
+void TKV3DMesh::ReplaceBuilder(ComPtr<IDirect3DRMMeshBuilder3> builder) {
+  // The object's move callback reads the builder on the thread that moves
+  // the scene, with the engine lock held.
+  rm::EngineLock lock;
+  meshBuilder_ = std::move(builder);
+}
+
 void TKV3DMesh::Create() {
-  meshBuilder_.Reset();
+  ReplaceBuilder(nullptr);
   if (SharedD3DRM3() == nullptr) InitDirect3DRM();
   if (IDirect3DRM3* d3drm = SharedD3DRM3()) {
-    const HRESULT hr = d3drm->CreateMeshBuilder(meshBuilder_.ReleaseAndGetAddressOf());
+    ComPtr<IDirect3DRMMeshBuilder3> made;
+    const HRESULT hr = d3drm->CreateMeshBuilder(made.ReleaseAndGetAddressOf());
     LastDXResult = hr;
     ReportDXError(hr, nullptr, false);
+    ReplaceBuilder(std::move(made));
   }
 }
 
 void TKV3DMesh::Release() {
   SetVisible(false);
-  meshBuilder_.Reset();
+  ReplaceBuilder(nullptr);
   Create();
 }
 

@@ -159,6 +159,7 @@ class TKV3DMesh : public TPersistent {
   // vertices.
   bool CheckVertexIndex(std::uint32_t index) const;
   IDirect3DRMFrame3* ObjectFrame() const;
+  void ReplaceBuilder(ComPtr<IDirect3DRMMeshBuilder3> builder);
 
   std::unique_ptr<TKV3DCube> cube_;
   std::unique_ptr<TKV3DPrism> prism_;

@@ -14,6 +14,7 @@
 #include "objects/Kv3dshadow.h"
 #include "objects/Kv3dtexture.h"
 #include "objects/Kv3dwrap.h"
+#include "rm/EngineLock.h"
 #include "scene/Kv3dlight.h"
 
 namespace kv {
@@ -49,6 +50,9 @@ TKV3DObject::TKV3DObject(TComponent* owner) : TKV3DFrame(owner, DeferConstruct{}
 TKV3DObject::~TKV3DObject() { DestroyParts(); }
 
 void TKV3DObject::DestroyParts() {
+  // The engine frame still exists and may be moved on another thread; its
+  // move callback reads the parts with the engine lock held.
+  rm::EngineLock lock;
   wrap_.reset();
   texture_.reset();
   material_.reset();

@@ -60,6 +60,15 @@ TEST_F(ObjectTest, VisibilityHangsAndTakesOffMeshAndShadowVisuals) {
   EXPECT_EQ(MeshVisuals(o), 1);
   EXPECT_TRUE(HasVisual(o, Builder(o)));
   EXPECT_EQ(ShadowVisuals(o), 1);
+
+  // Detaching reads the frame's visuals with a reference each; every one is
+  // given back.
+  const ULONG held = kv::rm::MeshBuilder::From(Builder(o))->RefCountForTests();
+  for (int i = 0; i < 3; ++i) {
+    o->SetVisible(false);
+    o->SetVisible(true);
+  }
+  EXPECT_EQ(kv::rm::MeshBuilder::From(Builder(o))->RefCountForTests(), held);
   // A rebuild while hidden keeps it hidden.
   o->SetVisible(false);
   o->Mesh()->Cube()->SetGrid(4);
