@@ -126,12 +126,6 @@ TEST(Prism, DepthAndApertureChooseTheVariantWithItsSizes) {
   }
 }
 
-TEST(Prism, CornersStayOnTheUnitCircleForManyVertices) {
-  auto face = MakePrism(720, 0, 0);
-  ASSERT_EQ(face->VertexCount(), 720u);
-  for (int j = 0; j < 720; j += 37) EXPECT_TRUE(Near(face->Vertices()[j], PolygonCorner(j, 720), 1e-4f)) << j;
-}
-
 TEST(Prism, OutOfRangeParametersAreRefusedAndChangeNothing) {
   TKV3DPrism prism(nullptr);
   ASSERT_TRUE(prism.SetVertices(6));
