@@ -1,6 +1,7 @@
 #include "view/Kv3dview.h"
 
 #include <cfenv>
+#include <mutex>
 
 #include "frames/Kv3dcamera.h"
 #include "frames/Kv3dplacement.h"
@@ -163,7 +164,8 @@ IDirect3DRMViewport2* FindViewportOfFrame(TKV3DCustomFrame* frame) {
   return nullptr;
 }
 
-void InstallSceneViewportHooks() {
+namespace {
+SceneViewportHooks ViewHooks() {
   SceneViewportHooks hooks;
   hooks.find = &FindViewportOfFrame;
   hooks.transform = [](IDirect3DRMViewport2* viewport, D3DRMVECTOR4D* screen, const D3DVECTOR* world) {
@@ -174,7 +176,14 @@ void InstallSceneViewportHooks() {
     D3DRMVECTOR4D point = *screen;
     return viewport->InverseTransform(world, &point);
   };
-  SetSceneViewportHooks(hooks);
+  return hooks;
+}
+}  // namespace
+
+void InstallSceneViewportHooks() {
+  // Once: frames may read the hooks on a render loop while a view is made.
+  static std::once_flag installed;
+  std::call_once(installed, [] { SetSceneViewportHooks(ViewHooks()); });
 }
 
 }  // namespace kv

@@ -56,7 +56,12 @@ void TRenderLoop::WaitForWork() {
 bool TRenderLoop::RunChange() {
   changing_ = true;
   changeRequest_ = false;
-  const bool ok = Synchronize([this] {
+  // Cleared however the step ends, so that CanGet never stays false.
+  struct ChangeDone {
+    std::atomic<bool>& flag;
+    ~ChangeDone() { flag = false; }
+  } done{changing_};
+  return Synchronize([this] {
     if (Terminated()) return;
     view_->CallChangeViewport();
     // A failure shows only while error reports are visible; the retry uses
@@ -67,8 +72,6 @@ bool TRenderLoop::RunChange() {
       view_->forceSoftware_ = false;
     }
   });
-  changing_ = false;
-  return ok;
 }
 
 bool TRenderLoop::RunFrame() {

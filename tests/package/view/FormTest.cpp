@@ -22,6 +22,7 @@ const char* const kViewForm = R"(object Form1: TForm
     Camera = Camera1
     DisplayMode = dm800x600x32
     RenderDelta = 0.5
+    StorageFileName = 'store.kvf'
     Quality.ShadeMode = smFlat
     Quality.TextureQuality = tqLinear
     Plane.Back = 200.0
@@ -69,6 +70,7 @@ TEST_F(ViewForms, FormRendersItsSceneAndWritesBackWhatItRead) {
   ASSERT_NE(view, nullptr);
   ASSERT_NE(view->GetIDirect3DRMViewport2(), nullptr);
   EXPECT_EQ(view->DisplayMode(), dm800x600x32);
+  EXPECT_EQ(view->StorageFileName(), "store.kvf");
   EXPECT_EQ(view->GetIDirect3DRMDevice3()->GetQuality(), 0x88u);
   EXPECT_EQ(view->GetIDirect3DRMDevice3()->GetTextureQuality(), 1u);
   EXPECT_EQ(view->GetIDirect3DRMDevice3()->GetRenderMode(), 3u);
@@ -84,7 +86,7 @@ TEST_F(ViewForms, FormRendersItsSceneAndWritesBackWhatItRead) {
 
   std::string written;
   ASSERT_TRUE(WriteComponentText(root.get(), written));
-  for (const char* line : {"DisplayMode = dm800x600x32", "RenderDelta = 0.5", "Quality.ShadeMode = smFlat",
+  for (const char* line : {"DisplayMode = dm800x600x32", "RenderDelta = 0.5", "StorageFileName = 'store.kvf'", "Quality.ShadeMode = smFlat",
                            "Quality.TextureQuality = tqLinear", "Plane.Back = 200.0", "ProjectionType = ptOrthographic",
                            "RenderMode = [rmBlendedTransparency, rmSortedTransparency]", "ShowBackFaces = True",
                            "Scene = Scene1", "Camera = Camera1"})

@@ -2,9 +2,14 @@
 // view, projection, handedness, render mode and back faces, with what the
 // device and viewport report back.
 #include "ViewFixture.h"
+#include "rm/Device.h"
 
 namespace kvtest {
 namespace {
+
+DWORD CullMode(TKV3DView* view) {
+  return kv::rm::Device::From(view->GetIDirect3DRMDevice3())->Settings().cullMode;
+}
 
 class QualityTest : public ViewTest {
  protected:
@@ -166,11 +171,12 @@ TEST_F(QualityTest, ProjectionRenderModeAndBackFacesReadBackFromTheEngine) {
   view->SetRenderMode(TSetRMs{rmLightInModelSpace, rmDisableSortedAlphaZWrite, rmViewDependentSpecular});
   EXPECT_EQ(view->GetIDirect3DRMDevice3()->GetRenderMode(), 8u | 0x20u | 0x10u);
 
-  // Culling decides whether a face seen from behind is drawn; the view
-  // keeps its setting through rebuilds.
+  // Back faces: culled counter-clockwise unless shown; kept through rebuilds.
+  EXPECT_EQ(CullMode(view), D3DCULL_CCW);
   view->SetShowBackFaces(true);
-  EXPECT_TRUE(view->ShowBackFaces());
+  EXPECT_EQ(CullMode(view), D3DCULL_NONE);
   view->SetBounds(0, 0, 40, 40);
+  EXPECT_EQ(CullMode(view), D3DCULL_NONE);
   EXPECT_EQ(view->GetIDirect3DRMDevice3()->GetRenderMode(), 8u | 0x20u | 0x10u);
   EXPECT_EQ(view->GetIDirect3DRMViewport2()->GetProjection(), D3DRMPROJECT_ORTHOGRAPHIC);
 }

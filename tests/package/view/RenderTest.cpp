@@ -1,6 +1,8 @@
 // Drawing a frame: the five steps with their GDI events, presentation with
 // its failures, manual and automatic rendering, the frame rate, and ending a
 // view that renders.
+#include <sys/resource.h>
+
 #include <atomic>
 
 #include "ViewFixture.h"
@@ -129,6 +131,36 @@ TEST_F(RenderTest, LoopRendersNearTheVerticalBlankRateAndStopsWhenAsked) {
   PumpFor(std::chrono::milliseconds(100));
   EXPECT_EQ(flips.load(), stopped);
   EXPECT_EQ(view->RenderLoop()->FPS(), 0);
+}
+
+double ProcessCpuSeconds() {
+  rusage usage{};
+  getrusage(RUSAGE_SELF, &usage);
+  return static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+         static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
+TEST_F(RenderTest, IdleLoopWaitsInsteadOfSpinning) {
+  TKV3DView* view = MakeRenderingView();
+  ASSERT_NE(view->RenderLoop(), nullptr);
+  const double before = ProcessCpuSeconds();
+  std::this_thread::sleep_for(std::chrono::milliseconds(600));
+  EXPECT_LT(ProcessCpuSeconds() - before, 0.2);
+}
+
+TEST_F(RenderTest, PaintAndSizeMessagesFireTheirEvents) {
+  TKV3DView* view = MakeRenderingView();
+  int paints = 0;
+  int resizes = 0;
+  view->OnPaint = [&](TObject*) { ++paints; };
+  view->OnResize = [&](TObject*) { ++resizes; };
+  view->Invalidate();
+  ASSERT_TRUE(PumpUntil([&] { return paints > 0; }));
+  view->SetBounds(0, 0, 70, 50);
+  PumpFor(std::chrono::milliseconds(20));
+  EXPECT_EQ(resizes, 1);
+  ASSERT_NE(view->GetIDirect3DRMViewport2(), nullptr);
+  EXPECT_EQ(view->GetIDirect3DRMViewport2()->GetWidth(), 70u);  // the chain followed the window
 }
 
 TEST_F(RenderTest, ViewFreedWhileRenderingStopsInOrder) {
