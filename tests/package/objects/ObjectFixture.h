@@ -1,6 +1,6 @@
 // Shared set-up for the visual object tests: headless platform, a fresh
 // engine root, the package registered, a form owning the components, and
-// helpers that look into the engine objects an object drives.
+// looks into the engine objects an object drives.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -42,9 +42,7 @@ class ObjectTest : public ::testing::Test {
     if (name != nullptr) c->SetName(name);
     return c;
   }
-
-  // An object showing the default prism (a triangle) or another shape.
-  TKV3DObject* MakeShape(TMShapeType shape = stPrism, const char* name = nullptr) {
+  TKV3DObject* MakeShape(TMShapeType shape, const char* name = nullptr) {
     TKV3DObject* o = Make(name);
     o->Mesh()->SetActiveShape(shape);
     return o;
@@ -54,40 +52,29 @@ class ObjectTest : public ::testing::Test {
 
  public:
   static IDirect3DRMMeshBuilder3* Builder(TKV3DObject* o) { return o->Mesh()->GetIDirect3DMeshBuilder(); }
-
-  // The engine-side geometry of a builder (colour per face and the like).
   static const kv::rm::MeshGeometry& Geometry(IDirect3DRMMeshBuilder3* b) {
     return kv::rm::MeshBuilder::From(b)->Geometry();
   }
 
-  // The visuals hanging on a frame, with references held.
-  static std::vector<ComPtr<IUnknown>> Visuals(IDirect3DRMFrame3* frame) {
+  // How many visuals of the object's frame answer to `iid`; with `only`,
+  // whether that visual is among them.
+  static int CountVisuals(TKV3DObject* o, const IID& iid, IUnknown* only = nullptr) {
+    IDirect3DRMFrame3* frame = o->GetIDirect3DRMFrame3();
     DWORD count = 0;
     frame->GetVisuals(&count, nullptr);
     std::vector<IUnknown*> raw(count, nullptr);
     if (count != 0) frame->GetVisuals(&count, raw.data());
-    std::vector<ComPtr<IUnknown>> held;
-    for (IUnknown* v : raw) held.push_back(ComPtr<IUnknown>::Adopt(v));
-    return held;
-  }
-  // How many of a frame's visuals answer to `iid`.
-  static int CountVisuals(IDirect3DRMFrame3* frame, const IID& iid) {
     int n = 0;
-    for (const ComPtr<IUnknown>& v : Visuals(frame)) {
-      ComPtr<IUnknown> q;
-      if (SUCCEEDED(v.As(iid, q)) && q) ++n;
+    for (IUnknown* v : raw) {
+      ComPtr<IUnknown> held = ComPtr<IUnknown>::Adopt(v), q;
+      if (SUCCEEDED(held.As(iid, q)) && q && (only == nullptr || v == only)) ++n;
     }
     return n;
   }
-  static int MeshVisuals(TKV3DObject* o) { return CountVisuals(o->GetIDirect3DRMFrame3(), IID_IDirect3DRMMeshBuilder); }
-  static int ShadowVisuals(TKV3DObject* o) { return CountVisuals(o->GetIDirect3DRMFrame3(), IID_IDirect3DRMShadow); }
-  static bool HasVisual(TKV3DObject* o, IUnknown* visual) {
-    for (const ComPtr<IUnknown>& v : Visuals(o->GetIDirect3DRMFrame3()))
-      if (v.Get() == visual) return true;
-    return false;
-  }
+  static int MeshVisuals(TKV3DObject* o) { return CountVisuals(o, IID_IDirect3DRMMeshBuilder); }
+  static int ShadowVisuals(TKV3DObject* o) { return CountVisuals(o, IID_IDirect3DRMShadow); }
 
-  // Face records of a mesh's copy, as vectors of words.
+  // Face records of a mesh's copy, each as its words.
   static std::vector<std::vector<std::uint32_t>> Records(const TKV3DMesh& m) {
     std::vector<std::vector<std::uint32_t>> out;
     std::span<const std::uint32_t> d = m.FaceData();
