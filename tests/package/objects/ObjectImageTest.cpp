@@ -1,6 +1,6 @@
 // A form with a view, a scene, a camera, lights and visual objects (a lit
-// cube, a tube, a sphere casting a shadow on a plate; the shadow plane is
-// given in the ball's own frame) rendered headless and compared with a
+// cube, a tube, a mesh file, a sphere casting a shadow on a plate; the
+// shadow plane is given in the ball's own frame) rendered headless and compared with a
 // stored picture in ref/. A pixel may differ by at most kMaxChannel in any
 // channel and the whole picture by kMeanChannel on average (another
 // compiler or the vector pixel code may round a few pixels differently). A
@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
+#include <string>
 
 #include "host/Error.h"
 #include "host/FormStream.h"
@@ -93,6 +94,21 @@ const char* const kObjectsForm = R"(object Form1: TForm
     Shadow.PlaneY = -2.1
     Shadow.Light = Sun
   end
+  object Crate: TKV3DObject
+    ParentFrame = Scene1
+    Position.X = 2.6
+    Position.Y = 2.2
+    Position.Z = 3.0
+    Orientation.DirX = -0.7
+    Orientation.DirY = -0.5
+    Orientation.DirZ = 1.0
+    Orientation.UpY = 1.0
+    Mesh.File.FileName = '%CUBE%'
+    Scale.X = 0.5
+    Scale.Y = 0.5
+    Scale.Z = 0.5
+    Color = clAqua
+  end
   object Plate: TKV3DObject
     ParentFrame = Scene1
     Position.Y = -1.0
@@ -167,7 +183,11 @@ class ObjectImage : public ::testing::Test {
 };
 
 TEST_F(ObjectImage, LitObjectsWithAShadowMatchTheirPicture) {
-  root = ReadComponentText(kObjectsForm, "objects.kvf");
+  // A mesh file read from the shared test files, beside the generated shapes.
+  std::string text = kObjectsForm;
+  const std::string cube = std::string(KV_TESTDATA_DIR) + "/xfile/test_cube_binary.x";
+  text.replace(text.find("%CUBE%"), 6, cube);
+  root = ReadComponentText(text, "objects.kvf");
   ASSERT_NE(root, nullptr) << LastErrorText();
   auto* view = dynamic_cast<TKV3DView*>(root->FindComponent("View1"));
   ASSERT_NE(view, nullptr);
