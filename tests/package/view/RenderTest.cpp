@@ -163,6 +163,17 @@ TEST_F(RenderTest, PaintAndSizeMessagesFireTheirEvents) {
   EXPECT_EQ(view->GetIDirect3DRMViewport2()->GetWidth(), 70u);  // the chain followed the window
 }
 
+TEST_F(RenderTest, ViewFreedWhileItsLoopWaitsForTheMainThreadSkipsThatStep) {
+  TKV3DView* view = MakeRenderingView();
+  int flips = 0;
+  view->OnFlip = [&](TObject*) { ++flips; };
+  view->SetAutoRender(true);
+  // Nobody serves the main thread: the loop now waits inside its first step.
+  std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  delete view;  // serves the waiting step, which sees the stop and does nothing
+  EXPECT_EQ(flips, 0);
+}
+
 TEST_F(RenderTest, ViewFreedWhileRenderingStopsInOrder) {
   for (int round = 0; round < 3; ++round) {
     TKV3DView* view = MakeView(32, 32);
