@@ -4,6 +4,7 @@
 #include <cmath>
 #include <limits>
 #include <numbers>
+#include <thread>
 
 #include "AppearanceTestSupport.h"
 #include "frames/Kv3dframe.h"
@@ -111,6 +112,21 @@ TEST_F(Wrap, ChromeFollowsTheObjectMovingRelativeToItsReferenceFrame) {
   ASSERT_EQ(SharedRootFrame()->Move(1.0f), D3DRM_OK);
   const auto after = TexCoords(2);
   EXPECT_GT(std::fabs(after.first - before.first) + std::fabs(after.second - before.second), 0.05f);
+}
+
+TEST_F(Wrap, ChromeReappliedWhileAnotherThreadMovesTheScene) {
+  auto* viewer = new TKV3DFrame(owner.get());
+  Orient();
+  wrap->SetRefFrame(viewer);
+  object->Rotation()->SetY(1);
+  object->Rotation()->SetAngle(5);
+  std::thread mover([] {
+    for (int i = 0; i < 200; ++i) SharedRootFrame()->Move(1.0f);
+  });
+  for (int i = 0; i < 200; ++i) wrap->SetType(i % 2 == 0 ? twChrome : twSphere);
+  mover.join();
+  EXPECT_EQ(wrap->Type(), twSphere);
+  EXPECT_NE(wrap->GetIDirect3DWrap(), nullptr);
 }
 
 TEST_F(Wrap, ACopyRelativeToItsOwnObjectStaysRelativeToItsOwnObject) {
