@@ -9,6 +9,16 @@
 
 namespace kv {
 
+namespace {
+// Stores a differing value; true when it changed.
+template <class V>
+bool Replace(V& field, V value) {
+  if (field == value) return false;
+  field = value;
+  return true;
+}
+}  // namespace
+
 // ---- TKV3DDecal ------------------------------------------------------------------------
 
 const TClassInfo& TKV3DDecal::StaticClass() {
@@ -41,15 +51,6 @@ bool TKV3DDecal::Assign(const TPersistent* source) {
   SetTransparentColor(from->transparentColor_);
   return true;
 }
-
-namespace {
-template <class V>
-bool Replace(V& field, V value) {
-  if (field == value) return false;
-  field = value;
-  return true;
-}
-}  // namespace
 
 void TKV3DDecal::SetScale(bool value) {
   if (Replace(scale_, value)) Change();

@@ -161,7 +161,7 @@ void TKV3DWrap::ApplyToMesh() {
   TKV3DScale* scale = object_->Scale();
   if (scale != nullptr) scale->UnChange();
   if (wrap_) wrap_->Apply(builder);
-  object_->Mesh()->UpdateMeshVisible();
+  RefreshMeshVisual(object_);
   if (texture != nullptr) builder->SetTexture(texture->GetIDirect3DTexture());
   if (scale != nullptr) scale->Change();
 }
