@@ -3,6 +3,7 @@
 // references to a light and a reference frame resolve, bad values are
 // refused with the property named.
 #include <memory>
+#include <sstream>
 #include <string>
 
 #include "AppearanceTestSupport.h"
@@ -44,24 +45,47 @@ class AppearanceForms : public kvtest::AppearanceTest {
   object Ball: TKV3DObject
     Mesh.ActiveShape = stCube
     Scale.X = 2.0
+    Scale.Y = -1.0
+    Scale.Z = 0.5
     Quality.ShadeMode = tsFlat
+    Quality.LightMode = False
     Quality.FillMode = tfWireframe
     Wrap.RefFrame = Viewer
+    Wrap.OriginX = 0.25
+    Wrap.OriginY = -0.25
+    Wrap.OriginZ = 1.5
+    Wrap.DirX = 0.5
+    Wrap.DirY = 0.125
     Wrap.DirZ = 1.0
+    Wrap.UpX = 0.0625
     Wrap.UpY = 1.0
+    Wrap.UpZ = -0.5
+    Wrap.TextureOriginU = 0.5
+    Wrap.TextureOriginV = 0.75
+    Wrap.TextureScaleU = -2.0
     Wrap.TextureScaleV = 3.0
     Wrap.Type = twSphere
+    Shadow.PlaneX = 2.0
     Shadow.PlaneY = -1.0
+    Shadow.PlaneZ = 3.0
+    Shadow.NormalX = 0.25
     Shadow.NormalY = 0.0
+    Shadow.NormalZ = -0.5
     Shadow.Light = Sun
     Texture.UseMipMap = True
     Texture.Shades = 4
     Texture.Colors = 0
+    Texture.Decal.Scale = False
+    Texture.Decal.Width = 2.0
+    Texture.Decal.Height = 0.0
+    Texture.Decal.OrginX = 5
     Texture.Decal.OrginY = -3
+    Texture.Decal.Transparent = True
     Texture.Decal.TransparentColor = clLime
     Texture.FileName = ')" + TestData("bmp/g/rgb24.bmp") + R"('
     Material.Emission = $000080FF
     Material.Power = 0.0
+    Material.Specular = clWhite
     Material.Ambient = clBlack
   end
 end
@@ -85,10 +109,12 @@ TEST_F(AppearanceForms, EveryPublishedPropertyRoundTrips) {
   EXPECT_EQ(ball->Material()->GetPower(), 0.0f);
 
   const std::string written = Write(form.get());
-  for (const char* line : {"Scale.X = 2", "Quality.ShadeMode = tsFlat", "Wrap.RefFrame = Viewer",
-                           "Wrap.Type = twSphere", "Shadow.Light = Sun", "Texture.Decal.OrginY = -3",
-                           "Material.Power = 0", "Material.Ambient = "})
-    EXPECT_NE(written.find(line), std::string::npos) << line << "\n" << written;
+  // Every property the form sets on the object is written again.
+  std::istringstream lines(Form().substr(Form().find("Scale.")));
+  for (std::string line; std::getline(lines, line) && line.find(" = ") != std::string::npos;) {
+    const std::string name = line.substr(line.find_first_not_of(' '), line.find(" = ") - line.find_first_not_of(' '));
+    EXPECT_NE(written.find("    " + name + " = "), std::string::npos) << name << "\n" << written;
+  }
   std::unique_ptr<TComponent> again = Read(written);
   ASSERT_NE(again, nullptr) << LastErrorText() << "\n" << written;
   EXPECT_EQ(Write(again.get()), written);
