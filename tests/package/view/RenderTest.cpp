@@ -167,11 +167,22 @@ TEST_F(RenderTest, ViewFreedWhileItsLoopWaitsForTheMainThreadSkipsThatStep) {
   TKV3DView* view = MakeRenderingView();
   int flips = 0;
   view->OnFlip = [&](TObject*) { ++flips; };
-  view->SetAutoRender(true);
+  auto* ball = new TKV3DFrame(form.get());
+  ball->SetParentFrame(scene);
+  ball->Velocity()->SetX(1.0f);
   // Nobody serves the main thread: the loop now waits inside its first step.
+  view->SetAutoRender(true);
+  std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  view->SetAutoRender(false);
+  PumpFor(std::chrono::milliseconds(50));  // the waiting frame is not drawn
+  EXPECT_EQ(flips, 0);
+  EXPECT_EQ(ball->Position()->GetX(), 0.0f);
+
+  view->SetAutoRender(true);
   std::this_thread::sleep_for(std::chrono::milliseconds(50));
   delete view;  // serves the waiting step, which sees the stop and does nothing
   EXPECT_EQ(flips, 0);
+  EXPECT_EQ(ball->Position()->GetX(), 0.0f);
 }
 
 TEST_F(RenderTest, ViewFreedWhileRenderingStopsInOrder) {
