@@ -1,11 +1,13 @@
 // Picking and collision checking of the view: which visual objects of the
 // parent's components lie under a point, and which of them touch.
 #include <algorithm>
+#include <span>
 #include <unordered_map>
 
 #include "objects/Kv3dobject.h"
 #include "package/Kv.h"
 #include "rm/D3DRMGuids.h"
+#include "rm/FramePositions.h"
 #include "scene/Kv3dscene.h"
 #include "view/Kv3dview.h"
 
@@ -57,18 +59,47 @@ void AppendObjectsAbove(const ObjectsByFrame& index, IDirect3DRMFrame* frame, st
   }
 }
 
-// The object's box in the scene's coordinates: the mesh's box moved to the
-// frame's position, single precision; a position that cannot be read is
-// the origin.
+// The mesh's box moved to a position, in single precision: the frame's
+// rotation and scale are not applied.
+CollisionBox BoxAt(const TKV3DObject& object, const D3DVECTOR& position) {
+  const D3DVECTOR& lo = object.BoxMin();
+  const D3DVECTOR& hi = object.BoxMax();
+  return {{position.x + lo.x, position.y + lo.y, position.z + lo.z},
+          {position.x + hi.x, position.y + hi.y, position.z + hi.z}};
+}
+
+// The object's box in the scene's coordinates; a position that cannot be
+// read is the origin.
 CollisionBox BoxInScene(TKV3DObject* object, IDirect3DRMFrame3* sceneFrame) {
   D3DVECTOR position{0, 0, 0};
   IDirect3DRMFrame3* frame = object->GetIDirect3DRMFrame3();
   if (frame == nullptr || FAILED(frame->GetPosition(sceneFrame, &position))) position = {0, 0, 0};
-  const D3DVECTOR& lo = object->BoxMin();
-  const D3DVECTOR& hi = object->BoxMax();
-  return {{position.x + lo.x, position.y + lo.y, position.z + lo.z},
-          {position.x + hi.x, position.y + hi.y, position.z + hi.z}};
+  return BoxAt(*object, position);
 }
+
+// Weak links to the objects taking part in some pair, so that a handler
+// freeing one is noticed by the pairs after it.
+class PairMembers {
+ public:
+  PairMembers(std::span<const CollisionPair> pairs, std::span<TKV3DObject* const> objects) {
+    for (const CollisionPair& p : pairs) {
+      indices_.push_back(p.first);
+      indices_.push_back(p.second);
+    }
+    std::sort(indices_.begin(), indices_.end());
+    indices_.erase(std::unique(indices_.begin(), indices_.end()), indices_.end());
+    links_.reserve(indices_.size());
+    for (std::uint32_t i : indices_) links_.emplace_back(objects[i]);
+  }
+  TKV3DObject* At(std::uint32_t index) const {
+    const auto it = std::lower_bound(indices_.begin(), indices_.end(), index);
+    return links_[static_cast<std::size_t>(it - indices_.begin())].get();
+  }
+
+ private:
+  std::vector<std::uint32_t> indices_;
+  std::vector<Link<TKV3DObject>> links_;
+};
 
 }  // namespace
 
@@ -115,25 +146,33 @@ void TKV3DView::FindTopParentFrame(IDirect3DRMFrame* frame) {
   AppendObjectsAbove(IndexObjectsByFrame(Parent()), frame, pickedList_);
 }
 
-// The grid finds the pairs whose boxes touch now; each is then checked and
-// reported through CheckObjects in ownership order, so a handler that moves
-// or frees an object is seen by the pairs after it.
+// The grid finds the pairs whose boxes touch now, with every position read
+// in one engine pass; each pair is then checked and reported through
+// CheckObjects in ownership order, so a handler that moves or frees an
+// object is seen by the pairs after it.
 void TKV3DView::CollisionChecking() {
   TWinControl* parent = Parent();
   if (parent == nullptr) return;
   IDirect3DRMFrame3* sceneFrame = Scene() != nullptr ? Scene()->GetIDirect3DRMFrame3() : nullptr;
-  std::vector<Link<TKV3DObject>> objects;
-  std::vector<CollisionBox> boxes;
+  std::vector<TKV3DObject*> objects;
+  std::vector<IDirect3DRMFrame3*> frames;
   for (int i = 0; i < parent->ComponentCount(); ++i) {
     auto* object = dynamic_cast<TKV3DObject*>(parent->Components(i));
     if (object == nullptr || !object->CheckCollision()) continue;
-    objects.emplace_back(object);
-    boxes.push_back(BoxInScene(object, sceneFrame));
+    objects.push_back(object);
+    frames.push_back(object->GetIDirect3DRMFrame3());
   }
+  std::vector<D3DVECTOR> positions(frames.size());
+  rm::GetPositions(frames, sceneFrame, positions);
+  std::vector<CollisionBox> boxes;
+  boxes.reserve(objects.size());
+  for (std::size_t i = 0; i < objects.size(); ++i) boxes.push_back(BoxAt(*objects[i], positions[i]));
   const std::vector<CollisionPair> pairs = collisionPairs_.Find(boxes);
+  if (pairs.empty()) return;
+  const PairMembers members(pairs, objects);
   for (const CollisionPair& pair : pairs) {
-    TKV3DObject* a = objects[pair.first].get();
-    TKV3DObject* b = objects[pair.second].get();
+    TKV3DObject* a = members.At(pair.first);
+    TKV3DObject* b = members.At(pair.second);
     if (a != nullptr && b != nullptr && a != b) CheckObjects(a, b);
   }
 }
