@@ -11,6 +11,12 @@ bool ParseInt(const std::string& text, int& out) {
   return ec == std::errc() && ptr == end;
 }
 
+bool ParsePoint(const std::string& text, std::pair<int, int>& point) {
+  const auto comma = text.find(',');
+  return comma != std::string::npos && ParseInt(text.substr(0, comma), point.first) &&
+         ParseInt(text.substr(comma + 1), point.second);
+}
+
 bool ParseSize(const std::string& text, int& width, int& height) {
   const auto x = text.find_first_of("xX");
   return x != std::string::npos && ParseInt(text.substr(0, x), width) && ParseInt(text.substr(x + 1), height) &&
@@ -31,6 +37,9 @@ const char* UsageText() {
          "  --fps               print the frame rate at the end\n"
          "  --list-modes        print the full-screen display modes and end\n"
          "  --full-screen MODE  show full screen in MODE, e.g. 800x600x32\n"
+         "  --pick X,Y          after the last frame, print the objects under the view's\n"
+         "                      client position X,Y with their layers (in a window,\n"
+         "                      clicking the view prints them too)\n"
          "  --help              show this text\n";
 }
 
@@ -69,6 +78,14 @@ std::optional<Options> ParseOptions(const std::vector<std::string>& args, std::s
       if (!value(options.saveForm)) return std::nullopt;
     } else if (arg == "--full-screen") {
       if (!value(options.fullScreenMode)) return std::nullopt;
+    } else if (arg == "--pick") {
+      std::pair<int, int> point;
+      if (!value(text)) return std::nullopt;
+      if (!ParsePoint(text, point)) {
+        error = "--pick needs X,Y, not \"" + text + "\"";
+        return std::nullopt;
+      }
+      options.pick = point;
     } else if (arg == "--size") {
       if (!value(text)) return std::nullopt;
       if (!ParseSize(text, options.width, options.height)) {

@@ -3,6 +3,7 @@
 
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace kv::viewer {
@@ -18,6 +19,7 @@ struct Options {
   bool printFps = false;
   bool listModes = false;
   std::string fullScreenMode;  // e.g. "800x600x32"
+  std::optional<std::pair<int, int>> pick;  // client position picked after the last frame
   bool help = false;
 };
 

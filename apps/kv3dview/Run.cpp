@@ -11,6 +11,7 @@
 #include "host/Error.h"
 #include "host/FormStream.h"
 #include "host/Forms.h"
+#include "objects/Kv3dobject.h"
 #include "package/Kv.h"
 #include "platform/ddraw/VirtualMonitor.h"
 #include "platform/win/Backend.h"
@@ -72,7 +73,21 @@ double DrawFrames(TKV3DView* view, int count) {
   return spent.count() > 0 ? count / spent.count() : 0.0;
 }
 
+// Picks at a client position of the view and prints each object by layer.
+void ReportPick(TKV3DView* view, int x, int y) {
+  view->GenPick(x, y);
+  const std::vector<TKV3DObject*> picked = view->PickedList();
+  std::printf("picked at %d,%d: %zu object(s)\n", x, y, picked.size());
+  for (std::size_t layer = 0; layer < picked.size(); ++layer)
+    std::printf("  layer %zu: %s\n", layer, picked[layer]->Name().c_str());
+  std::fflush(stdout);
+}
+
 void ShowUntilClosed(TKV3DView* view) {
+  // A click on the view reports what lies under it, unless the form
+  // handles clicks itself.
+  if (!view->OnMouseDown.Assigned())
+    view->OnMouseDown = [view](TObject*, TMouseButton, TShiftState, int x, int y) { ReportPick(view, x, y); };
   view->SetAutoRender(true);
   Application().Run();
   view->SetAutoRender(false);
@@ -80,6 +95,7 @@ void ShowUntilClosed(TKV3DView* view) {
 
 int Finish(const Options& options, TForm* form, TKV3DView* view, bool autoRender, double measured) {
   int status = 0;
+  if (options.pick) ReportPick(view, options.pick->first, options.pick->second);
   std::string shot = options.screenshot;
   if (shot.empty() && options.formFile.empty() && options.headless) shot = "demo.png";
   if (!shot.empty() && !WriteScreenshot(view, shot)) status = Fail("cannot write the screenshot " + shot);
