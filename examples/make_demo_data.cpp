@@ -35,7 +35,7 @@ V Knot(double t) {
 
 // A tube of `sides` corners around the knot at `segments` points along it;
 // every quad winds so that the usual cross product of its first two edges
-// points out of the tube, as the shape generators' faces do.
+// points out of the tube, like the cube generator's faces.
 xf::MeshData MakeKnot(int segments, int sides, double radius) {
   xf::MeshData mesh;
   mesh.name = "Knot";
