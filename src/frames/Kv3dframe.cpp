@@ -98,11 +98,10 @@ void TKV3DCustomFrame::Create() {
 
 void TKV3DCustomFrame::Loaded() {
   TComponent::Loaded();
-  // The streamed orientation goes out before re-parenting, like the
-  // position did while streaming: a frame that keeps its world placement
-  // (ParentUpdate false) then keeps the orientation it was saved with
-  // instead of the default one. With ParentUpdate true re-parenting sends
-  // it once more, relative to the parent.
+  // The streamed orientation goes out first, relative to the parent the
+  // frame already hangs under (references are resolved before Loaded).
+  // Re-parenting then keeps it with ParentUpdate false, or sends it once
+  // more with ParentUpdate true.
   if (orientation_) orientation_->Change();
   ChangeParentFrame();
   ChangeColor();
@@ -147,19 +146,23 @@ void TKV3DCustomFrame::ChangeParentFrame() {
   std::unique_ptr<TKV3DOrientation> orientation;
   std::unique_ptr<TKV3DRotation> rotation;
   std::unique_ptr<TKV3DVelocity> velocity;
-  if (!parentUpdate_) {
+  // A form holds a frame's placement relative to its parent (what the
+  // getters read when it was written), so while one is read the streamed
+  // numbers are taken relative to the parent whatever ParentUpdate says:
+  // keeping the world placement would shift the frame by its parent's
+  // placement at every save and load. Loaded re-parents once more with the
+  // loading flag cleared, which then keeps that placement.
+  const bool keepWorld = !parentUpdate_ && !ComponentState().Contains(csLoading);
+  if (keepWorld) {
     // The world placement before anything moves, relative to the parent.
     position = GetRefPosition(parent);
-    // While a form is read the streamed orientation is still held back;
-    // Loaded sends it and re-parents again, so it must not be replaced by
-    // the engine frame's default here.
-    if (!ComponentState().Contains(csLoading)) orientation = GetRefOrientation(parent);
+    orientation = GetRefOrientation(parent);
     rotation = GetRefRotation(parent);
     velocity = GetRefVelocity(parent);
   }
   Reported(parent->frame_->AddChild(frame_.Get()));
   Change();
-  if (parentUpdate_) {
+  if (!keepWorld) {
     ChangePosParams();
   } else {
     SetPosition(position.get());

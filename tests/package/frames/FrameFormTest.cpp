@@ -52,8 +52,9 @@ TEST_F(FrameTest, LoadingFromAFormPlacesAndParents) {
   EXPECT_EQ(kept->ParentFrame(), base);
   EXPECT_VEC(World(kept), 15, 0, 0);
   EXPECT_NEAR(kept->Position()->GetX(), 5, kTol);
-  EXPECT_VEC(World(world), 5, 0, 0);
-  EXPECT_NEAR(world->Position()->GetX(), -5, kTol);
+  // A form holds placements relative to the parent, with ParentUpdate false too.
+  EXPECT_VEC(World(world), 15, 0, 0);
+  EXPECT_NEAR(world->Position()->GetX(), 5, kTol);
   // Streamed angles are dropped; the streamed vectors decide.
   EXPECT_EQ(turned->Orientation()->AngleRotY(), 0);
   EXPECT_VEC(Dir(turned), 1, 0, 0);
@@ -85,7 +86,11 @@ TEST_F(FrameTest, PublishedPropertiesInOrder) {
 TEST_F(FrameTest, EveryPublishedPropertyRoundTrips) {
   int dummy = 0;
   form->RegisterMethod("Moved", [&](TObject*) { ++dummy; });
+  // The parent is placed and turned, so a frame that came back at its world
+  // numbers instead of its local ones would be seen.
   TKV3DFrame* base = Make("Base");
+  base->Position()->SetX(10);
+  base->Orientation()->SetAngleRotY(90);
   TKV3DFrame* f = Make("F");
   f->SetParentUpdate(false);
   f->SetParentFrame(base);
@@ -113,6 +118,8 @@ TEST_F(FrameTest, EveryPublishedPropertyRoundTrips) {
   ASSERT_TRUE(f2 && cam2) << text;
   EXPECT_EQ(f2->ParentFrame(), copy->FindComponent("Base"));
   EXPECT_FALSE(f2->ParentUpdate());
+  const D3DVECTOR world = World(f);
+  EXPECT_VEC(World(f2), world.x, world.y, world.z);
   EXPECT_NEAR(f2->Position()->GetX(), 1.5, kTol);
   EXPECT_NEAR(f2->Position()->GetY(), -2, kTol);
   EXPECT_NEAR(f2->Position()->GetZ(), 3, kTol);
