@@ -80,18 +80,5 @@ TEST_F(ObjectTest, ADefaultObjectWritesItsColourAndItsFileFormat) {
   EXPECT_EQ(back->Color(), static_cast<TColor>(0x00FFFFFF));
 }
 
-TEST_F(ObjectTest, ABadShapeNameInAFormIsRefusedWithItsLine) {
-  const char* text = R"(object Form1: TForm
-  object Thing: TKV3DObject
-    Mesh.ActiveShape = stTorus
-  end
-end
-)";
-  TForm copy(nullptr);
-  EXPECT_FALSE(ReadComponentText(text, "bad.kvf", &copy));
-  EXPECT_NE(LastErrorText().find("bad.kvf"), std::string::npos) << LastErrorText();
-  EXPECT_NE(LastErrorText().find("3"), std::string::npos) << LastErrorText();
-}
-
 }  // namespace
 }  // namespace kvtest
