@@ -1,6 +1,8 @@
 #include "host/Component.h"
 
 #include <algorithm>
+#include <cstdint>
+#include <iterator>
 
 #include "host/Error.h"
 #include "host/Link.h"
@@ -61,10 +63,29 @@ int TComponent::ComponentIndex() const {
 
 TComponent* TComponent::FindComponent(std::string_view name) const {
   if (name.empty()) return nullptr;
-  for (TComponent* c : components_) {
-    if (SameText(c->name_, name)) return c;
+  auto it = namesIndex_.find(name);
+  return it == namesIndex_.end() ? nullptr : it->second;
+}
+
+std::size_t TComponent::NameHash::operator()(std::string_view name) const {
+  // FNV-1a over the case-folded characters, folded as SameText folds.
+  std::uint64_t hash = 14695981039346656037ull;
+  for (char c : name) {
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    hash = (hash ^ static_cast<unsigned char>(c)) * 1099511628211ull;
   }
-  return nullptr;
+  return static_cast<std::size_t>(hash);
+}
+
+void TComponent::IndexName(TComponent* component) {
+  // Validation keeps names unique here, so the slot is free.
+  if (!component->name_.empty()) namesIndex_.try_emplace(component->name_, component);
+}
+
+void TComponent::UnindexName(TComponent* component) {
+  if (component->name_.empty()) return;
+  auto it = namesIndex_.find(component->name_);
+  if (it != namesIndex_.end() && it->second == component) namesIndex_.erase(it);
 }
 
 bool TComponent::ValidateName(std::string_view name, const TComponent* exclude) const {
@@ -82,7 +103,9 @@ bool TComponent::SetName(std::string_view name) {
   } else if (!name.empty() && !IsValidIdent(name)) {
     return Fail("\"" + std::string(name) + "\" is not a valid component name");
   }
+  if (owner_ != nullptr) owner_->UnindexName(this);
   name_ = name;
+  if (owner_ != nullptr) owner_->IndexName(this);
   return true;
 }
 
@@ -123,13 +146,18 @@ bool TComponent::RemoveComponent(TComponent* component) {
 void TComponent::Insert(TComponent* component) {
   components_.push_back(component);
   component->owner_ = this;
+  IndexName(component);
   Notification(component, opInsert);
 }
 
 void TComponent::Remove(TComponent* component) {
   // Told while the component is still listed and its identity is valid.
   Notification(component, opRemove);
-  std::erase(components_, component);
+  // Listed once; searched from the end, where the components freed last
+  // first and the short-lived ones are.
+  auto it = std::find(components_.rbegin(), components_.rend(), component);
+  if (it != components_.rend()) components_.erase(std::next(it).base());
+  UnindexName(component);
   component->owner_ = nullptr;
 }
 

@@ -29,9 +29,11 @@
 #pragma once
 
 #include <any>
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -61,7 +63,8 @@ class TComponent : public TPersistent {
   int ComponentCount() const { return static_cast<int>(components_.size()); }
   TComponent* Components(int index) const;  // null outside 0..ComponentCount()-1
   int ComponentIndex() const;                // place in the owner's list, -1 without owner
-  // The owned component with this name (case-insensitive), or null.
+  // The owned component with this name (case-insensitive), or null; null
+  // for "". Constant time on average: owners index their components' names.
   TComponent* FindComponent(std::string_view name) const;
 
   const std::string& Name() const { return name_; }
@@ -131,11 +134,29 @@ class TComponent : public TPersistent {
   void Insert(TComponent* component);
   void Remove(TComponent* component);
   bool ValidateName(std::string_view name, const TComponent* exclude) const;
+  // Keep namesIndex_ equal to the names of the listed components.
+  void IndexName(TComponent* component);
+  void UnindexName(TComponent* component);
+
+  // Hash and equality that agree with SameText (ASCII case folded), usable
+  // with a string_view key without making a string.
+  struct NameHash {
+    using is_transparent = void;
+    std::size_t operator()(std::string_view name) const;
+  };
+  struct NameEqual {
+    using is_transparent = void;
+    bool operator()(std::string_view a, std::string_view b) const { return SameText(a, b); }
+  };
 
   TComponent* owner_ = nullptr;
   // Owned: freed by DestroyComponents. Raw pointers because a component
   // takes itself out of this list while it is being freed.
   std::vector<TComponent*> components_;
+  // The named components of components_ by name; names are unique among
+  // them without regard to case, and unnamed ones are not indexed. Entries
+  // come and go with the list and follow SetName.
+  std::unordered_map<std::string, TComponent*, NameHash, NameEqual> namesIndex_;
   std::string name_;
   std::int32_t tag_ = 0;
   TComponentState state_;
