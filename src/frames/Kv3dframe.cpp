@@ -52,7 +52,7 @@ TKV3DCustomFrame::~TKV3DCustomFrame() {
   const std::vector<TKV3DCustomFrame*> linked = std::move(notifyList_);
   notifyList_.clear();
   for (TKV3DCustomFrame* frame : linked) frame->Notification(this, opRemove);
-  if (frame_) Reported(frame_->DeleteMoveCallback(FrameMoveCallback, this));
+  RemoveMoveCallback();
   DetachFromParent();
   RescueChildren();
   frame_.Reset();
@@ -60,6 +60,14 @@ TKV3DCustomFrame::~TKV3DCustomFrame() {
   rotation_.reset();
   orientation_.reset();
   velocity_.reset();
+}
+
+void TKV3DCustomFrame::RemoveMoveCallback() {
+  if (!frame_ || !moveCallbackAdded_) return;
+  moveCallbackAdded_ = false;
+  // The engine lock held by a Move covers its callbacks, so once this
+  // returns no callback for this component runs or will run.
+  Reported(frame_->DeleteMoveCallback(FrameMoveCallback, this));
 }
 
 void TKV3DCustomFrame::DetachFromParent() {
@@ -91,7 +99,9 @@ void TKV3DCustomFrame::Create() {
     Reported(SharedD3DRM3()->CreateFrame(nullptr, frame_.ReleaseAndGetAddressOf()));
   }
   if (!frame_) return;
-  Reported(frame_->AddMoveCallback(FrameMoveCallback, this, 0));
+  const HRESULT added = frame_->AddMoveCallback(FrameMoveCallback, this, 0);
+  Reported(added);
+  moveCallbackAdded_ = added == D3DRM_OK;
   if (IDirect3DRMFrame3* root = SharedRootFrame()) root->AddChild(frame_.Get());
   ChangePosParams();
 }

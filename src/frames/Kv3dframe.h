@@ -139,6 +139,10 @@ class TKV3DCustomFrame : public TComponent {
   struct DeferConstruct {};
   TKV3DCustomFrame(TComponent* owner, DeferConstruct);
   void Construct();
+  // Takes this component's move callback off the engine frame (once). A
+  // subclass whose DoOnMove reads its own members calls it first in its
+  // destructor: a Move on another thread then cannot reach them half freed.
+  void RemoveMoveCallback();
 
   TColor color_ = static_cast<TColor>(0x00FFFFFF);
 
@@ -159,6 +163,7 @@ class TKV3DCustomFrame : public TComponent {
   std::unique_ptr<TKV3DOrientation> orientation_;
   std::unique_ptr<TKV3DRotation> rotation_;
   ComPtr<IDirect3DRMFrame3> frame_;
+  bool moveCallbackAdded_ = false;
 };
 
 // The move callback registered on every component's engine frame; the

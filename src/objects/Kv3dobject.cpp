@@ -47,11 +47,16 @@ TKV3DObject::TKV3DObject(TComponent* owner) : TKV3DFrame(owner, DeferConstruct{}
   colorAlpha_ = kInitialColorAlpha;
 }
 
-TKV3DObject::~TKV3DObject() { DestroyParts(); }
+TKV3DObject::~TKV3DObject() {
+  // DoOnMove reads the mesh and wrap on the thread that moves the scene:
+  // no Move may call it once freeing has begun.
+  RemoveMoveCallback();
+  DestroyParts();
+}
 
 void TKV3DObject::DestroyParts() {
-  // The engine frame still exists and may be moved on another thread; its
-  // move callback reads the parts with the engine lock held.
+  // Engine calls made while the parts are released stay whole against a
+  // render on another thread.
   rm::EngineLock lock;
   wrap_.reset();
   texture_.reset();

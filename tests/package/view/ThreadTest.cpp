@@ -4,6 +4,9 @@
 #include <atomic>
 
 #include "ViewFixture.h"
+#include "objects/Kv3dmesh.h"
+#include "objects/Kv3dobject.h"
+#include "objects/Kv3dwrap.h"
 
 namespace kvtest {
 namespace {
@@ -52,6 +55,45 @@ TEST_F(ViewTest, MainThreadChangesWhileTheLoopRenders) {
   EXPECT_EQ(view->GetIDirect3DRMDevice3()->GetQuality(), 0x89u);
   EXPECT_FLOAT_EQ(spinner->Position()->GetY(), 57.0f);
   delete view;  // stops while rendering
+}
+
+// The loop moves the scene on its own thread while the main thread frees
+// chrome-wrapped, turning objects: each object's move step reads its mesh and
+// wrap, so a Move at the moment of the free must never reach a freed part
+// (run under the address and thread sanitizers).
+TEST_F(ViewTest, ObjectsFreedWhileTheLoopMovesThem) {
+  TKV3DView* view = MakeView(32, 24);
+  MakeScene(clNavy);
+  view->SetScene(scene);
+  view->SetCamera(camera);
+  std::atomic<int> moves{0};
+  const auto makeObject = [&](int i) {
+    auto* object = new TKV3DObject(form.get());
+    object->SetParentFrame(scene);
+    object->Mesh()->SetActiveShape(i % 2 == 0 ? stSphere : stCube);
+    object->Wrap()->SetType(twChrome);
+    object->Position()->SetZ(5.0f + static_cast<float>(i % 4));
+    object->Rotation()->SetY(1.0f);
+    object->Rotation()->SetAngle(3.0f);
+    object->OnMove = [&](TObject*) { ++moves; };  // on the loop thread
+    return object;
+  };
+  std::vector<TKV3DObject*> objects;
+  for (int i = 0; i < 4; ++i) objects.push_back(makeObject(i));
+  view->SetAutoRender(true);
+  ASSERT_TRUE(PumpUntil([&] { return moves.load() > 8; }));
+
+  for (int i = 0; i < 40; ++i) {
+    // Freed without waiting for the loop, at whatever point its frame is.
+    delete objects[static_cast<std::size_t>(i % 4)];
+    objects[static_cast<std::size_t>(i % 4)] = makeObject(i);
+    if (i % 8 == 0) PumpFor(std::chrono::milliseconds(2));
+  }
+  const int movedBefore = moves.load();
+  ASSERT_TRUE(PumpUntil([&] { return moves.load() > movedBefore + 8; }));
+  for (TKV3DObject* object : objects) delete object;
+  PumpFor(std::chrono::milliseconds(20));  // the loop goes on without them
+  delete view;
 }
 
 }  // namespace
