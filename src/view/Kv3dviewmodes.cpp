@@ -1,6 +1,8 @@
 // The view's display modes: the table of mode texts, the list of the modes
 // the display offers, and choosing the full-screen mode.
+#include <algorithm>
 #include <array>
+#include <tuple>
 
 #include "package/Kv.h"
 #include "view/Kv3dview.h"
@@ -57,8 +59,17 @@ void TKV3DView::FillModeList() {
 }
 
 std::vector<std::string> TKV3DView::AvailableDisplayModes() const {
+  // The list is kept in text order for lookups; callers get numeric order
+  // (width, height, bits), so 1024x768 follows 800x600.
+  std::vector<int> order;
+  for (int i = 0; i < modeList_.Count(); ++i) order.push_back(i);
+  const auto numbers = [this](int index) {
+    const auto* rec = static_cast<const TDisplayRec*>(modeList_.Objects(index));
+    return rec != nullptr ? std::tuple(rec->Width, rec->Height, rec->BitsPerPixel) : std::tuple(0, 0, 0);
+  };
+  std::stable_sort(order.begin(), order.end(), [&](int a, int b) { return numbers(a) < numbers(b); });
   std::vector<std::string> texts;
-  for (int i = 0; i < modeList_.Count(); ++i) texts.push_back(modeList_.Strings(i));
+  for (int index : order) texts.push_back(modeList_.Strings(index));
   return texts;
 }
 

@@ -95,6 +95,20 @@ TEST_F(ViewTest, ModeTextsFollowWhatTheDisplayOffers) {
   EXPECT_TRUE(view->DisplayModeStr("800x600x16"));
 }
 
+TEST_F(ViewTest, OfferedModesListInNumericOrder) {
+  // Offered out of order; text order would put 1024 and 1280 before 640.
+  kv::ddraw::SetHeadlessDisplayModes({{1280, 1024, 16, 60},
+                                      {640, 480, 32, 60},
+                                      {1024, 768, 32, 60},
+                                      {800, 600, 16, 60},
+                                      {640, 480, 16, 60}});
+  TKV3DView* view = MakeView();
+  EXPECT_EQ(view->AvailableDisplayModes(),
+            (std::vector<std::string>{"640x480x16", "640x480x32", "800x600x16", "1024x768x32", "1280x1024x16"}));
+  EXPECT_TRUE(view->DisplayModeStr("1024x768x32"));  // lookups still find every mode
+  EXPECT_EQ(view->DisplayRec().Width, 1024);
+}
+
 TEST_F(ViewTest, FullScreenAndBackLeavesTheFormWhereItWas) {
   TKV3DView* view = MakeView();
   MakeScene();
