@@ -91,6 +91,14 @@ TKV3DView::~TKV3DView() {
 
 void TKV3DView::StopRenderLoop() {
   if (!renderLoop_) return;
+  if (renderLoop_->InStep()) {
+    // Freed from a handler the loop is waiting on: the loop cannot be
+    // joined from here. It ends after the step without touching the view,
+    // and the chain goes now, on the main thread.
+    renderLoop_.release()->Abandon();
+    ReleaseChain();
+    return;
+  }
   renderLoop_->Stop();
   renderLoop_.reset();
 }

@@ -333,6 +333,10 @@ class TKV3DView : public TCustomControl {
   // Collision checking keeps its working memory from frame to frame.
   TouchingPairFinder collisionPairs_;
 
+  // Expires when the view is freed: a step that fires a handler checks it
+  // before touching the view again.
+  std::shared_ptr<const bool> alive_ = std::make_shared<const bool>(true);
+
   // Last: it stops before the fields above go.
   std::unique_ptr<TRenderLoop> renderLoop_;
 };

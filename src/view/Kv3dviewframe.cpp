@@ -30,7 +30,9 @@ bool TKV3DView::CanGet() const { return !(AutoRender() && renderLoop_ && renderL
 
 bool TKV3DView::Render() {
   manualFrameRate_.CountFrame();
+  const std::weak_ptr<const bool> alive = alive_;
   CallOnFlip();
+  if (alive.expired()) return true;  // freed by a handler: nothing drawn
   DrawFrame(TakeFrameTargets());
   return CallFlip();
 }
@@ -52,7 +54,9 @@ FrameTargets TKV3DView::TakeFrameTargets() {
 }
 
 void TKV3DView::CallOnFlip() {
+  const std::weak_ptr<const bool> alive = alive_;
   if (autoCheckCollision_) CollisionChecking();
+  if (alive.expired()) return;  // an OnCollision handler freed the view
   OnFlip(this);
 }
 
@@ -131,7 +135,9 @@ bool TKV3DView::Flip() {
         presented = true;
         break;
       }
+      const std::weak_ptr<const bool> alive = alive_;
       OnFlipError(this, result);
+      if (alive.expired()) return true;  // the handler freed the view
       if (result == DDERR_SURFACELOST) {
         const HRESULT restored = primary_->Restore();
         LastDXResult = restored;

@@ -48,6 +48,25 @@ void TRenderLoop::Stop() {
   WaitFor();
 }
 
+void TRenderLoop::Abandon() {
+  view_ = nullptr;
+  SetFreeOnTerminate(true);
+  std::lock_guard lock(wakeMutex_);
+  Terminate();
+  wake_.notify_all();
+}
+
+bool TRenderLoop::Step(const std::function<void()>& step) {
+  return Synchronize([this, &step] {
+    inStep_ = true;
+    struct StepDone {
+      bool& flag;
+      ~StepDone() { flag = false; }
+    } done{inStep_};
+    step();
+  });
+}
+
 void TRenderLoop::WaitForWork() {
   std::unique_lock lock(wakeMutex_);
   wake_.wait(lock, [this] { return Terminated() || running_.load() || changeRequest_.load(); });
@@ -61,7 +80,7 @@ bool TRenderLoop::RunChange() {
     std::atomic<bool>& flag;
     ~ChangeDone() { flag = false; }
   } done{changing_};
-  return Synchronize([this] {
+  return Step([this] {
     if (Terminated()) return;
     view_->CallChangeViewport();
     // A failure shows only while error reports are visible; the retry uses
@@ -78,12 +97,13 @@ bool TRenderLoop::RunFrame() {
   frameRate_.CountFrame();
   FrameTargets targets;
   bool draw = false;
-  if (!Synchronize([this, &targets, &draw] {
+  if (!Step([this, &targets, &draw] {
         // Automatic rendering may have ended while this step waited for the
         // main thread: then the frame is not drawn, so that no scene moves
         // after AutoRender went off.
         if (Terminated() || !running_.load()) return;
         view_->CallOnFlip();
+        if (Terminated()) return;  // the handler may have freed the view
         targets = view_->TakeFrameTargets();
         draw = true;
       }))
@@ -92,7 +112,7 @@ bool TRenderLoop::RunFrame() {
   if (!draw) return true;
   view_->DrawFrame(targets);
   targets = FrameTargets{};  // the loop holds no chain object between frames
-  return Synchronize([this] {
+  return Step([this] {
     if (!Terminated()) view_->CallFlip();
   });
 }
@@ -115,7 +135,7 @@ void TRenderLoop::Execute() {
   // Leaving in order: the chain goes from the viewport down to the primary.
   // The main thread is inside Stop, waiting for this thread, and touches
   // none of it meanwhile.
-  if (Terminated()) view_->ReleaseChain();
+  if (Terminated() && view_ != nullptr) view_->ReleaseChain();
 }
 
 }  // namespace kv

@@ -15,6 +15,7 @@
 #include <atomic>
 #include <condition_variable>
 #include <cstdint>
+#include <functional>
 #include <mutex>
 
 #include "host/Thread.h"
@@ -51,6 +52,13 @@ class TRenderLoop : public TThread {
   int FPS() const { return frameRate_.Rate(); }
   // Ends the thread in order and joins it (main thread).
   void Stop();
+  // True while one of the loop's steps runs on the main thread (an OnFlip
+  // or OnFlipError handler among them); the loop thread then waits for it.
+  bool InStep() const { return inStep_; }
+  // For a view freed inside one of the loop's steps, where joining would
+  // wait for the step that is waiting for the join: the loop forgets the
+  // view, ends after the step and frees itself on the main thread.
+  void Abandon();
 
  protected:
   void Execute() override;
@@ -60,8 +68,11 @@ class TRenderLoop : public TThread {
   void WaitForWork();
   bool RunChange();
   bool RunFrame();
+  // Synchronize with InStep set while `step` runs.
+  bool Step(const std::function<void()>& step);
 
-  TKV3DView* view_;  // not owning: the view owns the loop
+  TKV3DView* view_;  // not owning: the view owns the loop; null once abandoned
+  bool inStep_ = false;  // main thread only
   std::atomic<bool> running_{false};
   std::atomic<bool> changeRequest_{true};  // the first pass builds the chain
   std::atomic<bool> changing_{false};

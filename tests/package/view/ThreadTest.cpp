@@ -96,5 +96,40 @@ TEST_F(ViewTest, ObjectsFreedWhileTheLoopMovesThem) {
   delete view;
 }
 
+// A handler that frees its own view while the loop waits for it: the free
+// returns (it cannot join a loop that waits for the handler), the loop ends
+// without touching the freed view and frees itself, and the form goes on.
+TEST_F(ViewTest, ViewFreedFromItsOwnFrameHandlers) {
+  MakeScene(clGreen);
+  for (const bool fromError : {false, true}) {
+    SCOPED_TRACE(fromError ? "OnFlipError" : "OnFlip");
+    TKV3DView* view = MakeView(32, 24);
+    view->SetScene(scene);
+    view->SetCamera(camera);
+    const int components = form->ComponentCount();
+    bool freed = false;
+    int frames = 0;
+    const auto freeView = [&] {
+      delete view;
+      freed = true;
+    };
+    if (fromError) {
+      view->OnFlip = [&](TObject*) {
+        if (++frames == 3) kv::ddraw::FailNextBlt(DDERR_INVALIDRECT);
+      };
+      view->OnFlipError = [&](TObject*, HRESULT) { freeView(); };
+    } else {
+      view->OnFlip = [&](TObject*) {
+        if (++frames == 3) freeView();
+      };
+    }
+    view->SetAutoRender(true);
+    ASSERT_TRUE(PumpUntil([&] { return freed; }));
+    EXPECT_EQ(form->ComponentCount(), components - 1);
+    PumpFor(std::chrono::milliseconds(50));  // the abandoned loop ends and is freed
+  }
+  kv::ddraw::ResetHeadlessDisplay();
+}
+
 }  // namespace
 }  // namespace kvtest
