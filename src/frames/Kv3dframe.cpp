@@ -1,6 +1,7 @@
 #include "frames/Kv3dframe.h"
 
 #include <algorithm>
+#include <iterator>
 #include <string>
 
 #include "frames/SceneViewport.h"
@@ -49,9 +50,7 @@ TKV3DCustomFrame::~TKV3DCustomFrame() {
   // Weak links to this frame let go and the owner's components hear of it
   // while this object is still whole.
   Destroying();
-  const std::vector<TKV3DCustomFrame*> linked = std::move(notifyList_);
-  notifyList_.clear();
-  for (TKV3DCustomFrame* frame : linked) frame->Notification(this, opRemove);
+  TellLinkedFrames();
   RemoveMoveCallback();
   DetachFromParent();
   RescueChildren();
@@ -120,20 +119,54 @@ void TKV3DCustomFrame::Loaded() {
 void TKV3DCustomFrame::Notification(TComponent* component, TOperation operation) {
   TComponent::Notification(component, operation);
   if (operation != opRemove) return;
-  std::erase_if(notifyList_, [component](TKV3DCustomFrame* f) { return static_cast<TComponent*>(f) == component; });
+  Unlink(component);
   // The parent link reads null by itself once the parent starts going; its
   // engine frame has then already moved this frame under the shared root.
   if (parentFrame_.Target() == component) parentFrame_ = nullptr;
 }
 
 void TKV3DCustomFrame::AddToNotify(TKV3DCustomFrame* frame) {
-  if (frame == nullptr || IsInNotifyList(frame)) return;
+  if (frame == nullptr || frame == this) return;
+  // A frame being freed has told its links already; a new one would outlive it.
+  if (ComponentState().Contains(csDestroying) || frame->ComponentState().Contains(csDestroying)) return;
+  // Links are kept both ways, so the shorter list answers for both.
+  const bool linked = notifyList_.size() <= frame->notifyList_.size() ? IsInNotifyList(frame) : frame->IsInNotifyList(this);
+  if (linked) return;
   notifyList_.push_back(frame);
-  frame->AddToNotify(this);
+  frame->notifyList_.push_back(this);
+}
+
+void TKV3DCustomFrame::Unlink(TComponent* component) {
+  if (notifyList_.empty()) return;
+  // Every remove in the owner reaches every frame, so a long list (a scene
+  // with many children) is searched only when the component is a frame. A
+  // frame that has begun to be freed has left every list already (see
+  // TellLinkedFrames), so whatever is found here is a live frame.
+  constexpr std::size_t kShortList = 8;
+  if (notifyList_.size() > kShortList && dynamic_cast<TKV3DCustomFrame*>(component) == nullptr) return;
+  // Searched from the end: frames are freed last created first.
+  auto it = std::find(notifyList_.rbegin(), notifyList_.rend(), component);
+  if (it == notifyList_.rend()) return;
+  TKV3DCustomFrame* frame = *it;
+  notifyList_.erase(std::next(it).base());
+  std::erase(frame->notifyList_, this);
+}
+
+void TKV3DCustomFrame::TellLinkedFrames() {
+  // In link order, each frame taken off both lists before it is told; a
+  // frame freed by a handler meanwhile unlinks itself, so none is told twice
+  // and none after it is gone.
+  while (!notifyList_.empty()) {
+    TKV3DCustomFrame* frame = notifyList_.front();
+    notifyList_.erase(notifyList_.begin());
+    std::erase(frame->notifyList_, this);
+    frame->Notification(this, opRemove);
+  }
 }
 
 bool TKV3DCustomFrame::IsInNotifyList(const TKV3DCustomFrame* frame) const {
-  return std::find(notifyList_.begin(), notifyList_.end(), frame) != notifyList_.end();
+  // From the end, where the latest links are.
+  return std::find(notifyList_.rbegin(), notifyList_.rend(), frame) != notifyList_.rend();
 }
 
 void TKV3DCustomFrame::SetParentFrame(TKV3DCustomFrame* value) {

@@ -151,6 +151,10 @@ class TKV3DCustomFrame : public TComponent {
   void TurnOnce(IDirect3DRMFrame3* ref, const D3DVECTOR& axis, std::int32_t degrees);
   void RescueChildren();
   void DetachFromParent();
+  // Drops the link with `component` on both sides when it is a linked frame.
+  void Unlink(TComponent* component);
+  // Unlinks every linked frame and tells it this frame is going.
+  void TellLinkedFrames();
 
   std::vector<TKV3DCustomFrame*> notifyList_;  // not owning
   Link<TKV3DCustomFrame> parentFrame_;
