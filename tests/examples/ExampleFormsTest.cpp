@@ -45,7 +45,9 @@ TEST_P(ExampleForms, LoadsBuildsEveryObjectAndDraws) {
     SCOPED_TRACE(object->Name());
     EXPECT_NE(object->Mesh()->GetIDirect3DMeshBuilder(), nullptr);
     EXPECT_GT(object->Mesh()->VertexCount(), 0u);
-    if (!object->Texture()->FileName().empty()) EXPECT_NE(object->Texture()->GetIDirect3DTexture(), nullptr);
+    if (!object->Texture()->FileName().empty()) {
+      EXPECT_NE(object->Texture()->GetIDirect3DTexture(), nullptr);
+    }
   }
   EXPECT_GE(objects, 3);
 

@@ -76,7 +76,9 @@ TEST_F(MeshFileTest, SavedFilesCarryTheFormatAndLoadBackAlike) {
     std::ifstream in(path, std::ios::binary);
     const std::string body((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     EXPECT_NE(body.substr(8, 4).find(tag), std::string::npos) << body.substr(0, 16);
-    if (format == ffText) EXPECT_EQ(body.find("template"), std::string::npos);
+    if (format == ffText) {
+      EXPECT_EQ(body.find("template"), std::string::npos);
+    }
 
     TKV3DObject* back = Make();
     back->Mesh()->File()->SetFileName(path);
