@@ -16,6 +16,7 @@
 #include "objects/Kv3dobject.h"
 #include "package/view/ViewFixture.h"
 #include "rm/image/Image.h"
+#include "support/ReferenceImage.h"
 
 namespace kvtest {
 namespace {
@@ -134,36 +135,9 @@ kv::image::Image ToImage(const kv::ddraw::PixelImage& shown) {
 }
 
 void CompareWithReference(const kv::image::Image& actual, const std::string& name) {
-  const std::filesystem::path ref = std::filesystem::path(KV_SOURCE_DIR) / "tests/package/objects/ref" / (name + ".png");
-  std::filesystem::create_directories(OutDir());
-  kv::image::Image expected;
-  if (!kv::image::LoadImageFile(ref.string(), expected)) {
-    kv::image::SavePng((OutDir() / (name + ".png")).string(), actual);
-    FAIL() << "no reference picture " << ref << "; the actual one is in " << OutDir();
-  }
-  ASSERT_EQ(expected.width, actual.width);
-  ASSERT_EQ(expected.height, actual.height);
-  int worst = 0;
-  double sum = 0;
-  kv::image::Image diff = actual;
-  for (std::size_t i = 0; i < actual.pixels.size(); ++i) {
-    std::uint32_t d = 0xFF000000u;
-    for (int shift : {0, 8, 16}) {
-      const int delta = std::abs(static_cast<int>((actual.pixels[i] >> shift) & 255) -
-                                 static_cast<int>((expected.pixels[i] >> shift) & 255));
-      worst = std::max(worst, delta);
-      sum += delta;
-      d |= static_cast<std::uint32_t>(std::min(255, delta * 8)) << shift;
-    }
-    diff.pixels[i] = d;
-  }
-  const double mean = sum / (3.0 * static_cast<double>(actual.pixels.size()));
-  if (worst > kMaxChannel || mean > kMeanChannel) {
-    kv::image::SavePng((OutDir() / (name + "-actual.png")).string(), actual);
-    kv::image::SavePng((OutDir() / (name + "-diff.png")).string(), diff);
-    ADD_FAILURE() << name << ": worst channel difference " << worst << ", mean " << mean << "; pictures in "
-                  << OutDir();
-  }
+  kvtest::CompareWithReferencePng(
+      actual, std::filesystem::path(KV_SOURCE_DIR) / "tests/package/objects/ref" / (name + ".png"), OutDir(),
+      {kMaxChannel, kMeanChannel});
 }
 
 class ObjectImage : public ::testing::Test {

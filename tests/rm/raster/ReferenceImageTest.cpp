@@ -10,6 +10,7 @@
 
 #include "RasterTestSupport.h"
 #include "rm/image/Image.h"
+#include "support/ReferenceImage.h"
 #include "rm/raster/TileOutput.h"
 
 namespace kv::raster::test {
@@ -42,37 +43,8 @@ kv::image::Image ToImage(const Canvas& c) {
 }
 
 void CompareWithReference(const Canvas& c, const std::string& name) {
-  const kv::image::Image actual = ToImage(c);
-  const std::filesystem::path ref = std::filesystem::path(KV_SOURCE_DIR) / "tests/rm/raster/ref" / (name + ".png");
-  std::filesystem::create_directories(OutDir());
-  kv::image::Image expected;
-  if (!kv::image::LoadImageFile(ref.string(), expected)) {
-    kv::image::SavePng((OutDir() / (name + ".png")).string(), actual);
-    FAIL() << "no reference picture " << ref << "; the actual one is in " << OutDir();
-  }
-  ASSERT_EQ(expected.width, actual.width);
-  ASSERT_EQ(expected.height, actual.height);
-  int worst = 0;
-  double sum = 0;
-  kv::image::Image diff = actual;
-  for (size_t i = 0; i < actual.pixels.size(); ++i) {
-    std::uint32_t d = 0xff000000u;
-    for (int shift : {0, 8, 16}) {
-      int delta = std::abs(static_cast<int>((actual.pixels[i] >> shift) & 255) -
-                           static_cast<int>((expected.pixels[i] >> shift) & 255));
-      worst = std::max(worst, delta);
-      sum += delta;
-      d |= static_cast<std::uint32_t>(std::min(255, delta * 8)) << shift;
-    }
-    diff.pixels[i] = d;
-  }
-  const double mean = sum / (3.0 * static_cast<double>(actual.pixels.size()));
-  if (worst > kMaxChannel || mean > kMeanChannel) {
-    kv::image::SavePng((OutDir() / (name + "-actual.png")).string(), actual);
-    kv::image::SavePng((OutDir() / (name + "-diff.png")).string(), diff);
-    ADD_FAILURE() << name << ": worst channel difference " << worst << ", mean " << mean << "; pictures in "
-                  << OutDir();
-  }
+  kvtest::CompareWithReferencePng(ToImage(c), std::filesystem::path(KV_SOURCE_DIR) / "tests/rm/raster/ref" / (name + ".png"),
+                                  OutDir(), {kMaxChannel, kMeanChannel});
 }
 
 std::shared_ptr<const Texture> Checker(int size, int cell, std::uint32_t a, std::uint32_t b, bool mipmaps) {
