@@ -17,6 +17,7 @@
 #include "platform/dinput/HeadlessInput.h"
 #include "platform/win/Backend.h"
 #include "scene/Kv3dscene.h"
+#include "support/MainThreadPump.h"
 #include "view/Kv3dview.h"
 
 namespace kvtest {
@@ -40,16 +41,7 @@ class ExampleTest : public ::testing::Test {
     dinput::HeadlessInput::Reset();
   }
 
-  // Serves the main thread until `done` holds or a generous time passed.
-  static bool PumpUntil(const std::function<bool()>& done) {
-    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-    while (!done()) {
-      if (std::chrono::steady_clock::now() > end) return false;
-      Application().ProcessMessages();
-      std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-    return true;
-  }
+  static bool PumpUntil(const std::function<bool()>& done) { return kvtest::PumpUntil(done); }
 
   // Shows the form held in `form` and readies its first view for counted
   // frames; null when the form has no view.

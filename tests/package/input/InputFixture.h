@@ -19,30 +19,12 @@
 #include "package/Kv.h"
 #include "platform/dinput/HeadlessInput.h"
 #include "platform/win/Backend.h"
+#include "support/MainThreadPump.h"
 
 namespace kvtest {
 
 using namespace kv;
 using kv::dinput::HeadlessInput;
-
-// Serves the main thread's queue until `done` holds or a generous time
-// has passed (a loaded machine may be slow); returns whether it held.
-inline bool PumpUntil(const std::function<bool()>& done, std::chrono::seconds limit = std::chrono::seconds(10)) {
-  const auto end = std::chrono::steady_clock::now() + limit;
-  while (!done()) {
-    if (std::chrono::steady_clock::now() > end) return false;
-    Application().ProcessMessages();
-    std::this_thread::sleep_for(std::chrono::milliseconds(1));
-  }
-  return true;
-}
-inline void PumpFor(std::chrono::milliseconds span) {
-  const auto end = std::chrono::steady_clock::now() + span;
-  while (std::chrono::steady_clock::now() < end) {
-    Application().ProcessMessages();
-    std::this_thread::sleep_for(std::chrono::milliseconds(1));
-  }
-}
 
 class InputTest : public ::testing::Test {
  protected:

@@ -18,31 +18,12 @@
 #include "platform/win/Backend.h"
 #include "scene/Kv3dlight.h"
 #include "scene/Kv3dscene.h"
+#include "support/MainThreadPump.h"
 #include "view/Kv3dview.h"
 
 namespace kvtest {
 
 using namespace kv;
-
-// Serves the main thread's queue until `done` holds or a generous time has
-// passed (a loaded machine may be slow); returns whether it held.
-inline bool PumpUntil(const std::function<bool()>& done, std::chrono::seconds limit = std::chrono::seconds(20)) {
-  const auto end = std::chrono::steady_clock::now() + limit;
-  while (!done()) {
-    if (std::chrono::steady_clock::now() > end) return false;
-    Application().ProcessMessages();
-    std::this_thread::sleep_for(std::chrono::milliseconds(1));
-  }
-  return true;
-}
-
-inline void PumpFor(std::chrono::milliseconds span) {
-  const auto end = std::chrono::steady_clock::now() + span;
-  while (std::chrono::steady_clock::now() < end) {
-    Application().ProcessMessages();
-    std::this_thread::sleep_for(std::chrono::milliseconds(1));
-  }
-}
 
 // The loop has run the change it was asked for.
 inline bool WaitForChange(TKV3DView* view) {
