@@ -13,31 +13,14 @@
 #include "host/Forms.h"
 #include "package/Kv.h"
 #include "platform/win/Backend.h"
+#include "support/HeadlessFormTest.h"
 
 namespace kvtest {
 
 using namespace kv;
 
-class FrameTest : public ::testing::Test {
+class FrameTest : public HeadlessFormTest<TKV3DFrame> {
  protected:
-  void SetUp() override {
-    kv::platform::SelectBackend(kv::platform::BackendKind::Headless);
-    ResetSharedRuntime();
-    Register();
-    form = std::make_unique<TForm>(nullptr);
-  }
-  void TearDown() override {
-    form.reset();
-    ResetSharedRuntime();
-  }
-
-  template <class T = TKV3DFrame>
-  T* Make(const char* name = nullptr) {
-    auto* f = new T(form.get());
-    if (name != nullptr) f->SetName(name);
-    return f;
-  }
-
   static D3DVECTOR World(TKV3DCustomFrame* f) {
     D3DVECTOR v{};
     f->GetIDirect3DRMFrame3()->GetPosition(SharedRootFrame(), &v);
@@ -61,8 +44,6 @@ class FrameTest : public ::testing::Test {
     frame->GetChildren(children.ReleaseAndGetAddressOf());
     return children ? children->GetSize() : 0;
   }
-
-  std::unique_ptr<TForm> form;
 };
 
 constexpr float kTol = 1e-4f;

@@ -16,6 +16,7 @@
 #include "objects/Kv3dshape.h"
 #include "package/Kv.h"
 #include "platform/win/Backend.h"
+#include "support/HeadlessFormTest.h"
 #include "rm/D3DRMGuids.h"
 #include "rm/MeshBuilder.h"
 
@@ -23,32 +24,13 @@ namespace kvtest {
 
 using namespace kv;
 
-class ObjectTest : public ::testing::Test {
+class ObjectTest : public HeadlessFormTest<TKV3DObject> {
  protected:
-  void SetUp() override {
-    kv::platform::SelectBackend(kv::platform::BackendKind::Headless);
-    ResetSharedRuntime();
-    Register();
-    form = std::make_unique<TForm>(nullptr);
-  }
-  void TearDown() override {
-    form.reset();
-    ResetSharedRuntime();
-  }
-
-  template <class T = TKV3DObject>
-  T* Make(const char* name = nullptr) {
-    auto* c = new T(form.get());  // owned by the form
-    if (name != nullptr) c->SetName(name);
-    return c;
-  }
   TKV3DObject* MakeShape(TMShapeType shape, const char* name = nullptr) {
     TKV3DObject* o = Make(name);
     o->Mesh()->SetActiveShape(shape);
     return o;
   }
-
-  std::unique_ptr<TForm> form;
 
  public:
   static IDirect3DRMMeshBuilder3* Builder(TKV3DObject* o) { return o->Mesh()->GetIDirect3DMeshBuilder(); }
