@@ -31,7 +31,7 @@ case "$flavour" in
   asan)    dir=build-asan; args=(-DCMAKE_BUILD_TYPE=Debug -DKV_SANITIZE=address -DKV_BUILD_BENCH=OFF) ;;
   tsan)    dir=build-tsan; args=(-DCMAKE_BUILD_TYPE=RelWithDebInfo -DKV_SANITIZE=thread -DKV_BUILD_BENCH=OFF) ;;
   fuzz)    dir=build-fuzz; args=(-DCMAKE_BUILD_TYPE=RelWithDebInfo -DKV_FUZZ=ON -DKV_BUILD_TESTS=OFF
-                                 -DKV_BUILD_BENCH=OFF -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++) ;;
+                                 -DKV_BUILD_BENCH=OFF -DKV_BUILD_APPS=OFF -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++) ;;
   *) echo "setup: unknown build '$flavour' (release, asan, tsan, fuzz)" >&2; exit 2 ;;
 esac
 cmake -S . -B "$dir" "${args[@]}" >/dev/null

@@ -6,17 +6,19 @@
 #include <memory>
 #include <thread>
 
-#include "frames/Kv3dcamera.h"
-#include "host/Application.h"
-#include "host/Forms.h"
-#include "objects/Kv3dmesh.h"
-#include "objects/Kv3dobject.h"
-#include "package/Kv.h"
-#include "platform/win/Backend.h"
-#include "scene/Kv3dscene.h"
-#include "view/Kv3dview.h"
+#include "korvane3d/frames/Kv3dcamera.h"
+#include "korvane3d/host/Application.h"
+#include "korvane3d/host/Forms.h"
+#include "korvane3d/objects/Kv3dmesh.h"
+#include "korvane3d/objects/Kv3dobject.h"
+#include "korvane3d/package/Kv.h"
+#include "korvane3d/platform/win/Backend.h"
+#include "korvane3d/scene/Kv3dscene.h"
+#include "korvane3d/view/Kv3dview.h"
 
 namespace kvbench {
+
+using namespace kv;
 
 struct ViewBench {
   std::unique_ptr<kv::TForm> form;

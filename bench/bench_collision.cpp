@@ -9,7 +9,9 @@
 #include <vector>
 
 #include "ViewBenchSupport.h"
-#include "view/CollisionSweep.h"
+#include "korvane3d/view/CollisionSweep.h"
+
+using namespace kv;
 
 namespace {
 

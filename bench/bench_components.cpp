@@ -8,10 +8,12 @@
 #include <memory>
 #include <string>
 
-#include "frames/Kv3dframe.h"
-#include "host/Forms.h"
-#include "package/Kv.h"
-#include "platform/win/Backend.h"
+#include "korvane3d/frames/Kv3dframe.h"
+#include "korvane3d/host/Forms.h"
+#include "korvane3d/package/Kv.h"
+#include "korvane3d/platform/win/Backend.h"
+
+using namespace kv;
 
 namespace {
 

@@ -1,12 +1,14 @@
 // Decode throughput of the image readers on a 1024x1024 picture made in
 // memory, one benchmark per format and encoding; plus PNG encoding.
-#include "rm/image/Image.h"
+#include "korvane3d/rm/image/Image.h"
 
 #include "../tests/rm/image/BmpBuilder.h"
 
 #include <benchmark/benchmark.h>
 
 #include <string>
+
+using namespace kv;
 
 namespace {
 

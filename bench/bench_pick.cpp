@@ -8,13 +8,15 @@
 #include <cmath>
 #include <vector>
 
-#include "platform/ddraw/D3D.h"
-#include "platform/ddraw/VirtualMonitor.h"
-#include "platform/win/Backend.h"
-#include "rm/D3DRM.h"
+#include "korvane3d/platform/ddraw/D3D.h"
+#include "korvane3d/platform/ddraw/VirtualMonitor.h"
+#include "korvane3d/platform/win/Backend.h"
+#include "korvane3d/rm/D3DRM.h"
 #include "ViewBenchSupport.h"
-#include "objects/Kv3dface.h"
-#include "rm/DeviceInterfaces.h"
+#include "korvane3d/objects/Kv3dface.h"
+#include "korvane3d/rm/DeviceInterfaces.h"
+
+using namespace kv;
 
 namespace {
 

@@ -6,8 +6,10 @@
 #include <cmath>
 #include <vector>
 
-#include "rm/raster/RasterMath.h"
-#include "rm/raster/Rasterizer.h"
+#include "korvane3d/rm/raster/RasterMath.h"
+#include "korvane3d/rm/raster/Rasterizer.h"
+
+using namespace kv;
 
 namespace {
 

@@ -3,7 +3,9 @@
 //   build-*/bin/bench_shapes [--benchmark_filter=Sphere]
 #include <benchmark/benchmark.h>
 
-#include "objects/Kv3dshape.h"
+#include "korvane3d/objects/Kv3dshape.h"
+
+using namespace kv;
 
 namespace {
 

@@ -3,8 +3,10 @@
 //   build-*/bin/bench_xfile [--benchmark_filter=Load]
 #include <benchmark/benchmark.h>
 
-#include "rm/xfile/SampleMesh.h"
-#include "rm/xfile/XFile.h"
+#include "korvane3d/rm/xfile/SampleMesh.h"
+#include "korvane3d/rm/xfile/XFile.h"
+
+using namespace kv;
 
 namespace {
 

@@ -1,16 +1,47 @@
-# kv_layer(NAME DIR [DEPS ...]): a static library made of every .cpp in DIR
-# (not recursing into sub-layers, which are layers of their own). Adding a
-# source file needs no edit here: re-run cmake (CONFIGURE_DEPENDS does it).
+# Layers and their include roots.
+#
+# kv_layer(NAME DIRS dir... [DEPS layer...] [LIBS lib...])
+#   One layer of the package, made of every .cpp in the folders DIRS (paths
+#   below src/, not recursing: a sub-folder that is a layer of its own is named
+#   by that layer). Its headers are reached as "korvane3d/<dir>/X.h" through an
+#   include root of the layer's own, a folder in the build tree holding links
+#   to DIRS only. A layer sees its own root and the roots of the layers it
+#   names in DEPS (and theirs), nothing else, so an include that runs up a
+#   layer does not compile.
+#
+#   Targets: NAME_objects (the compiled objects, gathered again into the one
+#   installed library) and NAME, a static library of them that tests, fuzz
+#   targets and benchmarks link to reach one layer and what lies below it.
+#   Adding a source file needs no edit here: re-run cmake (CONFIGURE_DEPENDS).
+set_property(GLOBAL PROPERTY KV_LAYERS "")
+
 function(kv_layer name)
-  cmake_parse_arguments(KV "" "" "DEPS;EXTRA_SOURCES" ${ARGN})
-  file(GLOB srcs CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
-  list(APPEND srcs ${KV_EXTRA_SOURCES})
+  cmake_parse_arguments(KV "" "" "DIRS;DEPS;LIBS" ${ARGN})
+  set(root ${PROJECT_BINARY_DIR}/layers/${name})
+  set(srcs)
+  foreach(dir ${KV_DIRS})
+    file(GLOB dir_srcs CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/src/${dir}/*.cpp)
+    list(APPEND srcs ${dir_srcs})
+    get_filename_component(link_parent ${root}/korvane3d/${dir} DIRECTORY)
+    file(MAKE_DIRECTORY ${link_parent})
+    if(NOT IS_SYMLINK ${root}/korvane3d/${dir})
+      file(CREATE_LINK ${PROJECT_SOURCE_DIR}/src/${dir} ${root}/korvane3d/${dir} SYMBOLIC)
+    endif()
+  endforeach()
   if(NOT srcs)
     set(srcs ${PROJECT_SOURCE_DIR}/cmake/empty.cpp)
   endif()
-  add_library(${name} STATIC ${srcs})
-  target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR}/src)
-  target_link_libraries(${name} PUBLIC ${KV_DEPS} Threads::Threads)
+
+  add_library(${name}_objects OBJECT ${srcs})
+  target_include_directories(${name}_objects PUBLIC $<BUILD_INTERFACE:${root}>)
+  target_compile_features(${name}_objects PUBLIC cxx_std_20)
+  target_link_libraries(${name}_objects PUBLIC ${KV_DEPS} ${KV_LIBS} Threads::Threads)
+
+  add_library(${name} STATIC)
+  target_link_libraries(${name} PUBLIC ${name}_objects)
+
+  set_property(GLOBAL APPEND PROPERTY KV_LAYERS ${name})
+  set_property(TARGET ${name}_objects PROPERTY KV_HEADER_DIRS ${KV_DIRS})
 endfunction()
 
 # kv_test(NAME DIR [DEPS ...]): one GoogleTest program per test folder, made of
@@ -27,7 +58,7 @@ function(kv_test name)
   target_compile_definitions(${name} PRIVATE
     KV_TESTDATA_DIR="${PROJECT_SOURCE_DIR}/../shared/testdata"
     KV_SOURCE_DIR="${PROJECT_SOURCE_DIR}"
-    KV_BINARY_DIR="${CMAKE_BINARY_DIR}")
+    KV_BINARY_DIR="${PROJECT_BINARY_DIR}")
   gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60
     PROPERTIES ENVIRONMENT "KV_BACKEND=headless")
 endfunction()

@@ -12,17 +12,17 @@
 #include <memory>
 #include <thread>
 
-#include "frames/Kv3dcamera.h"
-#include "host/Application.h"
-#include "host/Forms.h"
-#include "objects/Kv3dmesh.h"
-#include "objects/Kv3dobject.h"
-#include "objects/Kv3dshape.h"
-#include "package/Kv.h"
-#include "platform/win/Backend.h"
-#include "scene/Kv3dlight.h"
-#include "scene/Kv3dscene.h"
-#include "view/Kv3dview.h"
+#include "korvane3d/frames/Kv3dcamera.h"
+#include "korvane3d/host/Application.h"
+#include "korvane3d/host/Forms.h"
+#include "korvane3d/objects/Kv3dmesh.h"
+#include "korvane3d/objects/Kv3dobject.h"
+#include "korvane3d/objects/Kv3dshape.h"
+#include "korvane3d/package/Kv.h"
+#include "korvane3d/platform/win/Backend.h"
+#include "korvane3d/scene/Kv3dlight.h"
+#include "korvane3d/scene/Kv3dscene.h"
+#include "korvane3d/view/Kv3dview.h"
 
 using namespace kv;
 

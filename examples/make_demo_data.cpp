@@ -10,8 +10,10 @@
 #include <string>
 #include <utility>
 
-#include "rm/image/Image.h"
-#include "rm/xfile/XFile.h"
+#include "korvane3d/rm/image/Image.h"
+#include "korvane3d/rm/xfile/XFile.h"
+
+using namespace kv;
 
 namespace {
 

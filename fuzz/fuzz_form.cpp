@@ -8,11 +8,11 @@
 #include <string>
 #include <string_view>
 
-#include "host/Color.h"
-#include "host/FormStream.h"
-#include "host/Link.h"
-#include "host/PropertyBuilder.h"
-#include "host/Registry.h"
+#include "korvane3d/host/Color.h"
+#include "korvane3d/host/FormStream.h"
+#include "korvane3d/host/Link.h"
+#include "korvane3d/host/PropertyBuilder.h"
+#include "korvane3d/host/Registry.h"
 
 namespace {
 
@@ -78,7 +78,7 @@ const TClassInfo& TFuzzPart::StaticClass() {
 
 const TClassInfo& TFuzzThing::StaticClass() {
   static const TClassInfo info = DefineClass<TFuzzThing, TComponent>("TFuzzThing", [](PropertyBuilder<TFuzzThing>& p) {
-    p.Bool("B", &TFuzzThing::B, &TFuzzThing::SetB);
+    p.Boolean("B", &TFuzzThing::B, &TFuzzThing::SetB);
     p.Integer("I", &TFuzzThing::I, &TFuzzThing::SetI);
     p.Unsigned("U", &TFuzzThing::U, &TFuzzThing::SetU);
     p.Float("D", &TFuzzThing::D, &TFuzzThing::SetD);

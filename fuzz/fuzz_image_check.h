@@ -1,7 +1,7 @@
 // The checks every image fuzz target makes on a decoder's result.
 #pragma once
 
-#include "rm/image/Image.h"
+#include "korvane3d/rm/image/Image.h"
 
 #include <cstdint>
 #include <cstdlib>

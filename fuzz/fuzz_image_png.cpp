@@ -2,6 +2,8 @@
 // survive a write and read back unchanged.
 #include "fuzz_image_check.h"
 
+using namespace kv;
+
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const kv::image::Image image = kv::image::fuzz::CheckDecoder(kv::image::DecodePng, {data, size});
   if (image.pixels.empty() || image.pixels.size() > 1u << 20) return 0;

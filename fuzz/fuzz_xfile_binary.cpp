@@ -9,6 +9,8 @@
 // Run: build-fuzz/bin/fuzz_xfile_binary -max_total_time=180 -rss_limit_mb=2048 corpus/binary seeds/binary
 #include "fuzz_xfile_common.h"
 
+using namespace kv;
+
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   if (size == 0) return 0;
   const char* header = data[0] & 1 ? "xof 0303bin 0064" : "xof 0303bin 0032";

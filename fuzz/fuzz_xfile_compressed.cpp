@@ -9,6 +9,8 @@
 // Run: build-fuzz/bin/fuzz_xfile_compressed -max_total_time=180 -rss_limit_mb=2048 corpus/compressed seeds/compressed
 #include "fuzz_xfile_common.h"
 
+using namespace kv;
+
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   if (size == 0) return 0;
   const bool text = data[0] & 1;

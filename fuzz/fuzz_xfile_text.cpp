@@ -9,6 +9,8 @@
 // Run: build-fuzz/bin/fuzz_xfile_text -max_total_time=180 -rss_limit_mb=2048 corpus/text seeds/text
 #include "fuzz_xfile_common.h"
 
+using namespace kv;
+
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   kv::xfile::fuzz::ParseWithHeader("xof 0303txt 0032", data, size, kv::xfile::Encoding::Text);
   return 0;

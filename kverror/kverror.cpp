@@ -4,8 +4,11 @@
 #include <algorithm>
 #include <array>
 
-#include "platform/win/ModuleExports.h"
-#include "platform/win/WinTypes.h"
+#include "korvane3d/platform/win/ModuleExports.h"
+#include "korvane3d/platform/win/WinTypes.h"
+
+using kv::HRESULT;
+using kv::KvModuleExport;
 
 namespace {
 
@@ -18,7 +21,7 @@ struct Entry {
 // value wins.
 constexpr Entry kEntries[] = {
 #define KV_HRESULT(name, value, text) {static_cast<HRESULT>(value##u), #name ": " text},
-#include "platform/win/HResultList.inc"
+#include "korvane3d/platform/win/HResultList.inc"
 #undef KV_HRESULT
 };
 

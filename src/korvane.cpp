@@ -1,5 +1,6 @@
-// The korvane library gathers the layers; this unit only gives it a body.
+// The version of the library itself, for programs that ask at run time.
+#include "korvane3d/Version.h"
+
 namespace kv {
-const char* Version();
-const char* Version() { return "0.1"; }
+const char* Version() { return KORVANE3D_VERSION; }
 }  // namespace kv

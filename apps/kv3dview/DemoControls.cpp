@@ -6,10 +6,10 @@
 #include <memory>
 #include <set>
 
-#include "frames/Kv3dcamera.h"
-#include "input/Kvikeyboard.h"
-#include "input/Kvimouse.h"
-#include "platform/dinput/DIKeys.h"
+#include "korvane3d/frames/Kv3dcamera.h"
+#include "korvane3d/input/Kvikeyboard.h"
+#include "korvane3d/input/Kvimouse.h"
+#include "korvane3d/platform/dinput/DIKeys.h"
 
 namespace kv::viewer {
 

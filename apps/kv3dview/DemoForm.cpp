@@ -6,9 +6,9 @@
 #include <system_error>
 
 #include "DemoControls.h"
-#include "host/Error.h"
-#include "host/FormStream.h"
-#include "host/Forms.h"
+#include "korvane3d/host/Error.h"
+#include "korvane3d/host/FormStream.h"
+#include "korvane3d/host/Forms.h"
 
 namespace kv::viewer {
 

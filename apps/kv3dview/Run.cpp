@@ -8,16 +8,16 @@
 
 #include "DemoControls.h"
 #include "DemoForm.h"
-#include "host/Application.h"
-#include "host/Error.h"
-#include "host/FormStream.h"
-#include "host/Forms.h"
-#include "objects/Kv3dobject.h"
-#include "package/Kv.h"
-#include "platform/ddraw/VirtualMonitor.h"
-#include "platform/win/Backend.h"
-#include "rm/image/Image.h"
-#include "view/Kv3dview.h"
+#include "korvane3d/host/Application.h"
+#include "korvane3d/host/Error.h"
+#include "korvane3d/host/FormStream.h"
+#include "korvane3d/host/Forms.h"
+#include "korvane3d/objects/Kv3dobject.h"
+#include "korvane3d/package/Kv.h"
+#include "korvane3d/platform/ddraw/VirtualMonitor.h"
+#include "korvane3d/platform/win/Backend.h"
+#include "korvane3d/rm/image/Image.h"
+#include "korvane3d/view/Kv3dview.h"
 
 namespace kv::viewer {
 

@@ -7,6 +7,8 @@
 #include "Options.h"
 #include "Run.h"
 
+using namespace kv;
+
 int main(int argc, char** argv) {
   std::vector<std::string> args(argv + 1, argv + argc);
   std::string error;

@@ -14,8 +14,10 @@
 #include <string_view>
 #include <vector>
 
-#include "rm/xfile/SampleMesh.h"
-#include "rm/xfile/XFile.h"
+#include "korvane3d/rm/xfile/SampleMesh.h"
+#include "korvane3d/rm/xfile/XFile.h"
+
+using namespace kv;
 
 namespace {
 

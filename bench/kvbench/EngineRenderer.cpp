@@ -5,12 +5,14 @@
 #include <cstdio>
 
 #include "kvbench/Renderers.h"
-#include "platform/ddraw/D3D.h"
-#include "platform/ddraw/VirtualMonitor.h"
-#include "platform/win/Backend.h"
-#include "rm/D3DRM.h"
-#include "rm/DeviceInterfaces.h"
-#include "rm/image/Image.h"
+#include "korvane3d/platform/ddraw/D3D.h"
+#include "korvane3d/platform/ddraw/VirtualMonitor.h"
+#include "korvane3d/platform/win/Backend.h"
+#include "korvane3d/rm/D3DRM.h"
+#include "korvane3d/rm/DeviceInterfaces.h"
+#include "korvane3d/rm/image/Image.h"
+
+using namespace kv;
 
 namespace kvbench {
 namespace {

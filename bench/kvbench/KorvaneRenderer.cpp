@@ -3,8 +3,10 @@
 #include <cstdio>
 
 #include "kvbench/Renderers.h"
-#include "rm/raster/RasterMath.h"
-#include "rm/raster/Rasterizer.h"
+#include "korvane3d/rm/raster/RasterMath.h"
+#include "korvane3d/rm/raster/Rasterizer.h"
+
+using namespace kv;
 
 namespace kvbench {
 namespace {

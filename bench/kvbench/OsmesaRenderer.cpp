@@ -13,6 +13,8 @@
 #include <cstdio>
 #include <cstdlib>
 
+using namespace kv;
+
 namespace kvbench {
 namespace {
 

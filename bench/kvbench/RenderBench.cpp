@@ -10,7 +10,9 @@
 #include <string>
 
 #include "kvbench/Renderers.h"
-#include "rm/image/Image.h"
+#include "korvane3d/rm/image/Image.h"
+
+using namespace kv;
 
 namespace kvbench {
 namespace {

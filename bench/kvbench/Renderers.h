@@ -10,6 +10,8 @@
 
 namespace kvbench {
 
+using namespace kv;
+
 class SceneRenderer {
  public:
   virtual ~SceneRenderer() = default;

@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <cstdlib>
 
+using namespace kv;
+
 namespace kvbench {
 namespace {
 

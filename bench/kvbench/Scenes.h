@@ -6,9 +6,11 @@
 #include <string>
 #include <vector>
 
-#include "rm/raster/RasterTypes.h"
+#include "korvane3d/rm/raster/RasterTypes.h"
 
 namespace kvbench {
+
+using namespace kv;
 
 struct BenchMesh {
   std::vector<kv::raster::Vec3> positions;

@@ -13,11 +13,13 @@
 #include <string>
 #include <vector>
 
-#include "rm/xfile/XFile.h"
+#include "korvane3d/rm/xfile/XFile.h"
 
 #ifdef KV_HAVE_ASSIMP
 #include <assimp/Importer.hpp>
 #include <assimp/scene.h>
+
+using namespace kv;
 #endif
 
 namespace kvbench {

@@ -1,6 +1,6 @@
-#include "frames/Kv3dcamera.h"
+#include "korvane3d/frames/Kv3dcamera.h"
 
-#include "host/PropertyBuilder.h"
+#include "korvane3d/host/PropertyBuilder.h"
 
 namespace kv {
 

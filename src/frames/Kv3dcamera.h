@@ -3,7 +3,7 @@
 // along +z toward it.
 #pragma once
 
-#include "frames/Kv3dframe.h"
+#include "korvane3d/frames/Kv3dframe.h"
 
 namespace kv {
 

@@ -1,13 +1,13 @@
-#include "frames/Kv3dframe.h"
+#include "korvane3d/frames/Kv3dframe.h"
 
 #include <algorithm>
 #include <iterator>
 #include <string>
 
-#include "frames/SceneViewport.h"
-#include "host/Forms.h"
-#include "host/PropertyBuilder.h"
-#include "package/Kv.h"
+#include "korvane3d/frames/SceneViewport.h"
+#include "korvane3d/host/Forms.h"
+#include "korvane3d/host/PropertyBuilder.h"
+#include "korvane3d/package/Kv.h"
 
 namespace kv {
 
@@ -286,7 +286,7 @@ TColor TKV3DCustomFrame::GetColor() {
 const TClassInfo& TKV3DFrame::StaticClass() {
   static const TClassInfo info = DefineClass<TKV3DFrame, TKV3DCustomFrame>("TKV3DFrame", [](PropertyBuilder<TKV3DFrame>& p) {
     p.Reference("ParentFrame", &TKV3DFrame::ParentFrame, &TKV3DFrame::SetParentFrame);
-    p.Bool("ParentUpdate", &TKV3DFrame::ParentUpdate, &TKV3DFrame::SetParentUpdate).Default(true);
+    p.Boolean("ParentUpdate", &TKV3DFrame::ParentUpdate, &TKV3DFrame::SetParentUpdate).Default(true);
     p.Object("Position", &TKV3DFrame::Position, &TKV3DFrame::SetPosition);
     p.Object("Rotation", &TKV3DFrame::Rotation, &TKV3DFrame::SetRotation);
     p.Object("Orientation", &TKV3DFrame::Orientation, &TKV3DFrame::SetOrientation);

@@ -23,17 +23,18 @@
 #include <memory>
 #include <vector>
 
-#include "frames/Kv3dplacement.h"
-#include "host/Color.h"
-#include "host/Component.h"
-#include "host/Event.h"
-#include "host/Link.h"
-#include "platform/win/Unknown.h"
-#include "rm/D3DRM.h"
+#include "korvane3d/frames/Kv3dplacement.h"
+#include "korvane3d/host/Color.h"
+#include "korvane3d/host/Component.h"
+#include "korvane3d/host/Event.h"
+#include "korvane3d/host/Link.h"
+#include "korvane3d/platform/win/Unknown.h"
+#include "korvane3d/rm/D3DRM.h"
+
+namespace kv {
 
 class IDirect3DRMViewport2;
 
-namespace kv {
 
 class TKV3DFrame;
 

@@ -1,8 +1,8 @@
 // Placement operations of the frame base that act on its engine frame
 // directly: placement relative to another frame, orientation from two
 // vectors, rotation steps about the frame's own axes, and Clone.
-#include "frames/Kv3dframe.h"
-#include "package/Kv.h"
+#include "korvane3d/frames/Kv3dframe.h"
+#include "korvane3d/package/Kv.h"
 
 namespace kv {
 

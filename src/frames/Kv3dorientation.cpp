@@ -3,16 +3,16 @@
 // tool that computes a turn on a scratch copy of the engine frame.
 #include <cmath>
 
-#include "frames/Kv3dframe.h"
-#include "host/PropertyBuilder.h"
-#include "package/Kv.h"
+#include "korvane3d/frames/Kv3dframe.h"
+#include "korvane3d/host/PropertyBuilder.h"
+#include "korvane3d/package/Kv.h"
 
 namespace kv {
 
 const TClassInfo& TKV3DOrientation::StaticClass() {
   static const TClassInfo info = DefineClass<TKV3DOrientation, TPersistent>("TKV3DOrientation", [](PropertyBuilder<TKV3DOrientation>& p) {
-    p.Bool("Reset", &TKV3DOrientation::Reset, &TKV3DOrientation::SetReset);
-    p.Bool("AngleRotSelf", &TKV3DOrientation::AngleRotSelf, &TKV3DOrientation::SetAngleRotSelf);
+    p.Boolean("Reset", &TKV3DOrientation::Reset, &TKV3DOrientation::SetReset);
+    p.Boolean("AngleRotSelf", &TKV3DOrientation::AngleRotSelf, &TKV3DOrientation::SetAngleRotSelf);
     p.Float("AngleRotX", &TKV3DOrientation::AngleRotX, detail::FiniteSetter(&TKV3DOrientation::SetAngleRotX));
     p.Float("AngleRotY", &TKV3DOrientation::AngleRotY, detail::FiniteSetter(&TKV3DOrientation::SetAngleRotY));
     p.Float("AngleRotZ", &TKV3DOrientation::AngleRotZ, detail::FiniteSetter(&TKV3DOrientation::SetAngleRotZ));

@@ -12,14 +12,15 @@
 #include <cmath>
 #include <cstdint>
 
-#include "host/Error.h"
+#include "korvane3d/host/Error.h"
 
-#include "host/Persistent.h"
-#include "rm/D3DRM.h"
+#include "korvane3d/host/Persistent.h"
+#include "korvane3d/rm/D3DRM.h"
+
+namespace kv {
 
 class IDirect3DRMViewport2;
 
-namespace kv {
 
 class TKV3DCustomFrame;
 

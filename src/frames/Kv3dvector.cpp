@@ -2,10 +2,10 @@
 // frame's engine frame relative to its reference frame.
 #include <cmath>
 
-#include "frames/Kv3dframe.h"
-#include "frames/SceneViewport.h"
-#include "host/PropertyBuilder.h"
-#include "package/Kv.h"
+#include "korvane3d/frames/Kv3dframe.h"
+#include "korvane3d/frames/SceneViewport.h"
+#include "korvane3d/host/PropertyBuilder.h"
+#include "korvane3d/package/Kv.h"
 
 namespace kv {
 

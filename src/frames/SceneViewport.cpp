@@ -1,4 +1,4 @@
-#include "frames/SceneViewport.h"
+#include "korvane3d/frames/SceneViewport.h"
 
 namespace kv {
 

@@ -4,11 +4,12 @@
 // only store their values).
 #pragma once
 
-#include "rm/D3DRM.h"
+#include "korvane3d/rm/D3DRM.h"
+
+namespace kv {
 
 class IDirect3DRMViewport2;
 
-namespace kv {
 
 class TKV3DCustomFrame;
 

@@ -1,11 +1,11 @@
-#include "host/Application.h"
+#include "korvane3d/host/Application.h"
 
 #include <filesystem>
 #include <mutex>
 
-#include "host/Forms.h"
-#include "host/Timer.h"
-#include "platform/win/WinApi.h"
+#include "korvane3d/host/Forms.h"
+#include "korvane3d/host/Timer.h"
+#include "korvane3d/platform/win/WinApi.h"
 
 namespace kv {
 

@@ -13,11 +13,11 @@
 #include <string>
 #include <thread>
 
-#include "host/Event.h"
-#include "host/Link.h"
-#include "host/MainThreadQueue.h"
-#include "host/Object.h"
-#include "platform/win/WinTypes.h"
+#include "korvane3d/host/Event.h"
+#include "korvane3d/host/Link.h"
+#include "korvane3d/host/MainThreadQueue.h"
+#include "korvane3d/host/Object.h"
+#include "korvane3d/platform/win/WinTypes.h"
 
 namespace kv {
 

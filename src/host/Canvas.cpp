@@ -1,6 +1,6 @@
-#include "host/Canvas.h"
+#include "korvane3d/host/Canvas.h"
 
-#include "platform/win/WinApi.h"
+#include "korvane3d/platform/win/WinApi.h"
 
 namespace kv {
 
@@ -84,22 +84,22 @@ void TCanvas::MoveTo(int x, int y) {
 void TCanvas::LineTo(int x, int y) {
   if (Prepare()) {
     MoveToEx(dc_, penPos_.x, penPos_.y, nullptr);
-    ::LineTo(dc_, x, y);
+    kv::LineTo(dc_, x, y);
   }
   penPos_ = POINT{x, y};
 }
 
 void TCanvas::Rectangle(int left, int top, int right, int bottom) {
-  if (Prepare()) ::Rectangle(dc_, left, top, right, bottom);
+  if (Prepare()) kv::Rectangle(dc_, left, top, right, bottom);
 }
 
 void TCanvas::Ellipse(int left, int top, int right, int bottom) {
-  if (Prepare()) ::Ellipse(dc_, left, top, right, bottom);
+  if (Prepare()) kv::Ellipse(dc_, left, top, right, bottom);
 }
 
 void TCanvas::FillRect(const RECT& rect) {
   if (!Prepare() || Brush.Style == bsClear) return;
-  ::FillRect(dc_, &rect, brush_);
+  kv::FillRect(dc_, &rect, brush_);
 }
 
 void TCanvas::TextOut(int x, int y, std::string_view text) {
@@ -125,7 +125,7 @@ TColor TCanvas::Pixels(int x, int y) {
 }
 
 void TCanvas::SetPixel(int x, int y, TColor color) {
-  if (dc_ != nullptr) ::SetPixel(dc_, x, y, ColorToRGB(color));
+  if (dc_ != nullptr) kv::SetPixel(dc_, x, y, ColorToRGB(color));
 }
 
 }  // namespace kv

@@ -8,8 +8,8 @@
 #include <string>
 #include <string_view>
 
-#include "host/Color.h"
-#include "platform/win/Gdi.h"
+#include "korvane3d/host/Color.h"
+#include "korvane3d/platform/win/Gdi.h"
 
 namespace kv {
 

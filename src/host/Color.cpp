@@ -1,4 +1,4 @@
-#include "host/Color.h"
+#include "korvane3d/host/Color.h"
 
 #include <array>
 #include <charconv>
@@ -6,7 +6,7 @@
 #include <limits>
 #include <utility>
 
-#include "host/TypeInfo.h"
+#include "korvane3d/host/TypeInfo.h"
 
 namespace kv {
 

@@ -1,12 +1,12 @@
-#include "host/Component.h"
+#include "korvane3d/host/Component.h"
 
 #include <algorithm>
 #include <cstdint>
 #include <iterator>
 
-#include "host/Error.h"
-#include "host/Link.h"
-#include "host/PropertyBuilder.h"
+#include "korvane3d/host/Error.h"
+#include "korvane3d/host/Link.h"
+#include "korvane3d/host/PropertyBuilder.h"
 
 namespace kv {
 

@@ -37,9 +37,9 @@
 #include <utility>
 #include <vector>
 
-#include "host/Event.h"
-#include "host/Persistent.h"
-#include "host/Set.h"
+#include "korvane3d/host/Event.h"
+#include "korvane3d/host/Persistent.h"
+#include "korvane3d/host/Set.h"
 
 namespace kv {
 

@@ -1,9 +1,9 @@
-#include "host/Controls.h"
+#include "korvane3d/host/Controls.h"
 
 #include <algorithm>
 
-#include "host/Error.h"
-#include "host/PropertyBuilder.h"
+#include "korvane3d/host/Error.h"
+#include "korvane3d/host/PropertyBuilder.h"
 
 namespace kv {
 
@@ -17,7 +17,7 @@ const TClassInfo& TControl::StaticClass() {
     p.Integer("Top", &TControl::Top, &TControl::SetTop);
     p.Integer("Width", &TControl::Width, &TControl::SetWidth);
     p.Integer("Height", &TControl::Height, &TControl::SetHeight);
-    p.Bool("Visible", &TControl::Visible, &TControl::SetVisible).Default(true);
+    p.Boolean("Visible", &TControl::Visible, &TControl::SetVisible).Default(true);
     p.Event("OnResize", &TControl::OnResize);
   });
   return info;
@@ -155,7 +155,7 @@ bool TWinControl::SetParent(TWinControl* parent) {
     // top-level window becoming a child, or losing its parent) is rebuilt on
     // demand.
     if (old != nullptr && parent != nullptr && parent->HandleAllocated()) {
-      ::SetParent(handle_, parent->handle_);
+      kv::SetParent(handle_, parent->handle_);
     } else {
       DestroyHandle();
     }

@@ -17,11 +17,11 @@
 #include <string>
 #include <vector>
 
-#include "host/Canvas.h"
-#include "host/Component.h"
-#include "host/Link.h"
-#include "host/PropertyBuilder.h"
-#include "platform/win/WinApi.h"
+#include "korvane3d/host/Canvas.h"
+#include "korvane3d/host/Component.h"
+#include "korvane3d/host/Link.h"
+#include "korvane3d/host/PropertyBuilder.h"
+#include "korvane3d/platform/win/WinApi.h"
 
 namespace kv {
 
@@ -135,7 +135,7 @@ class TControl : public TComponent {
 template <class T>
 void PublishMouseEvents(PropertyBuilder<T>& p) {
   p.Enum("Align", &T::Align, &T::SetAlign, kAlignInfo);
-  p.Bool("MouseCapture", &T::MouseCapture, &T::SetMouseCapture);
+  p.Boolean("MouseCapture", &T::MouseCapture, &T::SetMouseCapture);
   p.Event("OnClick", &T::OnClick);
   p.Event("OnDblClick", &T::OnDblClick);
   p.Event("OnMouseDown", &T::OnMouseDown);

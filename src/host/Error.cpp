@@ -1,4 +1,4 @@
-#include "host/Error.h"
+#include "korvane3d/host/Error.h"
 
 namespace kv {
 

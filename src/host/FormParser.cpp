@@ -1,9 +1,9 @@
-#include "host/FormParser.h"
+#include "korvane3d/host/FormParser.h"
 
 #include <charconv>
 
-#include "host/Error.h"
-#include "host/TypeInfo.h"
+#include "korvane3d/host/Error.h"
+#include "korvane3d/host/TypeInfo.h"
 
 namespace kv {
 

@@ -1,4 +1,4 @@
-#include "host/FormStream.h"
+#include "korvane3d/host/FormStream.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -8,11 +8,11 @@
 #include <sstream>
 #include <vector>
 
-#include "host/Error.h"
-#include "host/FormParser.h"
-#include "host/Link.h"
-#include "host/Properties.h"
-#include "host/Registry.h"
+#include "korvane3d/host/Error.h"
+#include "korvane3d/host/FormParser.h"
+#include "korvane3d/host/Link.h"
+#include "korvane3d/host/Properties.h"
+#include "korvane3d/host/Registry.h"
 
 namespace kv {
 

@@ -22,7 +22,7 @@
 #include <string>
 #include <string_view>
 
-#include "host/Component.h"
+#include "korvane3d/host/Component.h"
 
 namespace kv {
 

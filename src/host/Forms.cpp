@@ -1,8 +1,8 @@
-#include "host/Forms.h"
+#include "korvane3d/host/Forms.h"
 
-#include "host/Application.h"
-#include "host/Link.h"
-#include "host/PropertyBuilder.h"
+#include "korvane3d/host/Application.h"
+#include "korvane3d/host/Link.h"
+#include "korvane3d/host/PropertyBuilder.h"
 
 namespace kv {
 
@@ -15,7 +15,7 @@ const TClassInfo& TForm::StaticClass() {
     p.String("Caption", &TForm::Caption, &TForm::SetCaption);
     p.Integer("ClientWidth", &TForm::ClientWidth, &TForm::SetClientWidth).Stored(false);
     p.Integer("ClientHeight", &TForm::ClientHeight, &TForm::SetClientHeight).Stored(false);
-    p.Bool("Visible", &TForm::Visible, &TForm::SetVisible);  // a form starts hidden
+    p.Boolean("Visible", &TForm::Visible, &TForm::SetVisible);  // a form starts hidden
     p.Event("OnCreate", &TForm::OnCreate);
     p.Event("OnDestroy", &TForm::OnDestroy);
     p.Event("OnClose", &TForm::OnClose);

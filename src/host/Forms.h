@@ -14,7 +14,7 @@
 
 #include <string>
 
-#include "host/Controls.h"
+#include "korvane3d/host/Controls.h"
 
 namespace kv {
 

@@ -1,7 +1,7 @@
-#include "host/Registry.h"
+#include "korvane3d/host/Registry.h"
 
-#include "host/Forms.h"
-#include "host/Timer.h"
+#include "korvane3d/host/Forms.h"
+#include "korvane3d/host/Timer.h"
 
 namespace kv {
 

@@ -15,7 +15,7 @@
 #include <functional>
 #include <utility>
 
-#include "host/Component.h"
+#include "korvane3d/host/Component.h"
 
 namespace kv {
 

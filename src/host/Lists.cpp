@@ -1,8 +1,8 @@
-#include "host/Lists.h"
+#include "korvane3d/host/Lists.h"
 
 #include <algorithm>
 
-#include "host/Error.h"
+#include "korvane3d/host/Error.h"
 
 namespace kv {
 

@@ -7,7 +7,7 @@
 #include <string_view>
 #include <vector>
 
-#include "host/Object.h"
+#include "korvane3d/host/Object.h"
 
 namespace kv {
 

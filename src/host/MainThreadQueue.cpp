@@ -1,4 +1,4 @@
-#include "host/MainThreadQueue.h"
+#include "korvane3d/host/MainThreadQueue.h"
 
 #include <cstdio>
 

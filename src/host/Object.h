@@ -7,7 +7,7 @@
 
 #include <string>
 
-#include "host/TypeInfo.h"
+#include "korvane3d/host/TypeInfo.h"
 
 #define KV_DECLARE_CLASS()                          \
   static const ::kv::TClassInfo& StaticClass();    \

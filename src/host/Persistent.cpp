@@ -1,8 +1,8 @@
-#include "host/Persistent.h"
+#include "korvane3d/host/Persistent.h"
 
-#include "host/Error.h"
-#include "host/Properties.h"
-#include "host/PropertyBuilder.h"
+#include "korvane3d/host/Error.h"
+#include "korvane3d/host/Properties.h"
+#include "korvane3d/host/PropertyBuilder.h"
 
 namespace kv {
 

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "host/Object.h"
+#include "korvane3d/host/Object.h"
 
 namespace kv {
 

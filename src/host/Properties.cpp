@@ -1,13 +1,13 @@
-#include "host/Properties.h"
+#include "korvane3d/host/Properties.h"
 
 #include <charconv>
 #include <cmath>
 #include <cstring>
 #include <limits>
 
-#include "host/Color.h"
-#include "host/Component.h"
-#include "host/Error.h"
+#include "korvane3d/host/Color.h"
+#include "korvane3d/host/Component.h"
+#include "korvane3d/host/Error.h"
 
 namespace kv {
 
@@ -207,7 +207,7 @@ std::string PropValueToText(const PropInfo& info, const PropValue& value) {
   std::uint64_t u = 0;
   double d = 0;
   switch (info.kind) {
-    case PropKind::Bool: return std::get_if<bool>(&value) && std::get<bool>(value) ? "True" : "False";
+    case PropKind::Boolean: return std::get_if<bool>(&value) && std::get<bool>(value) ? "True" : "False";
     case PropKind::Integer:
     case PropKind::Unsigned: detail::ValueToInt64(value, i); return std::to_string(i);
     case PropKind::Single:
@@ -237,7 +237,7 @@ bool FormValueToPropValue(const PropInfo& info, const FormValue& v, PropValue& v
   std::uint64_t u = 0;
   double d = 0;
   switch (info.kind) {
-    case PropKind::Bool:
+    case PropKind::Boolean:
       if (v.kind == FormValue::Kind::Ident && SameText(v.text, "True")) {
         value = true;
       } else if (v.kind == FormValue::Kind::Ident && SameText(v.text, "False")) {

@@ -9,8 +9,8 @@
 #include <string>
 #include <string_view>
 
-#include "host/FormParser.h"
-#include "host/Object.h"
+#include "korvane3d/host/FormParser.h"
+#include "korvane3d/host/Object.h"
 
 namespace kv {
 

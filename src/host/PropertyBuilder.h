@@ -43,12 +43,12 @@
 #include <utility>
 #include <vector>
 
-#include "host/Color.h"
-#include "host/Component.h"
-#include "host/Error.h"
-#include "host/Event.h"
-#include "host/Set.h"
-#include "host/TypeInfo.h"
+#include "korvane3d/host/Color.h"
+#include "korvane3d/host/Component.h"
+#include "korvane3d/host/Error.h"
+#include "korvane3d/host/Event.h"
+#include "korvane3d/host/Set.h"
+#include "korvane3d/host/TypeInfo.h"
 
 namespace kv {
 
@@ -98,7 +98,7 @@ class PropertyBuilder {
       return *this;
     }
     Options& Stored(bool stored) {
-      props_[index_].stored = stored ? StoredRule::Always : StoredRule::Never;
+      props_[index_].stored = stored ? StoredRule::Unconditional : StoredRule::Never;
       return *this;
     }
     Options& StoredIf(bool (T::*predicate)() const) {
@@ -113,9 +113,9 @@ class PropertyBuilder {
   };
 
   template <class G, class S = std::nullptr_t>
-  Options Bool(std::string name, G getter, S setter = nullptr) {
+  Options Boolean(std::string name, G getter, S setter = nullptr) {
     static_assert(std::is_same_v<ValueOf<G>, bool>, "a Bool property reads a bool");
-    PropInfo& p = Add(std::move(name), PropKind::Bool, false);
+    PropInfo& p = Add(std::move(name), PropKind::Boolean, false);
     p.get = [getter](TObject& o) { return PropValue(static_cast<bool>(std::invoke(getter, Self(o)))); };
     if constexpr (!std::is_null_pointer_v<S>) {
       p.set = [setter](TObject& o, const PropValue& v) {
@@ -280,6 +280,7 @@ class PropertyBuilder {
       const U* source = obj != nullptr ? dynamic_cast<const U*>(*obj) : nullptr;
       if (source == nullptr) return Fail("expected a " + U::StaticClass().Name());
       if constexpr (!std::is_null_pointer_v<S>) {
+        (void)getter;
         return Put(setter, o, source);
       } else {
         (void)setter;

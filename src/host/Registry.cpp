@@ -1,10 +1,10 @@
-#include "host/Registry.h"
+#include "korvane3d/host/Registry.h"
 
 #include <algorithm>
 #include <mutex>
 
-#include "host/Component.h"
-#include "host/Error.h"
+#include "korvane3d/host/Component.h"
+#include "korvane3d/host/Error.h"
 
 namespace kv {
 

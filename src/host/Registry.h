@@ -14,7 +14,7 @@
 #include <string_view>
 #include <vector>
 
-#include "host/TypeInfo.h"
+#include "korvane3d/host/TypeInfo.h"
 
 namespace kv {
 

@@ -1,4 +1,4 @@
-#include "host/Thread.h"
+#include "korvane3d/host/Thread.h"
 
 #include <sched.h>
 #include <sys/resource.h>
@@ -7,9 +7,9 @@
 
 #include <exception>
 
-#include "host/Application.h"
-#include "host/Error.h"
-#include "host/MainThreadQueue.h"
+#include "korvane3d/host/Application.h"
+#include "korvane3d/host/Error.h"
+#include "korvane3d/host/MainThreadQueue.h"
 
 namespace kv {
 

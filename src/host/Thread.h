@@ -34,8 +34,8 @@
 #include <thread>
 #include <utility>
 
-#include "host/Event.h"
-#include "host/Object.h"
+#include "korvane3d/host/Event.h"
+#include "korvane3d/host/Object.h"
 
 namespace kv {
 

@@ -1,10 +1,10 @@
-#include "host/Timer.h"
+#include "korvane3d/host/Timer.h"
 
 #include <algorithm>
 #include <vector>
 
-#include "host/Link.h"
-#include "host/PropertyBuilder.h"
+#include "korvane3d/host/Link.h"
+#include "korvane3d/host/PropertyBuilder.h"
 
 namespace kv {
 
@@ -20,7 +20,7 @@ std::vector<TTimer*>& Timers() {
 
 const TClassInfo& TTimer::StaticClass() {
   static const TClassInfo info = DefineClass<TTimer, TComponent>("TTimer", [](PropertyBuilder<TTimer>& p) {
-    p.Bool("Enabled", &TTimer::Enabled, &TTimer::SetEnabled).Default(true);
+    p.Boolean("Enabled", &TTimer::Enabled, &TTimer::SetEnabled).Default(true);
     p.Unsigned("Interval", &TTimer::Interval, &TTimer::SetInterval).Default(1000);
     p.Event("OnTimer", &TTimer::OnTimer);
   });

@@ -6,7 +6,7 @@
 
 #include <chrono>
 
-#include "host/Component.h"
+#include "korvane3d/host/Component.h"
 
 namespace kv {
 

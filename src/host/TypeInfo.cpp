@@ -1,8 +1,8 @@
-#include "host/TypeInfo.h"
+#include "korvane3d/host/TypeInfo.h"
 
 #include <algorithm>
 
-#include "host/Component.h"
+#include "korvane3d/host/Component.h"
 
 namespace kv {
 

@@ -21,7 +21,7 @@ class TComponent;
 class TClassInfo;
 class TEventBase;
 
-enum class PropKind { Bool, Integer, Unsigned, Single, Double, Enum, Set, String, Color, Reference, Object, Event };
+enum class PropKind { Boolean, Integer, Unsigned, Single, Double, Enum, Set, String, Color, Reference, Object, Event };
 
 // The value names of an enumeration type; the ordinal of a value is its
 // index. Sets of the enumeration use the same names.
@@ -41,7 +41,7 @@ struct EnumInfo {
 //   owned property object; setting one copies the given object with Assign).
 using PropValue = std::variant<std::monostate, bool, std::int64_t, std::uint64_t, double, std::string, TObject*>;
 
-enum class StoredRule { IfNotDefault, Always, Never, Predicate };
+enum class StoredRule { IfNotDefault, Unconditional, Never, Predicate };
 
 struct PropInfo {
   std::string name;

@@ -1,7 +1,7 @@
-#include "input/KviDevice.h"
+#include "korvane3d/input/KviDevice.h"
 
-#include "host/Controls.h"
-#include "host/PropertyBuilder.h"
+#include "korvane3d/host/Controls.h"
+#include "korvane3d/host/PropertyBuilder.h"
 
 namespace kv {
 
@@ -43,9 +43,9 @@ void TInputCheckLoop::PollOnMainThread() {
 const TClassInfo& TKVIInputDevice::StaticClass() {
   static const TClassInfo info = DefineClass<TKVIInputDevice, TComponent>("TKVIInputDevice", [](PropertyBuilder<TKVIInputDevice>& p) {
     p.Unsigned("BufferSize", &TKVIInputDevice::BufferSize, &TKVIInputDevice::SetBufferSize).Default(16);
-    p.Bool("Buffered", &TKVIInputDevice::Buffered, &TKVIInputDevice::SetBuffered).Default(true);
-    p.Bool("Exclusive", &TKVIInputDevice::Exclusive, &TKVIInputDevice::SetExclusive).Default(true);
-    p.Bool("Background", &TKVIInputDevice::Background, &TKVIInputDevice::SetBackground).Default(false);
+    p.Boolean("Buffered", &TKVIInputDevice::Buffered, &TKVIInputDevice::SetBuffered).Default(true);
+    p.Boolean("Exclusive", &TKVIInputDevice::Exclusive, &TKVIInputDevice::SetExclusive).Default(true);
+    p.Boolean("Background", &TKVIInputDevice::Background, &TKVIInputDevice::SetBackground).Default(false);
   });
   return info;
 }

@@ -18,10 +18,10 @@
 #include <functional>
 #include <memory>
 
-#include "host/Component.h"
-#include "host/Thread.h"
-#include "platform/dinput/DInput.h"
-#include "platform/dinput/InputEvent.h"
+#include "korvane3d/host/Component.h"
+#include "korvane3d/host/Thread.h"
+#include "korvane3d/platform/dinput/DInput.h"
+#include "korvane3d/platform/dinput/InputEvent.h"
 
 namespace kv {
 

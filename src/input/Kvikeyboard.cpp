@@ -1,11 +1,11 @@
-#include "input/Kvikeyboard.h"
+#include "korvane3d/input/Kvikeyboard.h"
 
 #include <algorithm>
 #include <cstring>
 
-#include "host/PropertyBuilder.h"
-#include "package/Kv.h"
-#include "platform/win/WinApi.h"
+#include "korvane3d/host/PropertyBuilder.h"
+#include "korvane3d/package/Kv.h"
+#include "korvane3d/platform/win/WinApi.h"
 
 namespace kv {
 

@@ -1,11 +1,11 @@
-#include "input/Kvimouse.h"
+#include "korvane3d/input/Kvimouse.h"
 
 #include <algorithm>
 #include <cstring>
 
-#include "host/Application.h"
-#include "host/PropertyBuilder.h"
-#include "platform/win/WinApi.h"
+#include "korvane3d/host/Application.h"
+#include "korvane3d/host/PropertyBuilder.h"
+#include "korvane3d/platform/win/WinApi.h"
 
 namespace kv {
 

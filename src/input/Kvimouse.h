@@ -16,8 +16,8 @@
 
 #include <array>
 
-#include "host/Event.h"
-#include "input/KviDevice.h"
+#include "korvane3d/host/Event.h"
+#include "korvane3d/input/KviDevice.h"
 
 namespace kv {
 

@@ -2,8 +2,8 @@
 // mesh builder and engine frame, each null when missing.
 #pragma once
 
-#include "objects/Kv3dmesh.h"
-#include "objects/Kv3dobject.h"
+#include "korvane3d/objects/Kv3dmesh.h"
+#include "korvane3d/objects/Kv3dobject.h"
 
 namespace kv {
 

@@ -1,9 +1,9 @@
 // The cube generator: one side made as a flat gridded plate at z = -0.5,
 // turned in place through the six orientations and copied after each turn.
-#include "host/PropertyBuilder.h"
-#include "objects/Kv3dshape.h"
-#include "objects/ShapeFaces.h"
-#include "package/Kv.h"
+#include "korvane3d/host/PropertyBuilder.h"
+#include "korvane3d/objects/Kv3dshape.h"
+#include "korvane3d/objects/ShapeFaces.h"
+#include "korvane3d/package/Kv.h"
 
 namespace kv {
 

@@ -1,12 +1,12 @@
 // A face set: copies of vertices, normals and face data, and the check that
 // its face data only refers to its own arrays.
-#include "objects/Kv3dface.h"
+#include "korvane3d/objects/Kv3dface.h"
 
 #include <string>
 #include <utility>
 
-#include "host/Error.h"
-#include "host/PropertyBuilder.h"
+#include "korvane3d/host/Error.h"
+#include "korvane3d/host/PropertyBuilder.h"
 
 namespace kv {
 

@@ -13,8 +13,8 @@
 #include <cstdint>
 #include <vector>
 
-#include "host/Persistent.h"
-#include "rm/D3DRM.h"
+#include "korvane3d/host/Persistent.h"
+#include "korvane3d/rm/D3DRM.h"
 
 namespace kv {
 

@@ -1,15 +1,15 @@
 // TKV3DFile: loading a mesh file into the mesh's builder, saving the
 // builder's geometry, and telling the encoding from a file's header.
-#include "objects/Kv3dfile.h"
+#include "korvane3d/objects/Kv3dfile.h"
 
 #include <array>
 #include <fstream>
 
-#include "host/Error.h"
-#include "host/PropertyBuilder.h"
-#include "objects/Kv3dmesh.h"
-#include "objects/Kv3dobject.h"
-#include "package/Kv.h"
+#include "korvane3d/host/Error.h"
+#include "korvane3d/host/PropertyBuilder.h"
+#include "korvane3d/objects/Kv3dmesh.h"
+#include "korvane3d/objects/Kv3dobject.h"
+#include "korvane3d/package/Kv.h"
 
 namespace kv {
 

@@ -10,8 +10,8 @@
 
 #include <string>
 
-#include "host/Persistent.h"
-#include "host/TypeInfo.h"
+#include "korvane3d/host/Persistent.h"
+#include "korvane3d/host/TypeInfo.h"
 
 namespace kv {
 

@@ -1,11 +1,11 @@
-#include "objects/Kv3dmaterial.h"
+#include "korvane3d/objects/Kv3dmaterial.h"
 
 #include <cmath>
 
-#include "host/Error.h"
-#include "host/PropertyBuilder.h"
-#include "objects/AppearanceAccess.h"
-#include "package/Kv.h"
+#include "korvane3d/host/Error.h"
+#include "korvane3d/host/PropertyBuilder.h"
+#include "korvane3d/objects/AppearanceAccess.h"
+#include "korvane3d/package/Kv.h"
 
 namespace kv {
 

@@ -12,10 +12,10 @@
 // Threads: main thread, like the object that owns it.
 #pragma once
 
-#include "host/Color.h"
-#include "host/Persistent.h"
-#include "platform/win/Unknown.h"
-#include "rm/D3DRM.h"
+#include "korvane3d/host/Color.h"
+#include "korvane3d/host/Persistent.h"
+#include "korvane3d/platform/win/Unknown.h"
+#include "korvane3d/rm/D3DRM.h"
 
 namespace kv {
 

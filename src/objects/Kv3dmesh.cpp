@@ -1,24 +1,24 @@
 // TKV3DMesh: the builder's life, the copies of its geometry, visibility,
 // colour, shape selection and Assign. Face and vertex operations are in
 // Kv3dmeshfaces.cpp.
-#include "objects/Kv3dmesh.h"
+#include "korvane3d/objects/Kv3dmesh.h"
 
 #include <algorithm>
 #include <cmath>
 #include <string>
 #include <vector>
 
-#include "host/Error.h"
-#include "host/PropertyBuilder.h"
-#include "objects/Kv3dface.h"
-#include "objects/Kv3dfile.h"
-#include "objects/Kv3dobject.h"
-#include "objects/Kv3dquality.h"
-#include "objects/Kv3dshadow.h"
-#include "objects/Kv3dshape.h"
-#include "package/Kv.h"
-#include "rm/D3DRMGuids.h"
-#include "rm/EngineLock.h"
+#include "korvane3d/host/Error.h"
+#include "korvane3d/host/PropertyBuilder.h"
+#include "korvane3d/objects/Kv3dface.h"
+#include "korvane3d/objects/Kv3dfile.h"
+#include "korvane3d/objects/Kv3dobject.h"
+#include "korvane3d/objects/Kv3dquality.h"
+#include "korvane3d/objects/Kv3dshadow.h"
+#include "korvane3d/objects/Kv3dshape.h"
+#include "korvane3d/package/Kv.h"
+#include "korvane3d/rm/D3DRMGuids.h"
+#include "korvane3d/rm/EngineLock.h"
 
 namespace kv {
 
@@ -30,7 +30,7 @@ const TClassInfo& TKV3DMesh::StaticClass() {
     p.Object("Cube", &TKV3DMesh::Cube);
     p.Object("Sphere", &TKV3DMesh::Sphere);
     p.Object("Prism", &TKV3DMesh::Prism);
-    p.Bool("GenerateNormals", &TKV3DMesh::GenerateNormals, &TKV3DMesh::SetGenerateNormals);
+    p.Boolean("GenerateNormals", &TKV3DMesh::GenerateNormals, &TKV3DMesh::SetGenerateNormals);
     p.Enum("ActiveShape", &TKV3DMesh::ActiveShape, &TKV3DMesh::SetActiveShape, kShapeTypeInfo);
   });
   return info;

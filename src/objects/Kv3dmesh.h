@@ -26,10 +26,10 @@
 #include <span>
 #include <vector>
 
-#include "host/Persistent.h"
-#include "host/TypeInfo.h"
-#include "platform/win/Unknown.h"
-#include "rm/D3DRM.h"
+#include "korvane3d/host/Persistent.h"
+#include "korvane3d/host/TypeInfo.h"
+#include "korvane3d/platform/win/Unknown.h"
+#include "korvane3d/rm/D3DRM.h"
 
 namespace kv {
 

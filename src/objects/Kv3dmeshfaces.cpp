@@ -3,11 +3,11 @@
 #include <string>
 #include <utility>
 
-#include "host/Error.h"
-#include "host/PropertyBuilder.h"
-#include "objects/Kv3dface.h"
-#include "objects/Kv3dmesh.h"
-#include "objects/Kv3dobject.h"
+#include "korvane3d/host/Error.h"
+#include "korvane3d/host/PropertyBuilder.h"
+#include "korvane3d/objects/Kv3dface.h"
+#include "korvane3d/objects/Kv3dmesh.h"
+#include "korvane3d/objects/Kv3dobject.h"
 
 namespace kv {
 

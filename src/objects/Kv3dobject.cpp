@@ -1,33 +1,33 @@
 // TKV3DObject: creates its parts, relays the frame's life events to them in
 // a fixed order and keeps the visibility, perspective and colour-alpha
 // settings.
-#include "objects/Kv3dobject.h"
+#include "korvane3d/objects/Kv3dobject.h"
 
 #include <cmath>
 #include <string>
 
-#include "host/Error.h"
-#include "host/PropertyBuilder.h"
-#include "objects/Kv3dmaterial.h"
-#include "objects/Kv3dmesh.h"
-#include "objects/Kv3dquality.h"
-#include "objects/Kv3dshadow.h"
-#include "objects/Kv3dtexture.h"
-#include "objects/Kv3dwrap.h"
-#include "rm/EngineLock.h"
-#include "scene/Kv3dlight.h"
+#include "korvane3d/host/Error.h"
+#include "korvane3d/host/PropertyBuilder.h"
+#include "korvane3d/objects/Kv3dmaterial.h"
+#include "korvane3d/objects/Kv3dmesh.h"
+#include "korvane3d/objects/Kv3dquality.h"
+#include "korvane3d/objects/Kv3dshadow.h"
+#include "korvane3d/objects/Kv3dtexture.h"
+#include "korvane3d/objects/Kv3dwrap.h"
+#include "korvane3d/rm/EngineLock.h"
+#include "korvane3d/scene/Kv3dlight.h"
 
 namespace kv {
 
 const TClassInfo& TKV3DObject::StaticClass() {
   static const TClassInfo info = DefineClass<TKV3DObject, TKV3DFrame>("TKV3DObject", [](PropertyBuilder<TKV3DObject>& p) {
-    p.Bool("Visible", &TKV3DObject::Visible, &TKV3DObject::SetVisible).Default(true);
+    p.Boolean("Visible", &TKV3DObject::Visible, &TKV3DObject::SetVisible).Default(true);
     p.Object("Mesh", &TKV3DObject::Mesh, &TKV3DObject::SetMesh);
     p.Float("ColorAlpha", &TKV3DObject::ColorAlpha, &TKV3DObject::SetColorAlpha).Default(kInitialColorAlpha);
     p.Object("Scale", &TKV3DObject::Scale, &TKV3DObject::SetScale);
     p.Event("OnCollision", &TKV3DObject::OnCollision);
-    p.Bool("CheckCollision", &TKV3DObject::CheckCollision, &TKV3DObject::SetCheckCollision);
-    p.Bool("Perspective", &TKV3DObject::GetPerspective, &TKV3DObject::SetPerspective).Default(true);
+    p.Boolean("CheckCollision", &TKV3DObject::CheckCollision, &TKV3DObject::SetCheckCollision);
+    p.Boolean("Perspective", &TKV3DObject::GetPerspective, &TKV3DObject::SetPerspective).Default(true);
     // Always written: against a stream default of 0 a black object would
     // write nothing and come back white.
     p.Color("Color", &TKV3DObject::Color, &TKV3DObject::SetColor).Stored(true);

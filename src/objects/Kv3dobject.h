@@ -20,9 +20,9 @@
 // on the thread that moves the scene (the view's render loop).
 #pragma once
 
-#include "frames/Kv3dframe.h"
-#include "host/Event.h"
-#include "rm/D3DRMDef.h"
+#include "korvane3d/frames/Kv3dframe.h"
+#include "korvane3d/host/Event.h"
+#include "korvane3d/rm/D3DRMDef.h"
 
 namespace kv {
 

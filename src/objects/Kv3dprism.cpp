@@ -4,9 +4,9 @@
 #include <numbers>
 #include <vector>
 
-#include "host/PropertyBuilder.h"
-#include "objects/Kv3dshape.h"
-#include "objects/ShapeFaces.h"
+#include "korvane3d/host/PropertyBuilder.h"
+#include "korvane3d/objects/Kv3dshape.h"
+#include "korvane3d/objects/ShapeFaces.h"
 
 namespace kv {
 

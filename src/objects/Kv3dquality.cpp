@@ -1,10 +1,10 @@
-#include "objects/Kv3dquality.h"
+#include "korvane3d/objects/Kv3dquality.h"
 
 #include <cmath>
 
-#include "host/Error.h"
-#include "host/PropertyBuilder.h"
-#include "objects/AppearanceAccess.h"
+#include "korvane3d/host/Error.h"
+#include "korvane3d/host/PropertyBuilder.h"
+#include "korvane3d/objects/AppearanceAccess.h"
 
 namespace kv {
 
@@ -66,7 +66,7 @@ const TClassInfo& TKV3DQuality::StaticClass() {
       DefineClass<TKV3DQuality, TPersistent>("TKV3DQuality", [](PropertyBuilder<TKV3DQuality>& p) {
         p.Enum("ShadeMode", &TKV3DQuality::GetMShadeMode, &TKV3DQuality::SetMShadeMode, kMShadeModeInfo)
             .Default(tsGouraud);
-        p.Bool("LightMode", &TKV3DQuality::GetMLightMode, &TKV3DQuality::SetMLightMode).Default(true);
+        p.Boolean("LightMode", &TKV3DQuality::GetMLightMode, &TKV3DQuality::SetMLightMode).Default(true);
         p.Enum("FillMode", &TKV3DQuality::GetMFillMode, &TKV3DQuality::SetMFillMode, kMFillModeInfo)
             .Default(tfSolid);
       });

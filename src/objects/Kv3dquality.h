@@ -13,8 +13,8 @@
 // Threads: main thread, like the object that owns them.
 #pragma once
 
-#include "host/Persistent.h"
-#include "rm/D3DRM.h"
+#include "korvane3d/host/Persistent.h"
+#include "korvane3d/rm/D3DRM.h"
 
 namespace kv {
 

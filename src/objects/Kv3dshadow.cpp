@@ -1,12 +1,12 @@
-#include "objects/Kv3dshadow.h"
+#include "korvane3d/objects/Kv3dshadow.h"
 
 #include <cmath>
 
-#include "host/Error.h"
-#include "host/PropertyBuilder.h"
-#include "objects/AppearanceAccess.h"
-#include "package/Kv.h"
-#include "scene/Kv3dlight.h"
+#include "korvane3d/host/Error.h"
+#include "korvane3d/host/PropertyBuilder.h"
+#include "korvane3d/objects/AppearanceAccess.h"
+#include "korvane3d/package/Kv.h"
+#include "korvane3d/scene/Kv3dlight.h"
 
 namespace kv {
 

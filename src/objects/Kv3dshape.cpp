@@ -1,14 +1,14 @@
 // The generator base: handing a generated face set to the mesh, and the
 // range checks every generator parameter goes through.
-#include "objects/Kv3dshape.h"
+#include "korvane3d/objects/Kv3dshape.h"
 
 #include <cmath>
 #include <charconv>
 #include <string>
 
-#include "host/Error.h"
-#include "host/PropertyBuilder.h"
-#include "objects/Kv3dmesh.h"
+#include "korvane3d/host/Error.h"
+#include "korvane3d/host/PropertyBuilder.h"
+#include "korvane3d/objects/Kv3dmesh.h"
 
 namespace kv {
 

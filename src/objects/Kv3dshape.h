@@ -21,9 +21,9 @@
 #include <cstdint>
 #include <memory>
 
-#include "host/Persistent.h"
-#include "objects/Kv3dface.h"
-#include "objects/Kv3dmesh.h"  // TMShapeType
+#include "korvane3d/host/Persistent.h"
+#include "korvane3d/objects/Kv3dface.h"
+#include "korvane3d/objects/Kv3dmesh.h"  // TMShapeType
 
 namespace kv {
 

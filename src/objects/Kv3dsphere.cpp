@@ -2,9 +2,9 @@
 // about the x axis once per wall, every copy added to the result.
 #include <numbers>
 
-#include "host/PropertyBuilder.h"
-#include "objects/Kv3dshape.h"
-#include "objects/ShapeFaces.h"
+#include "korvane3d/host/PropertyBuilder.h"
+#include "korvane3d/objects/Kv3dshape.h"
+#include "korvane3d/objects/ShapeFaces.h"
 
 namespace kv {
 

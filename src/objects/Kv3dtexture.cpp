@@ -1,11 +1,11 @@
-#include "objects/Kv3dtexture.h"
+#include "korvane3d/objects/Kv3dtexture.h"
 
 #include <cmath>
 
-#include "host/Error.h"
-#include "host/PropertyBuilder.h"
-#include "objects/AppearanceAccess.h"
-#include "package/Kv.h"
+#include "korvane3d/host/Error.h"
+#include "korvane3d/host/PropertyBuilder.h"
+#include "korvane3d/objects/AppearanceAccess.h"
+#include "korvane3d/package/Kv.h"
 
 namespace kv {
 
@@ -23,12 +23,12 @@ bool Replace(V& field, V value) {
 
 const TClassInfo& TKV3DDecal::StaticClass() {
   static const TClassInfo info = DefineClass<TKV3DDecal, TPersistent>("TKV3DDecal", [](PropertyBuilder<TKV3DDecal>& p) {
-    p.Bool("Scale", &TKV3DDecal::Scale, &TKV3DDecal::SetScale).Default(true);
+    p.Boolean("Scale", &TKV3DDecal::Scale, &TKV3DDecal::SetScale).Default(true);
     p.Float("Width", &TKV3DDecal::Width, &TKV3DDecal::SetWidth).Default(kInitialWidth);
     p.Float("Height", &TKV3DDecal::Height, &TKV3DDecal::SetHeight).Default(kInitialHeight);
     p.Integer("OrginX", &TKV3DDecal::OrginX, &TKV3DDecal::SetOrginX);
     p.Integer("OrginY", &TKV3DDecal::OrginY, &TKV3DDecal::SetOrginY);
-    p.Bool("Transparent", &TKV3DDecal::Transparent, &TKV3DDecal::SetTransparent);
+    p.Boolean("Transparent", &TKV3DDecal::Transparent, &TKV3DDecal::SetTransparent);
     p.Color("TransparentColor", &TKV3DDecal::TransparentColor, &TKV3DDecal::SetTransparentColor);
   });
   return info;
@@ -100,7 +100,7 @@ void TKV3DDecal::Change() {
 const TClassInfo& TKV3DTexture::StaticClass() {
   static const TClassInfo info =
       DefineClass<TKV3DTexture, TPersistent>("TKV3DTexture", [](PropertyBuilder<TKV3DTexture>& p) {
-        p.Bool("UseMipMap", &TKV3DTexture::UseMipMap, &TKV3DTexture::SetUseMipMap);
+        p.Boolean("UseMipMap", &TKV3DTexture::UseMipMap, &TKV3DTexture::SetUseMipMap);
         p.Unsigned("Shades", &TKV3DTexture::GetShades, &TKV3DTexture::SetShades).Default(kInitialShades);
         p.Integer("Colors", &TKV3DTexture::GetColors, &TKV3DTexture::SetColors).Default(kInitialColors);
         p.Object("Decal", &TKV3DTexture::Decal, &TKV3DTexture::SetDecal);

@@ -1,14 +1,14 @@
-#include "objects/Kv3dwrap.h"
+#include "korvane3d/objects/Kv3dwrap.h"
 
 #include <cmath>
 
-#include "host/Error.h"
-#include "host/PropertyBuilder.h"
-#include "objects/AppearanceAccess.h"
-#include "objects/Kv3dquality.h"
-#include "objects/Kv3dtexture.h"
-#include "package/Kv.h"
-#include "rm/EngineLock.h"
+#include "korvane3d/host/Error.h"
+#include "korvane3d/host/PropertyBuilder.h"
+#include "korvane3d/objects/AppearanceAccess.h"
+#include "korvane3d/objects/Kv3dquality.h"
+#include "korvane3d/objects/Kv3dtexture.h"
+#include "korvane3d/package/Kv.h"
+#include "korvane3d/rm/EngineLock.h"
 
 namespace kv {
 

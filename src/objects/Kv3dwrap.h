@@ -20,10 +20,10 @@
 // Type and the engine wrap; both are replaced under the engine lock.
 #pragma once
 
-#include "host/Link.h"
-#include "host/Persistent.h"
-#include "platform/win/Unknown.h"
-#include "rm/D3DRM.h"
+#include "korvane3d/host/Link.h"
+#include "korvane3d/host/Persistent.h"
+#include "korvane3d/platform/win/Unknown.h"
+#include "korvane3d/rm/D3DRM.h"
 
 namespace kv {
 

@@ -1,5 +1,5 @@
 // Face-set assembly shared by the generators.
-#include "objects/ShapeFaces.h"
+#include "korvane3d/objects/ShapeFaces.h"
 
 #include <cmath>
 #include <utility>

@@ -8,8 +8,8 @@
 #include <memory>
 #include <vector>
 
-#include "objects/Kv3dface.h"
-#include "rm/D3DRM.h"
+#include "korvane3d/objects/Kv3dface.h"
+#include "korvane3d/rm/D3DRM.h"
 
 namespace kv::shapes {
 

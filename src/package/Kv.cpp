@@ -1,11 +1,11 @@
-#include "package/Kv.h"
+#include "korvane3d/package/Kv.h"
 
 #include <filesystem>
 #include <memory>
 
-#include "host/Application.h"
-#include "host/Forms.h"
-#include "platform/win/WinApi.h"
+#include "korvane3d/host/Application.h"
+#include "korvane3d/host/Forms.h"
+#include "korvane3d/platform/win/WinApi.h"
 
 namespace kv {
 

@@ -19,10 +19,10 @@
 #include <mutex>
 #include <string>
 
-#include "host/Color.h"
-#include "platform/win/Unknown.h"
-#include "platform/win/WinTypes.h"
-#include "rm/D3DRM.h"
+#include "korvane3d/host/Color.h"
+#include "korvane3d/platform/win/Unknown.h"
+#include "korvane3d/platform/win/WinTypes.h"
+#include "korvane3d/rm/D3DRM.h"
 
 namespace kv {
 

@@ -3,16 +3,16 @@
 // the list is the order on the page.
 #include <vector>
 
-#include "frames/Kv3dcamera.h"
-#include "frames/Kv3dframe.h"
-#include "host/Registry.h"
-#include "input/Kvikeyboard.h"
-#include "input/Kvimouse.h"
-#include "objects/Kv3dobject.h"
-#include "package/Kv.h"
-#include "scene/Kv3dlight.h"
-#include "scene/Kv3dscene.h"
-#include "view/Kv3dview.h"
+#include "korvane3d/frames/Kv3dcamera.h"
+#include "korvane3d/frames/Kv3dframe.h"
+#include "korvane3d/host/Registry.h"
+#include "korvane3d/input/Kvikeyboard.h"
+#include "korvane3d/input/Kvimouse.h"
+#include "korvane3d/objects/Kv3dobject.h"
+#include "korvane3d/package/Kv.h"
+#include "korvane3d/scene/Kv3dlight.h"
+#include "korvane3d/scene/Kv3dscene.h"
+#include "korvane3d/view/Kv3dview.h"
 
 namespace kv {
 

@@ -1,6 +1,6 @@
-#include "rm/Arrays.h"
+#include "korvane3d/rm/Arrays.h"
 
-#include "rm/Object.h"
+#include "korvane3d/rm/Object.h"
 
 namespace kv::rm {
 namespace {

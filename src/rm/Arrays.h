@@ -3,7 +3,7 @@
 
 #include <vector>
 
-#include "rm/D3DRM.h"
+#include "korvane3d/rm/D3DRM.h"
 
 namespace kv::rm {
 

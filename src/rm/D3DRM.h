@@ -4,10 +4,12 @@
 // and returns an HRESULT; nothing throws.
 #pragma once
 
-#include "platform/win/HResult.h"
-#include "platform/win/Unknown.h"
-#include "rm/D3DRMDef.h"
-#include "rm/D3DRMGuids.h"
+#include "korvane3d/platform/win/HResult.h"
+#include "korvane3d/platform/win/Unknown.h"
+#include "korvane3d/rm/D3DRMDef.h"
+#include "korvane3d/rm/D3DRMGuids.h"
+
+namespace kv {
 
 class IDirect3DRMObject;
 class IDirect3DRMVisual;
@@ -28,7 +30,7 @@ class IDirect3DDevice2;
 class IDirect3DRMDevice3;    // DeviceInterfaces.h
 class IDirect3DRMViewport2;  // DeviceInterfaces.h
 
-namespace kv::image {
+namespace image {
 struct Image;
 }
 
@@ -347,3 +349,5 @@ D3DVECTOR* D3DRMVectorRotate(D3DVECTOR* d, const D3DVECTOR* v, const D3DVECTOR* 
 D3DRMQUATERNION* D3DRMQuaternionFromRotation(D3DRMQUATERNION* q, const D3DVECTOR* axis, D3DVALUE theta);
 D3DRMQUATERNION* D3DRMQuaternionMultiply(D3DRMQUATERNION* q, const D3DRMQUATERNION* a, const D3DRMQUATERNION* b);
 void D3DRMMatrixFromQuaternion(D3DRMMATRIX4D m, const D3DRMQUATERNION* q);
+
+}  // namespace kv

@@ -2,7 +2,9 @@
 // names and numeric values the package is written against.
 #pragma once
 
-#include "platform/win/WinTypes.h"
+#include "korvane3d/platform/win/WinTypes.h"
+
+namespace kv {
 
 using D3DVALUE = float;
 using D3DCOLOR = DWORD;  // 0xAARRGGBB
@@ -168,3 +170,5 @@ inline constexpr DWORD D3DRMSHADOW_TRUEALPHA = 1;
 inline constexpr DWORD D3DRMMAP_WRAPU = 1;
 inline constexpr DWORD D3DRMMAP_WRAPV = 2;
 inline constexpr DWORD D3DRMMAP_PERSPCORRECT = 4;
+
+}  // namespace kv

@@ -1,7 +1,7 @@
-#include "rm/Device.h"
+#include "korvane3d/rm/Device.h"
 
-#include "platform/ddraw/RenderTarget.h"
-#include "rm/Root.h"
+#include "korvane3d/platform/ddraw/RenderTarget.h"
+#include "korvane3d/rm/Root.h"
 
 namespace kv::rm {
 

@@ -6,12 +6,12 @@
 
 #include <memory>
 
-#include "platform/ddraw/D3D.h"
-#include "rm/DeviceInterfaces.h"
-#include "rm/Object.h"
-#include "rm/Root.h"
-#include "rm/SceneRender.h"
-#include "rm/raster/Rasterizer.h"
+#include "korvane3d/platform/ddraw/D3D.h"
+#include "korvane3d/rm/DeviceInterfaces.h"
+#include "korvane3d/rm/Object.h"
+#include "korvane3d/rm/Root.h"
+#include "korvane3d/rm/SceneRender.h"
+#include "korvane3d/rm/raster/Rasterizer.h"
 
 namespace kv::rm {
 

@@ -4,7 +4,9 @@
 // from a camera frame. Every method takes the engine lock; nothing throws.
 #pragma once
 
-#include "rm/D3DRM.h"
+#include "korvane3d/rm/D3DRM.h"
+
+namespace kv {
 
 class IDirect3DDevice2;
 
@@ -92,3 +94,5 @@ class IDirect3DRMViewport2 : public IDirect3DRMObject {
   virtual DWORD GetHeight() = 0;
 };
 using IDirect3DRMViewport = IDirect3DRMViewport2;
+
+}  // namespace kv

@@ -1,4 +1,4 @@
-#include "rm/EngineLock.h"
+#include "korvane3d/rm/EngineLock.h"
 
 namespace kv::rm {
 

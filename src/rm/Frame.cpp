@@ -1,13 +1,13 @@
 // Frame creation, hierarchy, visuals, lights, appearance and scene settings.
 // Placement is in FramePlacement.cpp, motion in FrameMove.cpp.
-#include "rm/Frame.h"
+#include "korvane3d/rm/Frame.h"
 
 #include <algorithm>
 #include <cmath>
 #include <unordered_set>
 
-#include "rm/Arrays.h"
-#include "rm/Light.h"
+#include "korvane3d/rm/Arrays.h"
+#include "korvane3d/rm/Light.h"
 
 namespace kv::rm {
 

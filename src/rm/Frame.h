@@ -8,8 +8,8 @@
 #include <memory>
 #include <vector>
 
-#include "rm/Math.h"
-#include "rm/Object.h"
+#include "korvane3d/rm/Math.h"
+#include "korvane3d/rm/Object.h"
 
 namespace kv::rm {
 

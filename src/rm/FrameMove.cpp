@@ -17,7 +17,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "rm/Frame.h"
+#include "korvane3d/rm/Frame.h"
 
 namespace kv::rm {
 namespace {

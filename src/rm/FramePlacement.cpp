@@ -3,7 +3,7 @@
 // reference frame (null: world coordinates).
 #include <cmath>
 
-#include "rm/Frame.h"
+#include "korvane3d/rm/Frame.h"
 
 namespace kv::rm {
 namespace {

@@ -1,9 +1,9 @@
-#include "rm/FramePositions.h"
+#include "korvane3d/rm/FramePositions.h"
 
 #include <unordered_map>
 
-#include "rm/EngineLock.h"
-#include "rm/Frame.h"
+#include "korvane3d/rm/EngineLock.h"
+#include "korvane3d/rm/Frame.h"
 
 namespace kv::rm {
 

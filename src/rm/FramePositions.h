@@ -5,7 +5,7 @@
 
 #include <span>
 
-#include "rm/D3DRM.h"
+#include "korvane3d/rm/D3DRM.h"
 
 namespace kv::rm {
 

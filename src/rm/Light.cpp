@@ -1,4 +1,4 @@
-#include "rm/Light.h"
+#include "korvane3d/rm/Light.h"
 
 #include <cmath>
 

@@ -2,8 +2,8 @@
 // shines from the frames it is attached to (Frame::AddLight).
 #pragma once
 
-#include "rm/Frame.h"
-#include "rm/Object.h"
+#include "korvane3d/rm/Frame.h"
+#include "korvane3d/rm/Object.h"
 
 namespace kv::rm {
 

@@ -1,4 +1,4 @@
-#include "rm/Material.h"
+#include "korvane3d/rm/Material.h"
 
 #include <cmath>
 

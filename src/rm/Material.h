@@ -1,8 +1,8 @@
 // Materials: emissive, specular and ambient colours and the specular power.
 #pragma once
 
-#include "rm/Math.h"
-#include "rm/Object.h"
+#include "korvane3d/rm/Math.h"
+#include "korvane3d/rm/Object.h"
 
 namespace kv::rm {
 

@@ -1,4 +1,4 @@
-#include "rm/Math.h"
+#include "korvane3d/rm/Math.h"
 
 #include <algorithm>
 #include <array>

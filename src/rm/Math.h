@@ -5,7 +5,7 @@
 
 #include <cmath>
 
-#include "rm/D3DRMDef.h"
+#include "korvane3d/rm/D3DRMDef.h"
 
 namespace kv::rm {
 

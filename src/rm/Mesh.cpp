@@ -1,4 +1,4 @@
-#include "rm/Mesh.h"
+#include "korvane3d/rm/Mesh.h"
 
 namespace kv::rm {
 

@@ -4,9 +4,9 @@
 
 #include <memory>
 
-#include "rm/MeshGeometry.h"
-#include "rm/Object.h"
-#include "rm/PickTree.h"
+#include "korvane3d/rm/MeshGeometry.h"
+#include "korvane3d/rm/Object.h"
+#include "korvane3d/rm/PickTree.h"
 
 namespace kv::rm {
 

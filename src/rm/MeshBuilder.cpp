@@ -1,9 +1,9 @@
 // Mesh builder geometry and appearance. Files are in MeshBuilderFile.cpp.
-#include "rm/MeshBuilder.h"
+#include "korvane3d/rm/MeshBuilder.h"
 
 #include <cmath>
 
-#include "rm/Mesh.h"
+#include "korvane3d/rm/Mesh.h"
 
 namespace kv::rm {
 namespace {

@@ -3,10 +3,10 @@
 #include <map>
 #include <span>
 
-#include "rm/Material.h"
-#include "rm/MeshBuilder.h"
-#include "rm/Texture.h"
-#include "rm/xfile/XFile.h"
+#include "korvane3d/rm/Material.h"
+#include "korvane3d/rm/MeshBuilder.h"
+#include "korvane3d/rm/Texture.h"
+#include "korvane3d/rm/xfile/XFile.h"
 
 namespace kv::rm {
 namespace {

@@ -1,4 +1,4 @@
-#include "rm/MeshGeometry.h"
+#include "korvane3d/rm/MeshGeometry.h"
 
 #include <algorithm>
 #include <cmath>

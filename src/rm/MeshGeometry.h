@@ -6,8 +6,8 @@
 #include <cstdint>
 #include <vector>
 
-#include "rm/D3DRM.h"
-#include "rm/Math.h"
+#include "korvane3d/rm/D3DRM.h"
+#include "korvane3d/rm/Math.h"
 
 namespace kv::rm {
 

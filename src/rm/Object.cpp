@@ -1,4 +1,4 @@
-#include "rm/Object.h"
+#include "korvane3d/rm/Object.h"
 
 #include <cstring>
 

@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "rm/D3DRM.h"
-#include "rm/EngineLock.h"
+#include "korvane3d/rm/D3DRM.h"
+#include "korvane3d/rm/EngineLock.h"
 
 namespace kv::rm {
 

@@ -1,12 +1,12 @@
-#include "rm/Pick.h"
+#include "korvane3d/rm/Pick.h"
 
 #include <algorithm>
 
-#include "rm/Arrays.h"
-#include "rm/Mesh.h"
-#include "rm/MeshBuilder.h"
-#include "rm/PickTree.h"
-#include "rm/SceneWalk.h"
+#include "korvane3d/rm/Arrays.h"
+#include "korvane3d/rm/Mesh.h"
+#include "korvane3d/rm/MeshBuilder.h"
+#include "korvane3d/rm/PickTree.h"
+#include "korvane3d/rm/SceneWalk.h"
 
 namespace kv::rm {
 

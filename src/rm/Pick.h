@@ -4,8 +4,8 @@
 
 #include <vector>
 
-#include "rm/DeviceInterfaces.h"
-#include "rm/Frame.h"
+#include "korvane3d/rm/DeviceInterfaces.h"
+#include "korvane3d/rm/Frame.h"
 
 namespace kv::rm {
 

@@ -1,4 +1,4 @@
-#include "rm/PickTree.h"
+#include "korvane3d/rm/PickTree.h"
 
 #include <algorithm>
 #include <array>

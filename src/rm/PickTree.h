@@ -7,7 +7,7 @@
 #include <memory>
 #include <vector>
 
-#include "rm/MeshGeometry.h"
+#include "korvane3d/rm/MeshGeometry.h"
 
 namespace kv::rm {
 

@@ -1,14 +1,16 @@
-#include "rm/Root.h"
+#include "korvane3d/rm/Root.h"
 
 #include <cmath>
 
-#include "rm/Frame.h"
-#include "rm/Light.h"
-#include "rm/Material.h"
-#include "rm/MeshBuilder.h"
-#include "rm/Shadow.h"
-#include "rm/Texture.h"
-#include "rm/Wrap.h"
+#include "korvane3d/rm/Frame.h"
+#include "korvane3d/rm/Light.h"
+#include "korvane3d/rm/Material.h"
+#include "korvane3d/rm/MeshBuilder.h"
+#include "korvane3d/rm/Shadow.h"
+#include "korvane3d/rm/Texture.h"
+#include "korvane3d/rm/Wrap.h"
+
+namespace kv {
 
 using kv::ComPtr;
 
@@ -18,7 +20,7 @@ HRESULT Direct3DRMCreate(IDirect3DRM** root) {
   return D3DRM_OK;
 }
 
-namespace kv::rm {
+namespace rm {
 
 ComPtr<Root> Root::Create() { return ComPtr<Root>::Adopt(new Root); }
 
@@ -133,4 +135,6 @@ HRESULT Root::GetOptions(DWORD* options) {
   return D3DRM_OK;
 }
 
-}  // namespace kv::rm
+}  // namespace rm
+
+}  // namespace kv

@@ -2,7 +2,7 @@
 // global to its objects (handedness).
 #pragma once
 
-#include "rm/Object.h"
+#include "korvane3d/rm/Object.h"
 
 namespace kv::rm {
 

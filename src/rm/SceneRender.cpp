@@ -1,14 +1,14 @@
-#include "rm/SceneRender.h"
+#include "korvane3d/rm/SceneRender.h"
 
 #include <algorithm>
 #include <cmath>
 
-#include "rm/Device.h"
-#include "rm/Light.h"
-#include "rm/Material.h"
-#include "rm/Mesh.h"
-#include "rm/SceneWalk.h"
-#include "rm/Shadow.h"
+#include "korvane3d/rm/Device.h"
+#include "korvane3d/rm/Light.h"
+#include "korvane3d/rm/Material.h"
+#include "korvane3d/rm/Mesh.h"
+#include "korvane3d/rm/SceneWalk.h"
+#include "korvane3d/rm/Shadow.h"
 
 namespace kv::rm {
 

@@ -8,11 +8,11 @@
 #include <unordered_map>
 #include <vector>
 
-#include "rm/Frame.h"
-#include "rm/MeshBuilder.h"
-#include "rm/SceneWalk.h"
-#include "rm/Texture.h"
-#include "rm/raster/Rasterizer.h"
+#include "korvane3d/rm/Frame.h"
+#include "korvane3d/rm/MeshBuilder.h"
+#include "korvane3d/rm/SceneWalk.h"
+#include "korvane3d/rm/Texture.h"
+#include "korvane3d/rm/raster/Rasterizer.h"
 
 namespace kv::rm {
 

@@ -1,4 +1,4 @@
-#include "rm/SceneWalk.h"
+#include "korvane3d/rm/SceneWalk.h"
 
 namespace kv::rm {
 namespace {

@@ -14,8 +14,8 @@
 #include <span>
 #include <vector>
 
-#include "rm/Frame.h"
-#include "rm/Light.h"
+#include "korvane3d/rm/Frame.h"
+#include "korvane3d/rm/Light.h"
 
 namespace kv::rm {
 

@@ -1,9 +1,9 @@
-#include "rm/Shadow.h"
+#include "korvane3d/rm/Shadow.h"
 
 #include <cmath>
 
-#include "rm/Mesh.h"
-#include "rm/MeshBuilder.h"
+#include "korvane3d/rm/Mesh.h"
+#include "korvane3d/rm/MeshBuilder.h"
 
 namespace kv::rm {
 namespace {

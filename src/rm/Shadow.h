@@ -7,9 +7,9 @@
 #include <cstdint>
 #include <vector>
 
-#include "rm/Light.h"
-#include "rm/MeshGeometry.h"
-#include "rm/Object.h"
+#include "korvane3d/rm/Light.h"
+#include "korvane3d/rm/MeshGeometry.h"
+#include "korvane3d/rm/Object.h"
 
 namespace kv::rm {
 

@@ -1,4 +1,4 @@
-#include "rm/Texture.h"
+#include "korvane3d/rm/Texture.h"
 
 #include <algorithm>
 #include <cmath>

@@ -8,8 +8,8 @@
 #include <string_view>
 #include <vector>
 
-#include "rm/Object.h"
-#include "rm/image/Image.h"
+#include "korvane3d/rm/Object.h"
+#include "korvane3d/rm/image/Image.h"
 
 namespace kv::rm {
 

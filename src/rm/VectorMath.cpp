@@ -1,8 +1,10 @@
 // D3DRM's free vector and quaternion functions.
 #include <cmath>
 
-#include "rm/D3DRM.h"
-#include "rm/Math.h"
+#include "korvane3d/rm/D3DRM.h"
+#include "korvane3d/rm/Math.h"
+
+namespace kv {
 
 using kv::rm::Vec3;
 
@@ -77,3 +79,5 @@ void D3DRMMatrixFromQuaternion(D3DRMMATRIX4D m, const D3DRMQUATERNION* q) {
   for (int i = 0; i < 4; ++i)
     for (int j = 0; j < 4; ++j) m[i][j] = r[i][j];
 }
+
+}  // namespace kv

@@ -1,10 +1,10 @@
-#include "rm/Viewport.h"
+#include "korvane3d/rm/Viewport.h"
 
 #include <cmath>
 
-#include "rm/Pick.h"
-#include "rm/Root.h"
-#include "rm/raster/Projection.h"
+#include "korvane3d/rm/Pick.h"
+#include "korvane3d/rm/Root.h"
+#include "korvane3d/rm/raster/Projection.h"
 
 namespace kv::rm {
 

@@ -4,8 +4,8 @@
 // between world points and device pixels.
 #pragma once
 
-#include "rm/Device.h"
-#include "rm/Frame.h"
+#include "korvane3d/rm/Device.h"
+#include "korvane3d/rm/Frame.h"
 
 namespace kv::rm {
 

@@ -1,9 +1,9 @@
-#include "rm/Wrap.h"
+#include "korvane3d/rm/Wrap.h"
 
 #include <cmath>
 #include <numbers>
 
-#include "rm/MeshBuilder.h"
+#include "korvane3d/rm/MeshBuilder.h"
 
 namespace kv::rm {
 namespace {

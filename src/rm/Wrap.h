@@ -4,8 +4,8 @@
 
 #include <array>
 
-#include "rm/Frame.h"
-#include "rm/Object.h"
+#include "korvane3d/rm/Frame.h"
+#include "korvane3d/rm/Object.h"
 
 namespace kv::rm {
 

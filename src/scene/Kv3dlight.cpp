@@ -1,12 +1,12 @@
-#include "scene/Kv3dlight.h"
+#include "korvane3d/scene/Kv3dlight.h"
 
 #include <cmath>
 #include <iterator>
 #include <string>
 
-#include "host/Error.h"
-#include "host/PropertyBuilder.h"
-#include "package/Kv.h"
+#include "korvane3d/host/Error.h"
+#include "korvane3d/host/PropertyBuilder.h"
+#include "korvane3d/package/Kv.h"
 
 namespace kv {
 
@@ -38,7 +38,7 @@ bool LightTypeFromD3D(D3DRMLIGHTTYPE d3dType, TLightType& type) {
 
 const TClassInfo& TKV3DLight::StaticClass() {
   static const TClassInfo info = DefineClass<TKV3DLight, TKV3DCustomFrame>("TKV3DLight", [](PropertyBuilder<TKV3DLight>& p) {
-    p.Bool("Visible", &TKV3DLight::Visible, &TKV3DLight::SetVisible).Default(true);
+    p.Boolean("Visible", &TKV3DLight::Visible, &TKV3DLight::SetVisible).Default(true);
     // White is a new light's colour: a black light is stored, a white one
     // is not.
     p.Color("Color", &TKV3DLight::GetColor, &TKV3DLight::SetColor).Default(clWhite);

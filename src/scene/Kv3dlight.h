@@ -14,10 +14,10 @@
 // Threads: main thread, like every component.
 #pragma once
 
-#include "frames/Kv3dframe.h"
-#include "host/Link.h"
-#include "platform/win/Unknown.h"
-#include "rm/D3DRM.h"
+#include "korvane3d/frames/Kv3dframe.h"
+#include "korvane3d/host/Link.h"
+#include "korvane3d/platform/win/Unknown.h"
+#include "korvane3d/rm/D3DRM.h"
 
 namespace kv {
 

@@ -1,11 +1,11 @@
-#include "scene/Kv3dscene.h"
+#include "korvane3d/scene/Kv3dscene.h"
 
 #include <cmath>
 
-#include "host/Canvas.h"
-#include "host/Error.h"
-#include "host/PropertyBuilder.h"
-#include "package/Kv.h"
+#include "korvane3d/host/Canvas.h"
+#include "korvane3d/host/Error.h"
+#include "korvane3d/host/PropertyBuilder.h"
+#include "korvane3d/package/Kv.h"
 
 namespace kv {
 
@@ -29,7 +29,7 @@ bool IsFogMode(TFogMode mode) { return mode >= fLinear && mode <= fExponentialSq
 const TClassInfo& TKV3DFog::StaticClass() {
   static const TClassInfo info = DefineClass<TKV3DFog, TPersistent>("TKV3DFog", [](PropertyBuilder<TKV3DFog>& p) {
     p.Color("Color", &TKV3DFog::Color, &TKV3DFog::SetColor);
-    p.Bool("Visible", &TKV3DFog::Visible, &TKV3DFog::SetVisible);
+    p.Boolean("Visible", &TKV3DFog::Visible, &TKV3DFog::SetVisible);
     p.Enum("Mode", &TKV3DFog::GetMode, &TKV3DFog::SetMode, kFogModeInfo);
     // Defaults are the values a new fog has, so a value set back to zero
     // is written and comes back as zero.

@@ -18,9 +18,9 @@
 #include <memory>
 #include <string>
 
-#include "frames/Kv3dframe.h"
-#include "host/Color.h"
-#include "host/Persistent.h"
+#include "korvane3d/frames/Kv3dframe.h"
+#include "korvane3d/host/Color.h"
+#include "korvane3d/host/Persistent.h"
 
 namespace kv {
 

@@ -1,4 +1,4 @@
-#include "view/CollisionSweep.h"
+#include "korvane3d/view/CollisionSweep.h"
 
 #include <algorithm>
 #include <bit>

@@ -1,15 +1,15 @@
-#include "view/Kv3dview.h"
+#include "korvane3d/view/Kv3dview.h"
 
 #include <cfenv>
 #include <mutex>
 
-#include "frames/Kv3dcamera.h"
-#include "frames/Kv3dplacement.h"
-#include "frames/SceneViewport.h"
-#include "host/PropertyBuilder.h"
-#include "package/Kv.h"
-#include "scene/Kv3dscene.h"
-#include "view/Kv3dviewloop.h"
+#include "korvane3d/frames/Kv3dcamera.h"
+#include "korvane3d/frames/Kv3dplacement.h"
+#include "korvane3d/frames/SceneViewport.h"
+#include "korvane3d/host/PropertyBuilder.h"
+#include "korvane3d/package/Kv.h"
+#include "korvane3d/scene/Kv3dscene.h"
+#include "korvane3d/view/Kv3dviewloop.h"
 
 namespace kv {
 
@@ -31,10 +31,10 @@ const TClassInfo& TKV3DView::StaticClass() {
     // Width and Height replace the control's: full screen reads the parent's.
     p.Integer("Width", &V::GetWidth, &V::SetWidth).Default(100);
     p.Integer("Height", &V::GetHeight, &V::SetHeight).Default(100);
-    p.Bool("AutoRender", &V::AutoRender, &V::SetAutoRender);
+    p.Boolean("AutoRender", &V::AutoRender, &V::SetAutoRender);
     p.Float("RenderDelta", &V::RenderDelta, detail::FiniteSetter(&V::SetRenderDelta)).Default(1.0f);
     p.Integer("FPS", &V::GetFPS, &V::SetFPS);
-    p.Bool("AutoCheckCollision", &V::AutoCheckCollision, &V::SetAutoCheckCollision);
+    p.Boolean("AutoCheckCollision", &V::AutoCheckCollision, &V::SetAutoCheckCollision);
     p.Event("OnPicked", &V::OnPicked);
     p.String("StorageFileName", &V::StorageFileName, &V::SetStorageFileName);
     p.Event("OnFlip", &V::OnFlip);
@@ -46,9 +46,9 @@ const TClassInfo& TKV3DView::StaticClass() {
     p.Object("Plane", &V::Plane, &V::SetPlane);
     p.Enum("ProjectionType", &V::GetProjectionType, &V::SetProjectionType, kProjectionTypeInfo);
     p.Enum("ProjectionHand", &V::GetProjectionHand, &V::SetProjectionHand, kProjectionHandInfo);
-    p.Bool("UniformScaling", &V::UniformScaling, &V::SetUniformScaling).Default(true);
+    p.Boolean("UniformScaling", &V::UniformScaling, &V::SetUniformScaling).Default(true);
     p.Set("RenderMode", &V::GetRenderMode, &V::SetRenderMode, kSetRMInfo);
-    p.Bool("ShowBackFaces", &V::ShowBackFaces, &V::SetShowBackFaces);
+    p.Boolean("ShowBackFaces", &V::ShowBackFaces, &V::SetShowBackFaces);
   });
   return info;
 }

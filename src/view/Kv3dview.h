@@ -32,18 +32,18 @@
 #include <string>
 #include <vector>
 
-#include "host/Controls.h"
-#include "host/Event.h"
-#include "host/Link.h"
-#include "host/Lists.h"
-#include "host/Persistent.h"
-#include "host/Set.h"
-#include "platform/ddraw/D3D.h"
-#include "platform/ddraw/DDraw.h"
-#include "rm/DeviceInterfaces.h"
-#include "view/CollisionSweep.h"
-#include "view/Kv3dviewloop.h"
-#include "view/Kv3dviewquality.h"
+#include "korvane3d/host/Controls.h"
+#include "korvane3d/host/Event.h"
+#include "korvane3d/host/Link.h"
+#include "korvane3d/host/Lists.h"
+#include "korvane3d/host/Persistent.h"
+#include "korvane3d/host/Set.h"
+#include "korvane3d/platform/ddraw/D3D.h"
+#include "korvane3d/platform/ddraw/DDraw.h"
+#include "korvane3d/rm/DeviceInterfaces.h"
+#include "korvane3d/view/CollisionSweep.h"
+#include "korvane3d/view/Kv3dviewloop.h"
+#include "korvane3d/view/Kv3dviewquality.h"
 
 namespace kv {
 

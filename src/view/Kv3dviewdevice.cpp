@@ -4,9 +4,9 @@
 #include <cstring>
 #include <optional>
 
-#include "frames/Kv3dcamera.h"
-#include "package/Kv.h"
-#include "view/Kv3dview.h"
+#include "korvane3d/frames/Kv3dcamera.h"
+#include "korvane3d/package/Kv.h"
+#include "korvane3d/view/Kv3dview.h"
 
 namespace kv {
 

@@ -1,10 +1,10 @@
 // The view's frame: the five drawing steps, presentation, manual rendering,
 // the frame rate, and the window's paint and size messages.
-#include "frames/Kv3dcamera.h"
-#include "package/Kv.h"
-#include "scene/Kv3dscene.h"
-#include "view/Kv3dview.h"
-#include "view/Kv3dviewloop.h"
+#include "korvane3d/frames/Kv3dcamera.h"
+#include "korvane3d/package/Kv.h"
+#include "korvane3d/scene/Kv3dscene.h"
+#include "korvane3d/view/Kv3dview.h"
+#include "korvane3d/view/Kv3dviewloop.h"
 
 namespace kv {
 

@@ -1,7 +1,7 @@
-#include "view/Kv3dviewloop.h"
+#include "korvane3d/view/Kv3dviewloop.h"
 
-#include "platform/win/WinApi.h"
-#include "view/Kv3dview.h"
+#include "korvane3d/platform/win/WinApi.h"
+#include "korvane3d/view/Kv3dview.h"
 
 namespace kv {
 

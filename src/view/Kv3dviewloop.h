@@ -18,7 +18,7 @@
 #include <functional>
 #include <mutex>
 
-#include "host/Thread.h"
+#include "korvane3d/host/Thread.h"
 
 namespace kv {
 

@@ -4,8 +4,8 @@
 #include <array>
 #include <tuple>
 
-#include "package/Kv.h"
-#include "view/Kv3dview.h"
+#include "korvane3d/package/Kv.h"
+#include "korvane3d/view/Kv3dview.h"
 
 namespace kv {
 

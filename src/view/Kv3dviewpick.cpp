@@ -4,12 +4,12 @@
 #include <span>
 #include <unordered_map>
 
-#include "objects/Kv3dobject.h"
-#include "package/Kv.h"
-#include "rm/D3DRMGuids.h"
-#include "rm/FramePositions.h"
-#include "scene/Kv3dscene.h"
-#include "view/Kv3dview.h"
+#include "korvane3d/objects/Kv3dobject.h"
+#include "korvane3d/package/Kv.h"
+#include "korvane3d/rm/D3DRMGuids.h"
+#include "korvane3d/rm/FramePositions.h"
+#include "korvane3d/scene/Kv3dscene.h"
+#include "korvane3d/view/Kv3dview.h"
 
 namespace kv {
 

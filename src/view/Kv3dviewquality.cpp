@@ -4,10 +4,10 @@
 // viewport when it changes, and pushed again to every new chain (Change).
 #include <cmath>
 
-#include "frames/Kv3dplacement.h"
-#include "host/PropertyBuilder.h"
-#include "package/Kv.h"
-#include "view/Kv3dview.h"
+#include "korvane3d/frames/Kv3dplacement.h"
+#include "korvane3d/host/PropertyBuilder.h"
+#include "korvane3d/package/Kv.h"
+#include "korvane3d/view/Kv3dview.h"
 
 namespace kv {
 
@@ -33,9 +33,9 @@ const TClassInfo& TKV3DViewQuality::StaticClass() {
       DefineClass<TKV3DViewQuality, TPersistent>("TKV3DViewQuality", [](PropertyBuilder<TKV3DViewQuality>& p) {
         using Q = TKV3DViewQuality;
         p.Enum("ShadeMode", &Q::ShadeMode, &Q::SetShadeMode, kShadeModeInfo);
-        p.Bool("LightMode", &Q::LightMode, &Q::SetLightMode).Default(true);
+        p.Boolean("LightMode", &Q::LightMode, &Q::SetLightMode).Default(true);
         p.Enum("FillMode", &Q::FillMode, &Q::SetFillMode, kFillModeInfo);
-        p.Bool("Dither", &Q::GetDither, &Q::SetDither);
+        p.Boolean("Dither", &Q::GetDither, &Q::SetDither);
         p.Enum("TextureQuality", &Q::GetTextureQuality, &Q::SetTextureQuality, kTextureQualityInfo);
       });
   return info;

@@ -7,11 +7,11 @@
 
 #include <cstdint>
 
-#include "host/Event.h"
-#include "host/Persistent.h"
-#include "host/Set.h"
-#include "host/TypeInfo.h"
-#include "platform/win/WinTypes.h"
+#include "korvane3d/host/Event.h"
+#include "korvane3d/host/Persistent.h"
+#include "korvane3d/host/Set.h"
+#include "korvane3d/host/TypeInfo.h"
+#include "korvane3d/platform/win/WinTypes.h"
 
 namespace kv {
 

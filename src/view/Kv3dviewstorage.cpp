@@ -3,9 +3,9 @@
 // named by StorageFileName.
 #include <string>
 
-#include "frames/Kv3dframe.h"
-#include "host/FormStream.h"
-#include "view/Kv3dview.h"
+#include "korvane3d/frames/Kv3dframe.h"
+#include "korvane3d/host/FormStream.h"
+#include "korvane3d/view/Kv3dview.h"
 
 namespace kv {
 

@@ -5,15 +5,17 @@
 
 #include "DemoForm.h"
 #include "ExamplesFixture.h"
-#include "frames/Kv3dcamera.h"
-#include "host/Error.h"
-#include "input/Kvikeyboard.h"
-#include "input/Kvimouse.h"
-#include "objects/Kv3dmesh.h"
-#include "objects/Kv3dobject.h"
-#include "objects/Kv3dshadow.h"
-#include "objects/Kv3dtexture.h"
-#include "platform/dinput/DIKeys.h"
+#include "korvane3d/frames/Kv3dcamera.h"
+#include "korvane3d/host/Error.h"
+#include "korvane3d/input/Kvikeyboard.h"
+#include "korvane3d/input/Kvimouse.h"
+#include "korvane3d/objects/Kv3dmesh.h"
+#include "korvane3d/objects/Kv3dobject.h"
+#include "korvane3d/objects/Kv3dshadow.h"
+#include "korvane3d/objects/Kv3dtexture.h"
+#include "korvane3d/platform/dinput/DIKeys.h"
+
+using namespace kv;
 
 namespace kvtest {
 namespace {

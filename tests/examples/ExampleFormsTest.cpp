@@ -4,11 +4,13 @@
 #include <string>
 
 #include "ExamplesFixture.h"
-#include "host/Error.h"
-#include "host/FormStream.h"
-#include "objects/Kv3dmesh.h"
-#include "objects/Kv3dobject.h"
-#include "objects/Kv3dtexture.h"
+#include "korvane3d/host/Error.h"
+#include "korvane3d/host/FormStream.h"
+#include "korvane3d/objects/Kv3dmesh.h"
+#include "korvane3d/objects/Kv3dobject.h"
+#include "korvane3d/objects/Kv3dtexture.h"
+
+using namespace kv;
 
 namespace kvtest {
 namespace {

@@ -10,15 +10,15 @@
 #include <memory>
 #include <thread>
 
-#include "host/Application.h"
-#include "host/Forms.h"
-#include "package/Kv.h"
-#include "platform/ddraw/VirtualMonitor.h"
-#include "platform/dinput/HeadlessInput.h"
-#include "platform/win/Backend.h"
-#include "scene/Kv3dscene.h"
+#include "korvane3d/host/Application.h"
+#include "korvane3d/host/Forms.h"
+#include "korvane3d/package/Kv.h"
+#include "korvane3d/platform/ddraw/VirtualMonitor.h"
+#include "korvane3d/platform/dinput/HeadlessInput.h"
+#include "korvane3d/platform/win/Backend.h"
+#include "korvane3d/scene/Kv3dscene.h"
 #include "support/MainThreadPump.h"
-#include "view/Kv3dview.h"
+#include "korvane3d/view/Kv3dview.h"
 
 namespace kvtest {
 

@@ -11,7 +11,9 @@
 #include <set>
 #include <string>
 
-#include "rm/image/Image.h"
+#include "korvane3d/rm/image/Image.h"
+
+using namespace kv;
 
 namespace {
 

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "TestClasses.h"
-#include "host/Error.h"
+#include "korvane3d/host/Error.h"
 
 using namespace kv;
 using namespace kvtest;

@@ -4,7 +4,7 @@
 #include <memory>
 
 #include "TestClasses.h"
-#include "host/Error.h"
+#include "korvane3d/host/Error.h"
 
 using namespace kv;
 using namespace kvtest;

@@ -6,14 +6,14 @@
 #include <vector>
 
 #include "TestClasses.h"
-#include "host/Application.h"
-#include "host/Error.h"
-#include "host/FormStream.h"
-#include "host/Forms.h"
-#include "host/Registry.h"
-#include "host/Thread.h"
-#include "host/Timer.h"
-#include "platform/win/Backend.h"
+#include "korvane3d/host/Application.h"
+#include "korvane3d/host/Error.h"
+#include "korvane3d/host/FormStream.h"
+#include "korvane3d/host/Forms.h"
+#include "korvane3d/host/Registry.h"
+#include "korvane3d/host/Thread.h"
+#include "korvane3d/host/Timer.h"
+#include "korvane3d/platform/win/Backend.h"
 
 using namespace kv;
 using namespace std::chrono_literals;

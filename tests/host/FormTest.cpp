@@ -9,9 +9,9 @@
 #include <memory>
 
 #include "TestClasses.h"
-#include "host/Error.h"
-#include "host/FormStream.h"
-#include "host/Registry.h"
+#include "korvane3d/host/Error.h"
+#include "korvane3d/host/FormStream.h"
+#include "korvane3d/host/Registry.h"
 
 using namespace kv;
 using namespace kvtest;

@@ -2,7 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "TestClasses.h"
-#include "host/Lists.h"
+#include "korvane3d/host/Lists.h"
 
 using namespace kv;
 

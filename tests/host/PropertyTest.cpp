@@ -5,10 +5,10 @@
 #include <memory>
 
 #include "TestClasses.h"
-#include "host/Color.h"
-#include "host/Error.h"
-#include "host/Properties.h"
-#include "host/Registry.h"
+#include "korvane3d/host/Color.h"
+#include "korvane3d/host/Error.h"
+#include "korvane3d/host/Properties.h"
+#include "korvane3d/host/Registry.h"
 
 using namespace kv;
 using namespace kvtest;

@@ -1,6 +1,8 @@
 #include "TestClasses.h"
 
-#include "host/Registry.h"
+#include "korvane3d/host/Registry.h"
+
+using namespace kv;
 
 namespace kvtest {
 
@@ -49,7 +51,7 @@ bool TTestPoint::Assign(const TPersistent* source) {
 
 const TClassInfo& TTestThing::StaticClass() {
   static const TClassInfo info = DefineClass<TTestThing, TComponent>("TTestThing", [](PropertyBuilder<TTestThing>& p) {
-    p.Bool("Enabled", &TTestThing::Enabled, &TTestThing::SetEnabled).Default(true);
+    p.Boolean("Enabled", &TTestThing::Enabled, &TTestThing::SetEnabled).Default(true);
     p.Integer("Count", &TTestThing::Count, &TTestThing::SetCount);
     p.Integer("Small", &TTestThing::Small, &TTestThing::SetSmall);
     p.Unsigned("Mask", &TTestThing::Mask, &TTestThing::SetMask);

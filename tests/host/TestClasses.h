@@ -6,10 +6,10 @@
 #include <string>
 #include <vector>
 
-#include "host/Color.h"
-#include "host/Component.h"
-#include "host/Link.h"
-#include "host/PropertyBuilder.h"
+#include "korvane3d/host/Color.h"
+#include "korvane3d/host/Component.h"
+#include "korvane3d/host/Link.h"
+#include "korvane3d/host/PropertyBuilder.h"
 
 namespace kvtest {
 

@@ -6,9 +6,9 @@
 #include <thread>
 #include <vector>
 
-#include "host/Application.h"
-#include "host/MainThreadQueue.h"
-#include "host/Thread.h"
+#include "korvane3d/host/Application.h"
+#include "korvane3d/host/MainThreadQueue.h"
+#include "korvane3d/host/Thread.h"
 
 using namespace kv;
 using namespace std::chrono_literals;

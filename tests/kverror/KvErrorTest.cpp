@@ -4,8 +4,10 @@
 
 #include <string>
 
-#include "platform/win/HResult.h"
-#include "platform/win/WinApi.h"
+#include "korvane3d/platform/win/HResult.h"
+#include "korvane3d/platform/win/WinApi.h"
+
+using namespace kv;
 
 namespace {
 
@@ -41,7 +43,7 @@ TEST_F(KvErrorTest, KnownCodesHaveTextsThatNameThem) {
 
 TEST_F(KvErrorTest, EveryListedCodeHasATextAndUnknownCodesHaveNone) {
 #define KV_HRESULT(name, value, description) EXPECT_NE(text(name), nullptr) << #name;
-#include "platform/win/HResultList.inc"
+#include "korvane3d/platform/win/HResultList.inc"
 #undef KV_HRESULT
   EXPECT_EQ(text(static_cast<HRESULT>(0x12345678)), nullptr);
   EXPECT_EQ(text(static_cast<HRESULT>(0x8876FFFFu)), nullptr);

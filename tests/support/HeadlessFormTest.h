@@ -7,11 +7,13 @@
 
 #include <memory>
 
-#include "host/Forms.h"
-#include "package/Kv.h"
-#include "platform/win/Backend.h"
+#include "korvane3d/host/Forms.h"
+#include "korvane3d/package/Kv.h"
+#include "korvane3d/platform/win/Backend.h"
 
 namespace kvtest {
+
+using namespace kv;
 
 template <class DefaultComponent>
 class HeadlessFormTest : public ::testing::Test {

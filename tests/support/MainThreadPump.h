@@ -6,9 +6,11 @@
 #include <functional>
 #include <thread>
 
-#include "host/Application.h"
+#include "korvane3d/host/Application.h"
 
 namespace kvtest {
+
+using namespace kv;
 
 // Serves the queue until `done` holds or a generous time has passed (a
 // loaded machine may be slow); returns whether it held.

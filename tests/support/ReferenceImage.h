@@ -13,9 +13,11 @@
 #include <filesystem>
 #include <string>
 
-#include "rm/image/Image.h"
+#include "korvane3d/rm/image/Image.h"
 
 namespace kvtest {
+
+using namespace kv;
 
 struct ImageTolerance {
   int maxChannel = 16;

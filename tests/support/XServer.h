@@ -28,6 +28,8 @@ extern char** environ;
 
 namespace kvtest {
 
+using namespace kv;
+
 class XServer {
  public:
   explicit XServer(int width = 1024, int height = 768, int depth = 24) {

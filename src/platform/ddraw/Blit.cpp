@@ -1,4 +1,4 @@
-#include "platform/ddraw/Blit.h"
+#include "korvane3d/platform/ddraw/Blit.h"
 
 #include <algorithm>
 #include <cstring>

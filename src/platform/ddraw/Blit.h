@@ -6,8 +6,8 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "platform/ddraw/PixelFormat.h"
-#include "platform/win/WinTypes.h"
+#include "korvane3d/platform/ddraw/PixelFormat.h"
+#include "korvane3d/platform/win/WinTypes.h"
 
 namespace kv::ddraw {
 

@@ -1,4 +1,4 @@
-#include "platform/ddraw/Clipper.h"
+#include "korvane3d/platform/ddraw/Clipper.h"
 
 namespace kv::ddraw {
 

@@ -4,7 +4,7 @@
 
 #include <atomic>
 
-#include "platform/ddraw/DDraw.h"
+#include "korvane3d/platform/ddraw/DDraw.h"
 
 namespace kv::ddraw {
 

@@ -7,7 +7,9 @@
 // which draws into the render target's memory (RenderTarget.h).
 #pragma once
 
-#include "platform/ddraw/DDraw.h"
+#include "korvane3d/platform/ddraw/DDraw.h"
+
+namespace kv {
 
 inline constexpr IID IID_IDirect3D =
     MakeGuid(0x3BBA0080, 0x2421, 0x11CF, 0xA3, 0x1A, 0x00, 0xAA, 0x00, 0xB9, 0x33, 0x56);
@@ -67,3 +69,5 @@ class IDirect3DDevice3 : public IUnknown {
  public:
   virtual HRESULT GetRenderTarget(IDirectDrawSurface4** target) = 0;
 };
+
+}  // namespace kv

@@ -19,8 +19,10 @@
 // cooperative level, display modes) belong to the main thread.
 #pragma once
 
-#include "platform/ddraw/DDrawTypes.h"
-#include "platform/win/Unknown.h"
+#include "korvane3d/platform/ddraw/DDrawTypes.h"
+#include "korvane3d/platform/win/Unknown.h"
+
+namespace kv {
 
 inline constexpr IID IID_IDirectDraw =
     MakeGuid(0x6C14DB80, 0xA733, 0x11CE, 0xA5, 0x21, 0x00, 0x20, 0xAF, 0x0B, 0xE5, 0x60);
@@ -142,3 +144,5 @@ class IDirectDrawClipper : public IUnknown {
 // display driver) or DDCREATE_EMULATIONONLY; DDCREATE_HARDWAREONLY gives
 // DDERR_NODIRECTDRAWHW, any other driver DDERR_INVALIDDIRECTDRAWGUID.
 extern "C" HRESULT DirectDrawCreate(GUID* guid, IDirectDraw** directDraw, IUnknown* outer);
+
+}  // namespace kv

@@ -4,7 +4,9 @@
 // (see DDSURFACEDESC2 for what that means for dwSize).
 #pragma once
 
-#include "platform/win/WinTypes.h"
+#include "korvane3d/platform/win/WinTypes.h"
+
+namespace kv {
 
 class IDirectDrawSurface4;
 
@@ -266,3 +268,5 @@ inline GUID* const DDCREATE_HARDWAREONLY = reinterpret_cast<GUID*>(1);
 inline GUID* const DDCREATE_EMULATIONONLY = reinterpret_cast<GUID*>(2);
 
 using LPDDENUMMODESCALLBACK2 = HRESULT (*)(DDSURFACEDESC2* desc, LPVOID context);
+
+}  // namespace kv

@@ -1,6 +1,6 @@
 // The Direct3D side of the DirectDraw object (depth formats, devices) and
 // the device object.
-#include "platform/ddraw/Device.h"
+#include "korvane3d/platform/ddraw/Device.h"
 
 #include <new>
 

@@ -3,8 +3,8 @@
 // display layer.
 #pragma once
 
-#include "platform/ddraw/D3D.h"
-#include "platform/ddraw/DirectDrawObject.h"
+#include "korvane3d/platform/ddraw/D3D.h"
+#include "korvane3d/platform/ddraw/DirectDrawObject.h"
 
 namespace kv::ddraw {
 

@@ -1,11 +1,13 @@
-#include "platform/ddraw/DirectDrawObject.h"
+#include "korvane3d/platform/ddraw/DirectDrawObject.h"
 
 #include <new>
 
-#include "platform/ddraw/Clipper.h"
-#include "platform/win/WinApi.h"
+#include "korvane3d/platform/ddraw/Clipper.h"
+#include "korvane3d/platform/win/WinApi.h"
 
-namespace kv::ddraw {
+namespace kv {
+
+namespace ddraw {
 
 namespace {
 
@@ -278,7 +280,7 @@ HRESULT DirectDrawObject::CreateClipper(DWORD flags, IDirectDrawClipper** clippe
   return DD_OK;
 }
 
-}  // namespace kv::ddraw
+}  // namespace ddraw
 
 extern "C" HRESULT DirectDrawCreate(GUID* guid, IDirectDraw** directDraw, IUnknown* outer) {
   if (!directDraw) return DDERR_INVALIDPARAMS;
@@ -291,3 +293,5 @@ extern "C" HRESULT DirectDrawCreate(GUID* guid, IDirectDraw** directDraw, IUnkno
   *directDraw = made;
   return DD_OK;
 }
+
+}  // namespace kv

@@ -4,9 +4,9 @@
 
 #include <mutex>
 
-#include "platform/ddraw/D3D.h"
-#include "platform/ddraw/Display.h"
-#include "platform/ddraw/Surface.h"
+#include "korvane3d/platform/ddraw/D3D.h"
+#include "korvane3d/platform/ddraw/Display.h"
+#include "korvane3d/platform/ddraw/Surface.h"
 
 namespace kv::ddraw {
 

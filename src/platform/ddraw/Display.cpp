@@ -1,12 +1,12 @@
-#include "platform/ddraw/Display.h"
+#include "korvane3d/platform/ddraw/Display.h"
 
 #include <algorithm>
 #include <chrono>
 #include <thread>
 #include <utility>
 
-#include "platform/ddraw/Surface.h"
-#include "platform/win/Backend.h"
+#include "korvane3d/platform/ddraw/Surface.h"
+#include "korvane3d/platform/win/Backend.h"
 
 namespace kv::ddraw {
 

@@ -10,8 +10,8 @@
 #include <optional>
 #include <vector>
 
-#include "platform/ddraw/VirtualMonitor.h"
-#include "platform/win/WinTypes.h"
+#include "korvane3d/platform/ddraw/VirtualMonitor.h"
+#include "korvane3d/platform/win/WinTypes.h"
 
 namespace kv::ddraw {
 

@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <mutex>
 
-#include "platform/ddraw/Display.h"
-#include "platform/win/WinApi.h"
+#include "korvane3d/platform/ddraw/Display.h"
+#include "korvane3d/platform/win/WinApi.h"
 
 namespace kv::ddraw {
 

@@ -1,4 +1,4 @@
-#include "platform/ddraw/PixelFormat.h"
+#include "korvane3d/platform/ddraw/PixelFormat.h"
 
 #include <cstring>
 

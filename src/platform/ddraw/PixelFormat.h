@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <optional>
 
-#include "platform/ddraw/DDrawTypes.h"
+#include "korvane3d/platform/ddraw/DDrawTypes.h"
 
 namespace kv::ddraw {
 

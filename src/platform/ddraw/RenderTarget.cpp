@@ -1,4 +1,4 @@
-#include "platform/ddraw/RenderTarget.h"
+#include "korvane3d/platform/ddraw/RenderTarget.h"
 
 namespace kv::ddraw {
 

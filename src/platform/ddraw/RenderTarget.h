@@ -17,7 +17,7 @@
 
 #include <cstddef>
 
-#include "platform/ddraw/D3D.h"
+#include "korvane3d/platform/ddraw/D3D.h"
 
 namespace kv::ddraw {
 

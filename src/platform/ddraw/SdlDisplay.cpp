@@ -7,8 +7,8 @@
 #include <set>
 #include <tuple>
 
-#include "platform/ddraw/Display.h"
-#include "platform/win/Backend.h"
+#include "korvane3d/platform/ddraw/Display.h"
+#include "korvane3d/platform/win/Backend.h"
 
 namespace kv::ddraw {
 

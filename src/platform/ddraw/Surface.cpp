@@ -1,13 +1,13 @@
-#include "platform/ddraw/Surface.h"
+#include "korvane3d/platform/ddraw/Surface.h"
 
 #include <cstdlib>
 #include <cstring>
 #include <new>
 #include <utility>
 
-#include "platform/ddraw/Clipper.h"
-#include "platform/ddraw/DirectDrawObject.h"
-#include "platform/win/Gdi.h"
+#include "korvane3d/platform/ddraw/Clipper.h"
+#include "korvane3d/platform/ddraw/DirectDrawObject.h"
+#include "korvane3d/platform/win/Gdi.h"
 
 namespace kv::ddraw {
 

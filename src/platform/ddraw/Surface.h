@@ -12,10 +12,10 @@
 #include <memory>
 #include <mutex>
 
-#include "platform/ddraw/Blit.h"
-#include "platform/ddraw/DDraw.h"
-#include "platform/ddraw/Display.h"
-#include "platform/ddraw/PixelFormat.h"
+#include "korvane3d/platform/ddraw/Blit.h"
+#include "korvane3d/platform/ddraw/DDraw.h"
+#include "korvane3d/platform/ddraw/Display.h"
+#include "korvane3d/platform/ddraw/PixelFormat.h"
 
 namespace kv::ddraw {
 

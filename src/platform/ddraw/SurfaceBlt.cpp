@@ -2,11 +2,11 @@
 // other surfaces and to windows.
 #include <mutex>
 
-#include "platform/ddraw/Clipper.h"
-#include "platform/ddraw/DirectDrawObject.h"
-#include "platform/ddraw/Surface.h"
-#include "platform/win/Backend.h"
-#include "platform/win/WinApi.h"
+#include "korvane3d/platform/ddraw/Clipper.h"
+#include "korvane3d/platform/ddraw/DirectDrawObject.h"
+#include "korvane3d/platform/ddraw/Surface.h"
+#include "korvane3d/platform/win/Backend.h"
+#include "korvane3d/platform/win/WinApi.h"
 
 namespace kv::ddraw {
 

@@ -1,10 +1,10 @@
 // Test hooks and read-back (VirtualMonitor.h).
-#include "platform/ddraw/VirtualMonitor.h"
+#include "korvane3d/platform/ddraw/VirtualMonitor.h"
 
-#include "platform/ddraw/Display.h"
-#include "platform/ddraw/Surface.h"
-#include "platform/win/Backend.h"
-#include "platform/win/WinApi.h"
+#include "korvane3d/platform/ddraw/Display.h"
+#include "korvane3d/platform/ddraw/Surface.h"
+#include "korvane3d/platform/win/Backend.h"
+#include "korvane3d/platform/win/WinApi.h"
 
 namespace kv::ddraw {
 

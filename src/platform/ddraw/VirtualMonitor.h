@@ -8,7 +8,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "platform/ddraw/DDraw.h"
+#include "korvane3d/platform/ddraw/DDraw.h"
 
 namespace kv::ddraw {
 

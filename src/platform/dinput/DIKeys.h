@@ -3,7 +3,9 @@
 // 0x80 on top of the scan code of the key they extend.
 #pragma once
 
-#include "platform/win/WinTypes.h"
+#include "korvane3d/platform/win/WinTypes.h"
+
+namespace kv {
 
 inline constexpr BYTE DIK_ESCAPE = 0x01;
 inline constexpr BYTE DIK_1 = 0x02;
@@ -167,3 +169,5 @@ inline constexpr BYTE DIK_RIGHTARROW = DIK_RIGHT;
 inline constexpr BYTE DIK_DOWNARROW = DIK_DOWN;
 inline constexpr BYTE DIK_PGDN = DIK_NEXT;
 inline constexpr BYTE DIK_CIRCUMFLEX = DIK_PREVTRACK;
+
+}  // namespace kv

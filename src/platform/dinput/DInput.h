@@ -14,10 +14,12 @@
 
 #include <cstddef>
 
-#include "platform/dinput/DIKeys.h"
-#include "platform/win/HResult.h"
-#include "platform/win/Unknown.h"
-#include "platform/win/WinTypes.h"
+#include "korvane3d/platform/dinput/DIKeys.h"
+#include "korvane3d/platform/win/HResult.h"
+#include "korvane3d/platform/win/Unknown.h"
+#include "korvane3d/platform/win/WinTypes.h"
+
+namespace kv {
 
 // ---- Versions ---------------------------------------------------------------
 // DirectInputCreateA accepts the released DirectInput versions 0x0300, 0x0500,
@@ -198,3 +200,5 @@ using LPDIRECTINPUTA = IDirectInputA*;
 
 // The instance handle is not needed here and may be null.
 HRESULT DirectInputCreateA(HINSTANCE instance, DWORD version, LPDIRECTINPUTA* out, IUnknown* outer);
+
+}  // namespace kv

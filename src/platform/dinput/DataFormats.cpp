@@ -1,6 +1,8 @@
-#include "platform/dinput/DataFormats.h"
+#include "korvane3d/platform/dinput/DataFormats.h"
 
 #include <array>
+
+namespace kv {
 
 namespace {
 
@@ -43,7 +45,7 @@ const DIDATAFORMAT c_dfDIMouse{sizeof(DIDATAFORMAT), sizeof(DIOBJECTDATAFORMAT),
 const DIDATAFORMAT c_dfDIKeyboard{sizeof(DIDATAFORMAT), sizeof(DIOBJECTDATAFORMAT), 0,
                                   DIKEYBOARD_STATE_SIZE, kKeyboardObjects.size(),    kKeyboardObjects.data()};
 
-namespace kv::dinput {
+namespace dinput {
 
 bool SameFormat(const DIDATAFORMAT& given, const DIDATAFORMAT& standard) {
   if (&given == &standard) return true;
@@ -60,4 +62,6 @@ bool SameFormat(const DIDATAFORMAT& given, const DIDATAFORMAT& standard) {
   return true;
 }
 
-}  // namespace kv::dinput
+}  // namespace dinput
+
+}  // namespace kv

@@ -1,7 +1,7 @@
 // Recognising the standard data formats in what a caller hands SetDataFormat.
 #pragma once
 
-#include "platform/dinput/DInput.h"
+#include "korvane3d/platform/dinput/DInput.h"
 
 namespace kv::dinput {
 

@@ -1,11 +1,11 @@
-#include "platform/dinput/Device.h"
+#include "korvane3d/platform/dinput/Device.h"
 
 #include <algorithm>
 #include <cstring>
 #include <limits>
 
-#include "platform/dinput/DataFormats.h"
-#include "platform/win/WinApi.h"
+#include "korvane3d/platform/dinput/DataFormats.h"
+#include "korvane3d/platform/win/WinApi.h"
 
 namespace kv::dinput {
 namespace {

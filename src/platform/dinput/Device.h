@@ -12,10 +12,10 @@
 #include <mutex>
 #include <optional>
 
-#include "platform/dinput/DInput.h"
-#include "platform/dinput/InputEvent.h"
-#include "platform/dinput/InputHub.h"
-#include "platform/dinput/RecordBuffer.h"
+#include "korvane3d/platform/dinput/DInput.h"
+#include "korvane3d/platform/dinput/InputEvent.h"
+#include "korvane3d/platform/dinput/InputHub.h"
+#include "korvane3d/platform/dinput/RecordBuffer.h"
 
 namespace kv::dinput {
 

@@ -2,10 +2,12 @@
 #include <algorithm>
 #include <array>
 
-#include "platform/dinput/DInput.h"
-#include "platform/dinput/Device.h"
+#include "korvane3d/platform/dinput/DInput.h"
+#include "korvane3d/platform/dinput/Device.h"
 
-namespace kv::dinput {
+namespace kv {
+
+namespace dinput {
 namespace {
 
 constexpr std::array<DWORD, 7> kReleasedVersions = {0x0300, 0x0500, 0x050A, 0x05B2, 0x0602, 0x061A, 0x0700};
@@ -43,7 +45,7 @@ class DirectInput final : public IDirectInputA, public RefCount {
 };
 
 }  // namespace
-}  // namespace kv::dinput
+}  // namespace dinput
 
 HRESULT DirectInputCreateA(HINSTANCE /*instance*/, DWORD version, LPDIRECTINPUTA* out, IUnknown* outer) {
   if (!out) return DIERR_INVALIDPARAM;
@@ -56,3 +58,5 @@ HRESULT DirectInputCreateA(HINSTANCE /*instance*/, DWORD version, LPDIRECTINPUTA
   *out = new kv::dinput::DirectInput();
   return DI_OK;
 }
+
+}  // namespace kv

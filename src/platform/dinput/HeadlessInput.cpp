@@ -1,9 +1,9 @@
-#include "platform/dinput/HeadlessInput.h"
+#include "korvane3d/platform/dinput/HeadlessInput.h"
 
 #include <atomic>
 
-#include "platform/dinput/InputHub.h"
-#include "platform/dinput/InputSource.h"
+#include "korvane3d/platform/dinput/InputHub.h"
+#include "korvane3d/platform/dinput/InputSource.h"
 
 namespace kv::dinput {
 namespace {

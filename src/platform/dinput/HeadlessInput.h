@@ -11,7 +11,7 @@
 
 #include <vector>
 
-#include "platform/dinput/DInput.h"
+#include "korvane3d/platform/dinput/DInput.h"
 
 namespace kv::dinput {
 

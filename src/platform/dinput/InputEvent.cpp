@@ -1,4 +1,4 @@
-#include "platform/dinput/InputEvent.h"
+#include "korvane3d/platform/dinput/InputEvent.h"
 
 namespace kv::dinput {
 

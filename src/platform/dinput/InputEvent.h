@@ -17,11 +17,13 @@
 #include <memory>
 #include <mutex>
 
-#include "platform/win/WinTypes.h"
+#include "korvane3d/platform/win/WinTypes.h"
+
+namespace kv {
 
 class IDirectInputDeviceA;
 
-namespace kv::dinput {
+namespace dinput {
 
 class InputEvent {
  public:
@@ -50,4 +52,6 @@ class InputEvent {
 // device that is not one of ours.
 HRESULT SetInputEvent(IDirectInputDeviceA* device, std::shared_ptr<InputEvent> event);
 
-}  // namespace kv::dinput
+}  // namespace dinput
+
+}  // namespace kv

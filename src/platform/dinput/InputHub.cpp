@@ -1,9 +1,9 @@
-#include "platform/dinput/InputHub.h"
+#include "korvane3d/platform/dinput/InputHub.h"
 
 #include <algorithm>
 
-#include "platform/dinput/Device.h"
-#include "platform/win/Backend.h"
+#include "korvane3d/platform/dinput/Device.h"
+#include "korvane3d/platform/win/Backend.h"
 
 namespace kv::dinput {
 

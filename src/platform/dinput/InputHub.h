@@ -14,8 +14,8 @@
 #include <mutex>
 #include <vector>
 
-#include "platform/dinput/DInput.h"
-#include "platform/dinput/InputSource.h"
+#include "korvane3d/platform/dinput/DInput.h"
+#include "korvane3d/platform/dinput/InputSource.h"
 
 namespace kv::dinput {
 

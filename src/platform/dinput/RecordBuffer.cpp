@@ -1,4 +1,4 @@
-#include "platform/dinput/RecordBuffer.h"
+#include "korvane3d/platform/dinput/RecordBuffer.h"
 
 #include <algorithm>
 

@@ -4,11 +4,11 @@
 
 #include <atomic>
 
-#include "platform/dinput/InputHub.h"
-#include "platform/dinput/InputSource.h"
-#include "platform/dinput/SdlKeyMap.h"
-#include "platform/win/Backend.h"
-#include "platform/win/WinApi.h"
+#include "korvane3d/platform/dinput/InputHub.h"
+#include "korvane3d/platform/dinput/InputSource.h"
+#include "korvane3d/platform/dinput/SdlKeyMap.h"
+#include "korvane3d/platform/win/Backend.h"
+#include "korvane3d/platform/win/WinApi.h"
 
 namespace kv::dinput {
 namespace {

@@ -1,11 +1,11 @@
-#include "platform/dinput/SdlKeyMap.h"
+#include "korvane3d/platform/dinput/SdlKeyMap.h"
 
 #include <SDL2/SDL_scancode.h>
 
 #include <array>
 #include <utility>
 
-#include "platform/dinput/DIKeys.h"
+#include "korvane3d/platform/dinput/DIKeys.h"
 
 namespace kv::dinput {
 namespace {

@@ -1,7 +1,7 @@
 // SDL scancodes (USB usage positions) to DirectInput scan codes.
 #pragma once
 
-#include "platform/win/WinTypes.h"
+#include "korvane3d/platform/win/WinTypes.h"
 
 namespace kv::dinput {
 

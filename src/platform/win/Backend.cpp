@@ -1,5 +1,5 @@
 // Choosing the backend, the main thread, and what headless records.
-#include "platform/win/Backend.h"
+#include "korvane3d/platform/win/Backend.h"
 
 #include <atomic>
 #include <cstdio>
@@ -7,12 +7,14 @@
 #include <mutex>
 #include <thread>
 
-#include "platform/win/BackendImpl.h"
-#include "platform/win/MessageQueue.h"
-#include "platform/win/WinApi.h"
-#include "platform/win/WindowRegistry.h"
+#include "korvane3d/platform/win/BackendImpl.h"
+#include "korvane3d/platform/win/MessageQueue.h"
+#include "korvane3d/platform/win/WinApi.h"
+#include "korvane3d/platform/win/WindowRegistry.h"
 
-namespace kv::win::detail {
+namespace kv {
+
+namespace win::detail {
 namespace {
 
 struct BackendState {
@@ -121,9 +123,9 @@ void RecordBeep(DWORD frequency, DWORD duration) {
   Recorded().beeps.push_back({frequency, duration});
 }
 
-}  // namespace kv::win::detail
+}  // namespace win::detail
 
-namespace kv::platform {
+namespace platform {
 
 using kv::win::detail::State;
 
@@ -170,8 +172,10 @@ void* NativeWindowHandle(HWND wnd) { return kv::win::detail::ActiveBackend()->Na
 
 HWND FocusWindow() { return kv::win::detail::ActiveBackend()->KeyboardFocusWindow(); }
 
-}  // namespace kv::platform
+}  // namespace platform
 
 int MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type) {
   return kv::win::detail::ActiveBackend()->ShowMessageBox(owner, text ? text : "", caption ? caption : "Error", type);
 }
+
+}  // namespace kv

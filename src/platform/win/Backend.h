@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/win/WinTypes.h"
+#include "korvane3d/platform/win/WinTypes.h"
 
 namespace kv::platform {
 

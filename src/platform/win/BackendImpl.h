@@ -9,8 +9,8 @@
 #include <memory>
 #include <string>
 
-#include "platform/win/Backend.h"
-#include "platform/win/WinTypes.h"
+#include "korvane3d/platform/win/Backend.h"
+#include "korvane3d/platform/win/WinTypes.h"
 
 namespace kv::win::detail {
 

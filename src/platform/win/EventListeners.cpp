@@ -6,8 +6,8 @@
 #include <mutex>
 #include <vector>
 
-#include "platform/win/Backend.h"
-#include "platform/win/EventListeners.h"
+#include "korvane3d/platform/win/Backend.h"
+#include "korvane3d/platform/win/EventListeners.h"
 
 namespace kv::win::detail {
 namespace {

@@ -5,8 +5,10 @@
 
 #include <cerrno>
 
-#include "platform/win/HandleTable.h"
-#include "platform/win/WinApi.h"
+#include "korvane3d/platform/win/HandleTable.h"
+#include "korvane3d/platform/win/WinApi.h"
+
+namespace kv {
 
 using namespace kv::win::detail;
 
@@ -116,3 +118,5 @@ DWORD GetFileSize(HANDLE handle, DWORD* sizeHigh) {
 }
 
 BOOL CloseHandle(HANDLE handle) { return Files().Remove(HandleValue(handle)) ? TRUE : FALSE; }
+
+}  // namespace kv

@@ -4,7 +4,9 @@
 // (CreateSurfaceDC, used by the display layer's IDirectDrawSurface4::GetDC).
 #pragma once
 
-#include "platform/win/WinTypes.h"
+#include "korvane3d/platform/win/WinTypes.h"
+
+namespace kv {
 
 struct HGDIOBJ__;
 using HGDIOBJ = HGDIOBJ__*;
@@ -19,7 +21,7 @@ constexpr BYTE GetRValue(COLORREF c) { return static_cast<BYTE>(c & 0xFF); }
 constexpr BYTE GetGValue(COLORREF c) { return static_cast<BYTE>((c >> 8) & 0xFF); }
 constexpr BYTE GetBValue(COLORREF c) { return static_cast<BYTE>((c >> 16) & 0xFF); }
 
-namespace kv::win {
+namespace win {
 // Memory layouts a device context can draw into.
 // XRGB8888: 32-bit 0x00RRGGBB; RGB888: 3 bytes, blue first (0xRRGGBB little
 // endian); RGB565: 16-bit, red in the top five bits.
@@ -31,7 +33,7 @@ struct PixelTarget {
   int pitchBytes = 0;
   PixelLayout layout = PixelLayout::XRGB8888;
 };
-}  // namespace kv::win
+}  // namespace win
 
 // A device context over caller-owned pixels; free it with DeleteDC before the
 // pixels go.
@@ -89,3 +91,5 @@ BOOL GetTextExtentPoint32A(HDC dc, LPCSTR text, int length, SIZE* size);
 COLORREF SetPixel(HDC dc, int x, int y, COLORREF color);
 COLORREF GetPixel(HDC dc, int x, int y);  // CLR_INVALID outside
 constexpr COLORREF CLR_INVALID = 0xFFFFFFFF;
+
+}  // namespace kv

@@ -5,10 +5,12 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "platform/win/GdiFont.h"
-#include "platform/win/GdiInternal.h"
-#include "platform/win/GdiRaster.h"
-#include "platform/win/WinApi.h"
+#include "korvane3d/platform/win/GdiFont.h"
+#include "korvane3d/platform/win/GdiInternal.h"
+#include "korvane3d/platform/win/GdiRaster.h"
+#include "korvane3d/platform/win/WinApi.h"
+
+namespace kv {
 
 using namespace kv::win::detail;
 
@@ -306,3 +308,5 @@ COLORREF GetPixel(HDC dc, int x, int y) {
   });
   return result;
 }
+
+}  // namespace kv

@@ -3,7 +3,7 @@
 // '#' and '.'. The cell doubles every grid row and thickens every stroke one
 // pixel to the right, so a glyph fills columns 1..6 of its 8 x 16 cell and
 // neighbouring characters keep two columns between them.
-#include "platform/win/GdiFont.h"
+#include "korvane3d/platform/win/GdiFont.h"
 
 #include <string_view>
 

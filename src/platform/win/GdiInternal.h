@@ -4,8 +4,8 @@
 #include <memory>
 #include <mutex>
 
-#include "platform/win/Gdi.h"
-#include "platform/win/HandleTable.h"
+#include "korvane3d/platform/win/Gdi.h"
+#include "korvane3d/platform/win/HandleTable.h"
 
 namespace kv::win::detail {
 

@@ -4,13 +4,15 @@
 #include <cstdlib>
 #include <utility>
 
-#include "platform/win/GdiFont.h"
-#include "platform/win/GdiInternal.h"
-#include "platform/win/WinApi.h"
+#include "korvane3d/platform/win/GdiFont.h"
+#include "korvane3d/platform/win/GdiInternal.h"
+#include "korvane3d/platform/win/WinApi.h"
+
+namespace kv {
 
 using namespace kv::win::detail;
 
-namespace kv::win::detail {
+namespace win::detail {
 
 HandleTable<DeviceContext>& DeviceContexts() {
   static HandleTable<DeviceContext> table(HandleKind::DeviceContext);
@@ -85,7 +87,7 @@ HWND WindowOfDC(HDC dc) {
   return found ? found->target.window : nullptr;
 }
 
-}  // namespace kv::win::detail
+}  // namespace win::detail
 
 namespace {
 
@@ -196,3 +198,5 @@ COLORREF SetTextColor(HDC dc, COLORREF color) {
   std::lock_guard lock(context->mutex);
   return std::exchange(context->textColor, color & 0xFFFFFF);
 }
+
+}  // namespace kv

@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <cstring>
 
-#include "platform/win/GdiInternal.h"
+#include "korvane3d/platform/win/GdiInternal.h"
 
 namespace kv::win::detail {
 

@@ -1,9 +1,11 @@
 // Window and client rectangles, coordinate conversion, moving and sizing.
 #include <algorithm>
 
-#include "platform/win/BackendImpl.h"
-#include "platform/win/WinApi.h"
-#include "platform/win/WindowRegistry.h"
+#include "korvane3d/platform/win/BackendImpl.h"
+#include "korvane3d/platform/win/WinApi.h"
+#include "korvane3d/platform/win/WindowRegistry.h"
+
+namespace kv {
 
 using namespace kv::win::detail;
 
@@ -136,7 +138,7 @@ BOOL SetWindowPosOnMainThread(HWND wnd, HWND insertAfter, int x, int y, int cx, 
 
 }  // namespace
 
-namespace kv::win::detail {
+namespace win::detail {
 
 void NativeWindowResized(HWND wnd, int clientWidth, int clientHeight) {
   RECT wanted;
@@ -163,7 +165,7 @@ void NativeWindowMoved(HWND wnd, int screenX, int screenY) {
   SendPlacementMessages(wnd, p);
 }
 
-}  // namespace kv::win::detail
+}  // namespace win::detail
 
 BOOL SetWindowPos(HWND wnd, HWND insertAfter, int x, int y, int cx, int cy, UINT flags) {
   if (kv::platform::IsMainThread()) return SetWindowPosOnMainThread(wnd, insertAfter, x, y, cx, cy, flags);
@@ -175,3 +177,5 @@ BOOL SetWindowPos(HWND wnd, HWND insertAfter, int x, int y, int cx, int cy, UINT
 BOOL MoveWindow(HWND wnd, int x, int y, int width, int height, BOOL /*repaint*/) {
   return SetWindowPos(wnd, HWND_TOP, x, y, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
 }
+
+}  // namespace kv

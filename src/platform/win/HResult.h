@@ -2,10 +2,12 @@
 // of the retained-mode engine, and the common COM codes.
 #pragma once
 
-#include "platform/win/WinTypes.h"
+#include "korvane3d/platform/win/WinTypes.h"
+
+namespace kv {
 
 #define KV_HRESULT(name, value, text) inline constexpr HRESULT name = static_cast<HRESULT>(value##u);
-#include "platform/win/HResultList.inc"
+#include "korvane3d/platform/win/HResultList.inc"
 #undef KV_HRESULT
 
 // Aliases Windows defines in terms of other codes.
@@ -34,3 +36,5 @@ inline constexpr HRESULT DIERR_READONLY = E_ACCESSDENIED;
 inline constexpr HRESULT DIERR_HANDLEEXISTS = E_ACCESSDENIED;
 inline constexpr HRESULT DIERR_DEVICENOTREG = REGDB_E_CLASSNOTREG;
 inline constexpr HRESULT DIERR_PENDING = E_PENDING;
+
+}  // namespace kv

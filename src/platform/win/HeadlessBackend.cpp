@@ -4,8 +4,8 @@
 #include <condition_variable>
 #include <mutex>
 
-#include "platform/win/BackendImpl.h"
-#include "platform/win/HeadlessState.h"
+#include "korvane3d/platform/win/BackendImpl.h"
+#include "korvane3d/platform/win/HeadlessState.h"
 
 namespace kv::win::detail {
 namespace {

@@ -4,7 +4,7 @@
 
 #include <mutex>
 
-#include "platform/win/WinTypes.h"
+#include "korvane3d/platform/win/WinTypes.h"
 
 namespace kv::win::detail {
 

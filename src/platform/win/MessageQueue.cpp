@@ -1,8 +1,8 @@
-#include "platform/win/MessageQueue.h"
+#include "korvane3d/platform/win/MessageQueue.h"
 
 #include <utility>
 
-#include "platform/win/WindowRegistry.h"
+#include "korvane3d/platform/win/WindowRegistry.h"
 
 namespace kv::win::detail {
 

@@ -8,7 +8,7 @@
 #include <mutex>
 #include <optional>
 
-#include "platform/win/WinApi.h"
+#include "korvane3d/platform/win/WinApi.h"
 
 namespace kv::win::detail {
 

@@ -3,14 +3,16 @@
 // region, as on Windows.
 #include <condition_variable>
 
-#include "platform/win/BackendImpl.h"
-#include "platform/win/MessageQueue.h"
-#include "platform/win/WinApi.h"
-#include "platform/win/WindowRegistry.h"
+#include "korvane3d/platform/win/BackendImpl.h"
+#include "korvane3d/platform/win/MessageQueue.h"
+#include "korvane3d/platform/win/WinApi.h"
+#include "korvane3d/platform/win/WindowRegistry.h"
+
+namespace kv {
 
 using namespace kv::win::detail;
 
-namespace kv::win::detail {
+namespace win::detail {
 
 void RunOnMainThread(const std::function<void()>& fn) {
   if (kv::platform::IsMainThread()) {
@@ -38,7 +40,7 @@ void RunPendingMainThreadTasks() {
   for (auto& task : MessageQueue::Instance().TakeTasks()) task();
 }
 
-}  // namespace kv::win::detail
+}  // namespace win::detail
 
 namespace {
 
@@ -140,3 +142,5 @@ LRESULT DefWindowProcA(HWND wnd, UINT msg, WPARAM /*wParam*/, LPARAM /*lParam*/)
       return 0;
   }
 }
+
+}  // namespace kv

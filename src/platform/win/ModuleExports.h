@@ -5,7 +5,11 @@
 // tries the exact name with the dynamic linker first, then this table.
 #pragma once
 
+namespace kv {
+
 struct KvModuleExport {
   const char* name;
   void (*proc)();
 };
+
+}  // namespace kv

@@ -11,9 +11,11 @@
 #include <unordered_map>
 #include <vector>
 
-#include "platform/win/HandleTable.h"
-#include "platform/win/ModuleExports.h"
-#include "platform/win/WinApi.h"
+#include "korvane3d/platform/win/HandleTable.h"
+#include "korvane3d/platform/win/ModuleExports.h"
+#include "korvane3d/platform/win/WinApi.h"
+
+namespace kv {
 
 using namespace kv::win::detail;
 
@@ -49,6 +51,12 @@ std::vector<fs::path> SearchFolders() {
     fs::path lib = fs::weakly_canonical(fs::path(info.dli_fname), ec).parent_path();
     if (!ec && std::find(folders.begin(), folders.end(), lib) == folders.end()) folders.push_back(lib);
   }
+#ifdef KV_INSTALL_LIBDIR
+  // Where an installed package keeps its modules: found by a program linked
+  // statically against the package, wherever that program lives.
+  fs::path installed(KV_INSTALL_LIBDIR);
+  if (std::find(folders.begin(), folders.end(), installed) == folders.end()) folders.push_back(installed);
+#endif
   return folders;
 }
 
@@ -143,3 +151,5 @@ FARPROC GetProcAddress(HMODULE module, LPCSTR exportName) {
 }
 
 BOOL FreeLibrary(HMODULE module) { return ModuleTable::Instance().Free(module) ? TRUE : FALSE; }
+
+}  // namespace kv

@@ -1,9 +1,11 @@
 // Update regions, painting and the device contexts of windows, and the
 // window framebuffers the display layer draws into.
-#include "platform/win/BackendImpl.h"
-#include "platform/win/GdiInternal.h"
-#include "platform/win/WinApi.h"
-#include "platform/win/WindowRegistry.h"
+#include "korvane3d/platform/win/BackendImpl.h"
+#include "korvane3d/platform/win/GdiInternal.h"
+#include "korvane3d/platform/win/WinApi.h"
+#include "korvane3d/platform/win/WindowRegistry.h"
+
+namespace kv {
 
 using namespace kv::win::detail;
 
@@ -135,7 +137,7 @@ int ReleaseDC(HWND wnd, HDC dc) {
   return DeleteDC(dc) ? 1 : 0;
 }
 
-namespace kv::platform {
+namespace platform {
 
 bool LockWindowPixels(HWND wnd, WindowPixels* out) {
   if (!out) return false;
@@ -172,4 +174,6 @@ void PresentWindowPixels(HWND wnd) {
   ActiveBackend()->Present(top, *fb);
 }
 
-}  // namespace kv::platform
+}  // namespace platform
+
+}  // namespace kv

@@ -1,12 +1,12 @@
 // The SDL2 backend: start-up, native windows, presentation, message boxes,
 // the screen and the cursor. Event translation is in SdlBackendEvents.cpp.
-#include "platform/win/SdlBackend.h"
+#include "korvane3d/platform/win/SdlBackend.h"
 
 #include <algorithm>
 #include <vector>
 
-#include "platform/win/EventListeners.h"
-#include "platform/win/WindowRegistry.h"
+#include "korvane3d/platform/win/EventListeners.h"
+#include "korvane3d/platform/win/WindowRegistry.h"
 
 #if defined(__SANITIZE_ADDRESS__)
 #include <sanitizer/lsan_interface.h>

@@ -9,7 +9,7 @@
 #include <mutex>
 #include <unordered_map>
 
-#include "platform/win/BackendImpl.h"
+#include "korvane3d/platform/win/BackendImpl.h"
 
 namespace kv::win::detail {
 

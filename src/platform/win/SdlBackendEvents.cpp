@@ -4,9 +4,9 @@
 // events to the window with the focus.
 #include <algorithm>
 
-#include "platform/win/MessageQueue.h"
-#include "platform/win/SdlBackend.h"
-#include "platform/win/WindowRegistry.h"
+#include "korvane3d/platform/win/MessageQueue.h"
+#include "korvane3d/platform/win/SdlBackend.h"
+#include "korvane3d/platform/win/WindowRegistry.h"
 
 namespace kv::win::detail {
 namespace {

@@ -9,12 +9,14 @@
 #include <iostream>
 #include <thread>
 
-#include "platform/win/BackendImpl.h"
-#include "platform/win/Gdi.h"
-#include "platform/win/HeadlessState.h"
-#include "platform/win/WinApi.h"
+#include "korvane3d/platform/win/BackendImpl.h"
+#include "korvane3d/platform/win/Gdi.h"
+#include "korvane3d/platform/win/HeadlessState.h"
+#include "korvane3d/platform/win/WinApi.h"
 
-namespace kv::win::detail {
+namespace kv {
+
+namespace win::detail {
 
 HeadlessScreenState& HeadlessScreen() {
   static HeadlessScreenState state;
@@ -61,7 +63,7 @@ constexpr std::array<COLORREF, 31> kSystemColors = {
 };
 
 }  // namespace
-}  // namespace kv::win::detail
+}  // namespace win::detail
 
 using namespace kv::win::detail;
 
@@ -111,7 +113,7 @@ int GetSystemMetrics(int index) {
   }
 }
 
-namespace kv::platform {
+namespace platform {
 
 void SetHeadlessScreenSize(int width, int height) {
   if (width <= 0 || height <= 0) return;
@@ -122,4 +124,6 @@ void SetHeadlessCursorPos(POINT screenPoint) { HeadlessScreen().SetCursor(screen
 
 void SetTickCountBias(DWORD bias) { tickBias.store(bias, std::memory_order_relaxed); }
 
-}  // namespace kv::platform
+}  // namespace platform
+
+}  // namespace kv

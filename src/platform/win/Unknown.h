@@ -5,8 +5,10 @@
 #include <atomic>
 #include <utility>
 
-#include "platform/win/HResult.h"
-#include "platform/win/WinTypes.h"
+#include "korvane3d/platform/win/HResult.h"
+#include "korvane3d/platform/win/WinTypes.h"
+
+namespace kv {
 
 // Builds a GUID from its textual parts at compile time.
 constexpr GUID MakeGuid(DWORD d1, WORD d2, WORD d3, BYTE b0, BYTE b1, BYTE b2, BYTE b3, BYTE b4, BYTE b5,
@@ -28,7 +30,6 @@ class IUnknown {
   virtual ~IUnknown() = default;
 };
 
-namespace kv {
 
 // The shared reference count of an implementation object. Derive the
 // implementation from its interfaces and from RefCount, and forward

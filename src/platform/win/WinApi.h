@@ -18,7 +18,9 @@
 #include <functional>
 #include <string>
 
-#include "platform/win/WinTypes.h"
+#include "korvane3d/platform/win/WinTypes.h"
+
+namespace kv {
 
 // ---- Messages -------------------------------------------------------------
 constexpr UINT WM_NULL = 0x0000;
@@ -291,3 +293,5 @@ DWORD GetSysColor(int index);  // COLORREF 0x00BBGGRR for indices 0..30
 constexpr int SM_CXSCREEN = 0;
 constexpr int SM_CYSCREEN = 1;
 int GetSystemMetrics(int index);
+
+}  // namespace kv

@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <cstring>
 
+namespace kv {
+
 using BYTE = std::uint8_t;
 using WORD = std::uint16_t;
 using DWORD = std::uint32_t;
@@ -80,3 +82,5 @@ constexpr WORD HIWORD(std::uintptr_t v) { return static_cast<WORD>((v >> 16) & 0
 constexpr LPARAM MAKELPARAM(unsigned lo, unsigned hi) {
   return static_cast<LPARAM>((lo & 0xFFFFu) | ((hi & 0xFFFFu) << 16));
 }
+
+}  // namespace kv

@@ -1,9 +1,9 @@
 // The shared window records: lookup, the tree and coordinate walks.
-#include "platform/win/WindowRegistry.h"
+#include "korvane3d/platform/win/WindowRegistry.h"
 
 #include <algorithm>
 
-#include "platform/win/HandleTable.h"
+#include "korvane3d/platform/win/HandleTable.h"
 
 namespace kv::win::detail {
 

@@ -12,7 +12,7 @@
 #include <unordered_map>
 #include <vector>
 
-#include "platform/win/WinApi.h"
+#include "korvane3d/platform/win/WinApi.h"
 
 namespace kv::win::detail {
 

@@ -3,13 +3,15 @@
 // so window procedures always run there.
 #include <algorithm>
 
-#include "platform/win/BackendImpl.h"
-#include "platform/win/WinApi.h"
-#include "platform/win/WindowRegistry.h"
+#include "korvane3d/platform/win/BackendImpl.h"
+#include "korvane3d/platform/win/WinApi.h"
+#include "korvane3d/platform/win/WindowRegistry.h"
+
+namespace kv {
 
 using namespace kv::win::detail;
 
-namespace kv::win::detail {
+namespace win::detail {
 
 LRESULT CallWindowProcedure(HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam) {
   std::shared_ptr<const WindowProc> proc;
@@ -23,7 +25,7 @@ LRESULT CallWindowProcedure(HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam) {
   return proc && *proc ? (*proc)(wnd, msg, wParam, lParam) : 0;
 }
 
-}  // namespace kv::win::detail
+}  // namespace win::detail
 
 namespace {
 
@@ -122,7 +124,7 @@ BOOL DestroyOnMainThread(HWND wnd) {
 
 }  // namespace
 
-namespace kv::win::detail {
+namespace win::detail {
 
 void DestroyAllWindows() {
   std::vector<HWND> tops;
@@ -134,7 +136,7 @@ void DestroyAllWindows() {
   for (auto it = tops.rbegin(); it != tops.rend(); ++it) DestroyOnMainThread(*it);
 }
 
-}  // namespace kv::win::detail
+}  // namespace win::detail
 
 HWND CreateWindowExA(DWORD exStyle, LPCSTR caption, DWORD style, int x, int y, int width, int height, HWND parent,
                      WindowProc proc) {
@@ -219,7 +221,7 @@ std::string GetWindowTextA(HWND wnd) {
   return w ? w->text : std::string();
 }
 
-namespace kv::win::detail {
+namespace win::detail {
 
 void NativeWindowShown(HWND wnd, bool visible) {
   auto& reg = WindowRegistry::Instance();
@@ -233,7 +235,7 @@ void NativeWindowShown(HWND wnd, bool visible) {
   CallWindowProcedure(wnd, WM_SHOWWINDOW, visible ? TRUE : FALSE, 0);
 }
 
-}  // namespace kv::win::detail
+}  // namespace win::detail
 
 BOOL ShowWindow(HWND wnd, int cmd) {
   return OnMainThread([&]() -> BOOL {
@@ -284,3 +286,5 @@ HWND GetFocus() {
   auto lock = reg.Lock();
   return reg.focus;
 }
+
+}  // namespace kv

@@ -1,7 +1,7 @@
 // Reading and checking BMP file and info headers.
-#include "rm/image/BmpHeader.h"
+#include "korvane3d/rm/image/BmpHeader.h"
 
-#include "rm/image/ImageCommon.h"
+#include "korvane3d/rm/image/ImageCommon.h"
 
 #include <algorithm>
 #include <bit>

@@ -3,7 +3,7 @@
 // decoders rely on. Internal to the image layer.
 #pragma once
 
-#include "rm/image/Image.h"
+#include "korvane3d/rm/image/Image.h"
 
 #include <array>
 #include <cstddef>

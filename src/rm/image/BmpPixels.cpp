@@ -1,7 +1,7 @@
 // BMP pixel data without compression (palettised, 24-bit and bit fields),
 // and the decoder entry point.
-#include "rm/image/BmpHeader.h"
-#include "rm/image/ImageCommon.h"
+#include "korvane3d/rm/image/BmpHeader.h"
+#include "korvane3d/rm/image/ImageCommon.h"
 
 #include <bit>
 

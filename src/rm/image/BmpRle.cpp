@@ -6,8 +6,8 @@
 // unwritten; those stay 0 (transparent). A run or literal block that passes
 // the end of its row, or a move outside the image, is corrupt data, never
 // clipped: such a file was not written by a working encoder.
-#include "rm/image/BmpHeader.h"
-#include "rm/image/ImageCommon.h"
+#include "korvane3d/rm/image/BmpHeader.h"
+#include "korvane3d/rm/image/ImageCommon.h"
 
 namespace kv::image::bmp {
 

@@ -1,7 +1,7 @@
 // Format detection, dispatch by content, file loading and the shared checks.
-#include "rm/image/Image.h"
+#include "korvane3d/rm/image/Image.h"
 
-#include "rm/image/ImageCommon.h"
+#include "korvane3d/rm/image/ImageCommon.h"
 
 #include <cerrno>
 #include <cstdio>

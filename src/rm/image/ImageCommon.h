@@ -2,7 +2,7 @@
 // little/big-endian reads over a byte span. Internal to the image layer.
 #pragma once
 
-#include "rm/image/Image.h"
+#include "korvane3d/rm/image/Image.h"
 
 #include <cstddef>
 #include <cstdint>

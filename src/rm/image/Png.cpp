@@ -4,9 +4,9 @@
 // RunGuarded, the one function that calls setjmp; the steps it runs hold only
 // trivially destructible locals, so the jump never skips a destructor. Buffers
 // (the pixels, the row pointers) belong to the callers outside the guard.
-#include "rm/image/Image.h"
+#include "korvane3d/rm/image/Image.h"
 
-#include "rm/image/ImageCommon.h"
+#include "korvane3d/rm/image/ImageCommon.h"
 
 #include <png.h>
 

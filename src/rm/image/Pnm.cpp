@@ -4,9 +4,9 @@
 // allowed between them; a binary raster starts after exactly one white-space
 // byte following the last field. Samples wider than 8 bits are big-endian
 // and scaled to 8 bits.
-#include "rm/image/Image.h"
+#include "korvane3d/rm/image/Image.h"
 
-#include "rm/image/ImageCommon.h"
+#include "korvane3d/rm/image/ImageCommon.h"
 
 namespace kv::image {
 

@@ -1,4 +1,4 @@
-#include "rm/raster/Clip.h"
+#include "korvane3d/rm/raster/Clip.h"
 
 #include <cmath>
 

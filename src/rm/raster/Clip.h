@@ -6,7 +6,7 @@
 #include <cmath>
 #include <cstdint>
 
-#include "rm/raster/FrameData.h"
+#include "korvane3d/rm/raster/FrameData.h"
 
 namespace kv::raster {
 

@@ -9,7 +9,7 @@
 #include <memory>
 #include <vector>
 
-#include "rm/raster/RasterTypes.h"
+#include "korvane3d/rm/raster/RasterTypes.h"
 
 namespace kv::raster {
 

@@ -1,4 +1,4 @@
-#include "rm/raster/Kernels.h"
+#include "korvane3d/rm/raster/Kernels.h"
 
 namespace kv::raster {
 

@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-#include "rm/raster/FrameData.h"
+#include "korvane3d/rm/raster/FrameData.h"
 
 namespace kv::raster {
 

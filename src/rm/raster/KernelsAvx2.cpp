@@ -2,4 +2,4 @@
 // after the processor check in SelectKernels).
 #define KV_KERNEL_NAMESPACE kernels_avx2
 #define KV_KERNEL_NAME "avx2"
-#include "rm/raster/KernelsImpl.inc"
+#include "korvane3d/rm/raster/KernelsImpl.inc"

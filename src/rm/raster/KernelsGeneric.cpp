@@ -1,4 +1,4 @@
 // Baseline x86-64 build of the pixel stage.
 #define KV_KERNEL_NAMESPACE kernels_generic
 #define KV_KERNEL_NAME "generic"
-#include "rm/raster/KernelsImpl.inc"
+#include "korvane3d/rm/raster/KernelsImpl.inc"

@@ -1,9 +1,9 @@
-#include "rm/raster/Projection.h"
+#include "korvane3d/rm/raster/Projection.h"
 
 #include <algorithm>
 #include <cmath>
 
-#include "rm/raster/RasterMath.h"
+#include "korvane3d/rm/raster/RasterMath.h"
 
 namespace kv::raster {
 

@@ -7,7 +7,7 @@
 // perspective projection (1 for an orthographic one).
 #pragma once
 
-#include "rm/raster/RasterTypes.h"
+#include "korvane3d/rm/raster/RasterTypes.h"
 
 namespace kv::raster {
 

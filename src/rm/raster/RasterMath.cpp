@@ -1,4 +1,4 @@
-#include "rm/raster/RasterMath.h"
+#include "korvane3d/rm/raster/RasterMath.h"
 
 #include <utility>
 

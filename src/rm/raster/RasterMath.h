@@ -4,7 +4,7 @@
 #include <cmath>
 #include <utility>
 
-#include "rm/raster/RasterTypes.h"
+#include "korvane3d/rm/raster/RasterTypes.h"
 
 namespace kv::raster {
 

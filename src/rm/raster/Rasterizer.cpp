@@ -1,12 +1,12 @@
-#include "rm/raster/Rasterizer.h"
+#include "korvane3d/rm/raster/Rasterizer.h"
 
 #include <algorithm>
 #include <cmath>
 #include <thread>
 
-#include "rm/raster/Projection.h"
-#include "rm/raster/RasterMath.h"
-#include "rm/raster/RasterizerImpl.h"
+#include "korvane3d/rm/raster/Projection.h"
+#include "korvane3d/rm/raster/RasterMath.h"
+#include "korvane3d/rm/raster/RasterizerImpl.h"
 
 namespace kv::raster {
 namespace {

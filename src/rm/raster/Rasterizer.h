@@ -16,8 +16,8 @@
 #include <cstdint>
 #include <memory>
 
-#include "rm/raster/RasterTypes.h"
-#include "rm/raster/Texture.h"
+#include "korvane3d/rm/raster/RasterTypes.h"
+#include "korvane3d/rm/raster/Texture.h"
 
 namespace kv::raster {
 

@@ -5,11 +5,11 @@
 #include <memory>
 #include <vector>
 
-#include "rm/raster/Kernels.h"
-#include "rm/raster/Rasterizer.h"
-#include "rm/raster/Setup.h"
-#include "rm/raster/VertexStage.h"
-#include "rm/raster/WorkerPool.h"
+#include "korvane3d/rm/raster/Kernels.h"
+#include "korvane3d/rm/raster/Rasterizer.h"
+#include "korvane3d/rm/raster/Setup.h"
+#include "korvane3d/rm/raster/VertexStage.h"
+#include "korvane3d/rm/raster/WorkerPool.h"
 
 namespace kv::raster {
 

@@ -4,8 +4,8 @@
 #include <algorithm>
 #include <cstring>
 
-#include "rm/raster/RasterizerImpl.h"
-#include "rm/raster/TileOutput.h"
+#include "korvane3d/rm/raster/RasterizerImpl.h"
+#include "korvane3d/rm/raster/TileOutput.h"
 
 namespace kv::raster {
 

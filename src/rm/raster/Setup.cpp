@@ -1,6 +1,6 @@
-#include "rm/raster/Setup.h"
+#include "korvane3d/rm/raster/Setup.h"
 
-#include "rm/raster/VertexStage.h"
+#include "korvane3d/rm/raster/VertexStage.h"
 
 #include <algorithm>
 #include <cmath>

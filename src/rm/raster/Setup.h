@@ -7,9 +7,9 @@
 #include <cstdint>
 #include <vector>
 
-#include "rm/raster/Clip.h"
-#include "rm/raster/FrameData.h"
-#include "rm/raster/Projection.h"
+#include "korvane3d/rm/raster/Clip.h"
+#include "korvane3d/rm/raster/FrameData.h"
+#include "korvane3d/rm/raster/Projection.h"
 
 namespace kv::raster {
 

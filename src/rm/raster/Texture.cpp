@@ -1,4 +1,4 @@
-#include "rm/raster/Texture.h"
+#include "korvane3d/rm/raster/Texture.h"
 
 #include <algorithm>
 

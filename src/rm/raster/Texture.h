@@ -8,8 +8,8 @@
 #include <span>
 #include <vector>
 
-#include "rm/raster/FrameData.h"
-#include "rm/raster/RasterTypes.h"
+#include "korvane3d/rm/raster/FrameData.h"
+#include "korvane3d/rm/raster/RasterTypes.h"
 
 namespace kv::raster {
 

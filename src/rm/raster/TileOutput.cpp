@@ -1,4 +1,4 @@
-#include "rm/raster/TileOutput.h"
+#include "korvane3d/rm/raster/TileOutput.h"
 
 #include <algorithm>
 #include <cstring>

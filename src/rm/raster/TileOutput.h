@@ -5,9 +5,9 @@
 
 #include <cstdint>
 
-#include "rm/raster/Kernels.h"
-#include "rm/raster/RasterTypes.h"
-#include "rm/raster/Texture.h"
+#include "korvane3d/rm/raster/Kernels.h"
+#include "korvane3d/rm/raster/RasterTypes.h"
+#include "korvane3d/rm/raster/Texture.h"
 
 namespace kv::raster {
 

@@ -1,9 +1,9 @@
-#include "rm/raster/VertexStage.h"
+#include "korvane3d/rm/raster/VertexStage.h"
 
 #include <algorithm>
 #include <cmath>
 
-#include "rm/raster/RasterMath.h"
+#include "korvane3d/rm/raster/RasterMath.h"
 
 namespace kv::raster {
 namespace {

@@ -7,10 +7,10 @@
 #include <cstdint>
 #include <span>
 
-#include "rm/raster/Clip.h"
-#include "rm/raster/FrameData.h"
-#include "rm/raster/Projection.h"
-#include "rm/raster/RasterTypes.h"
+#include "korvane3d/rm/raster/Clip.h"
+#include "korvane3d/rm/raster/FrameData.h"
+#include "korvane3d/rm/raster/Projection.h"
+#include "korvane3d/rm/raster/RasterTypes.h"
 
 namespace kv::raster {
 

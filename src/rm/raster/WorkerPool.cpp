@@ -1,4 +1,4 @@
-#include "rm/raster/WorkerPool.h"
+#include "korvane3d/rm/raster/WorkerPool.h"
 
 namespace kv::raster {
 

@@ -3,8 +3,8 @@
 #include <bit>
 #include <cstring>
 
-#include "rm/xfile/BinaryTokens.h"
-#include "rm/xfile/Emitter.h"
+#include "korvane3d/rm/xfile/BinaryTokens.h"
+#include "korvane3d/rm/xfile/Emitter.h"
 
 namespace kv::xfile::detail {
 namespace {

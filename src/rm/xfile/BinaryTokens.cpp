@@ -1,4 +1,4 @@
-#include "rm/xfile/BinaryTokens.h"
+#include "korvane3d/rm/xfile/BinaryTokens.h"
 
 #include <bit>
 #include <cstring>

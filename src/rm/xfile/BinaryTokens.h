@@ -7,7 +7,7 @@
 #include <span>
 #include <string>
 
-#include "rm/xfile/Tokens.h"
+#include "korvane3d/rm/xfile/Tokens.h"
 
 namespace kv::xfile::detail {
 

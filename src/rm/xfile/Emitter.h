@@ -9,7 +9,7 @@
 #include <string_view>
 #include <vector>
 
-#include "rm/xfile/Templates.h"
+#include "korvane3d/rm/xfile/Templates.h"
 
 namespace kv::xfile::detail {
 

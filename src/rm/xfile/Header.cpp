@@ -1,4 +1,4 @@
-#include "rm/xfile/Header.h"
+#include "korvane3d/rm/xfile/Header.h"
 
 #include <cstring>
 #include <string_view>

@@ -6,7 +6,7 @@
 #include <span>
 #include <string>
 
-#include "rm/xfile/XFile.h"
+#include "korvane3d/rm/xfile/XFile.h"
 
 namespace kv::xfile::detail {
 

@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "rm/xfile/Reader.h"
+#include "korvane3d/rm/xfile/Reader.h"
 
 namespace kv::xfile::detail {
 namespace {

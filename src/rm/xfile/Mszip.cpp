@@ -1,4 +1,4 @@
-#include "rm/xfile/Mszip.h"
+#include "korvane3d/rm/xfile/Mszip.h"
 
 #include <zlib.h>
 
@@ -6,7 +6,7 @@
 #include <memory>
 #include <string>
 
-#include "rm/xfile/Header.h"
+#include "korvane3d/rm/xfile/Header.h"
 
 namespace kv::xfile::detail {
 namespace {

@@ -9,7 +9,7 @@
 #include <span>
 #include <vector>
 
-#include "rm/xfile/Tokens.h"
+#include "korvane3d/rm/xfile/Tokens.h"
 
 namespace kv::xfile::detail {
 

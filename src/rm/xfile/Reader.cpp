@@ -1,7 +1,7 @@
 // The object grammar shared by every encoding: templates, data objects,
 // nested children and references. The mesh-specific objects are read in
 // MeshObjects.cpp.
-#include "rm/xfile/Reader.h"
+#include "korvane3d/rm/xfile/Reader.h"
 
 namespace kv::xfile::detail {
 

@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
-#include "rm/xfile/Templates.h"
-#include "rm/xfile/Tokens.h"
-#include "rm/xfile/XFile.h"
+#include "korvane3d/rm/xfile/Templates.h"
+#include "korvane3d/rm/xfile/Tokens.h"
+#include "korvane3d/rm/xfile/XFile.h"
 
 namespace kv::xfile::detail {
 

@@ -1,4 +1,4 @@
-#include "rm/xfile/SampleMesh.h"
+#include "korvane3d/rm/xfile/SampleMesh.h"
 
 #include <algorithm>
 #include <cmath>

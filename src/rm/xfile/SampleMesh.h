@@ -1,7 +1,7 @@
 // A generated sample mesh for tests, benchmarks and kvmesh: a UV sphere.
 #pragma once
 
-#include "rm/xfile/XFile.h"
+#include "korvane3d/rm/xfile/XFile.h"
 
 namespace kv::xfile {
 

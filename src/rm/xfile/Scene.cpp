@@ -3,7 +3,7 @@
 // merged in file order.
 #include <cmath>
 
-#include "rm/xfile/Reader.h"
+#include "korvane3d/rm/xfile/Reader.h"
 
 namespace kv::xfile::detail {
 namespace {

@@ -1,8 +1,8 @@
-#include "rm/xfile/Templates.h"
+#include "korvane3d/rm/xfile/Templates.h"
 
 #include <array>
 
-#include "rm/xfile/TextTokens.h"
+#include "korvane3d/rm/xfile/TextTokens.h"
 
 namespace kv::xfile::detail {
 namespace {

@@ -12,7 +12,7 @@
 #include <unordered_map>
 #include <vector>
 
-#include "rm/xfile/Tokens.h"
+#include "korvane3d/rm/xfile/Tokens.h"
 
 namespace kv::xfile::detail {
 

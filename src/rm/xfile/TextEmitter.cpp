@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <string>
 
-#include "rm/xfile/Emitter.h"
+#include "korvane3d/rm/xfile/Emitter.h"
 
 namespace kv::xfile::detail {
 namespace {

@@ -1,6 +1,6 @@
-#include "rm/xfile/TextTokens.h"
+#include "korvane3d/rm/xfile/TextTokens.h"
 
-#include "rm/xfile/NumberScan.h"
+#include "korvane3d/rm/xfile/NumberScan.h"
 
 #include <array>
 #include <charconv>

@@ -1,4 +1,4 @@
-#include "rm/xfile/Tokens.h"
+#include "korvane3d/rm/xfile/Tokens.h"
 
 namespace kv::xfile::detail {
 

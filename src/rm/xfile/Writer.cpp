@@ -8,10 +8,10 @@
 #include <cstring>
 #include <new>
 
-#include "rm/xfile/Emitter.h"
-#include "rm/xfile/Header.h"
-#include "rm/xfile/Mszip.h"
-#include "rm/xfile/XFile.h"
+#include "korvane3d/rm/xfile/Emitter.h"
+#include "korvane3d/rm/xfile/Header.h"
+#include "korvane3d/rm/xfile/Mszip.h"
+#include "korvane3d/rm/xfile/XFile.h"
 
 namespace kv::xfile {
 namespace {

@@ -1,6 +1,6 @@
 // Parse and LoadFile: header, decompression, the token source for the
 // encoding, the object grammar, and the scene flattened into one mesh.
-#include "rm/xfile/XFile.h"
+#include "korvane3d/rm/xfile/XFile.h"
 
 #include <fcntl.h>
 #include <sys/mman.h>
@@ -13,11 +13,11 @@
 #include <memory>
 #include <new>
 
-#include "rm/xfile/BinaryTokens.h"
-#include "rm/xfile/Header.h"
-#include "rm/xfile/Mszip.h"
-#include "rm/xfile/Reader.h"
-#include "rm/xfile/TextTokens.h"
+#include "korvane3d/rm/xfile/BinaryTokens.h"
+#include "korvane3d/rm/xfile/Header.h"
+#include "korvane3d/rm/xfile/Mszip.h"
+#include "korvane3d/rm/xfile/Reader.h"
+#include "korvane3d/rm/xfile/TextTokens.h"
 
 namespace kv::xfile {
 namespace {

@@ -3,7 +3,9 @@
 #include <stdexcept>
 
 #include "FrameFixture.h"
-#include "host/Controls.h"
+#include "korvane3d/host/Controls.h"
+
+using namespace kv;
 
 namespace kvtest {
 namespace {

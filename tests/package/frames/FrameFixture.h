@@ -8,11 +8,11 @@
 #include <numbers>
 #include <memory>
 
-#include "frames/Kv3dcamera.h"
-#include "frames/Kv3dframe.h"
-#include "host/Forms.h"
-#include "package/Kv.h"
-#include "platform/win/Backend.h"
+#include "korvane3d/frames/Kv3dcamera.h"
+#include "korvane3d/frames/Kv3dframe.h"
+#include "korvane3d/host/Forms.h"
+#include "korvane3d/package/Kv.h"
+#include "korvane3d/platform/win/Backend.h"
 #include "support/HeadlessFormTest.h"
 
 namespace kvtest {

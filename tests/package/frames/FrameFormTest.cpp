@@ -4,9 +4,11 @@
 #include <thread>
 
 #include "FrameFixture.h"
-#include "host/Error.h"
-#include "host/FormStream.h"
-#include "host/Properties.h"
+#include "korvane3d/host/Error.h"
+#include "korvane3d/host/FormStream.h"
+#include "korvane3d/host/Properties.h"
+
+using namespace kv;
 
 namespace kvtest {
 namespace {

@@ -7,6 +7,8 @@
 
 #include "FrameFixture.h"
 
+using namespace kv;
+
 namespace kvtest {
 namespace {
 

@@ -2,6 +2,8 @@
 // relative placement and Clone.
 #include "FrameFixture.h"
 
+using namespace kv;
+
 namespace kvtest {
 namespace {
 

@@ -12,13 +12,13 @@
 #include <thread>
 #include <vector>
 
-#include "host/Application.h"
-#include "host/Forms.h"
-#include "input/Kvikeyboard.h"
-#include "input/Kvimouse.h"
-#include "package/Kv.h"
-#include "platform/dinput/HeadlessInput.h"
-#include "platform/win/Backend.h"
+#include "korvane3d/host/Application.h"
+#include "korvane3d/host/Forms.h"
+#include "korvane3d/input/Kvikeyboard.h"
+#include "korvane3d/input/Kvimouse.h"
+#include "korvane3d/package/Kv.h"
+#include "korvane3d/platform/dinput/HeadlessInput.h"
+#include "korvane3d/platform/win/Backend.h"
 #include "support/MainThreadPump.h"
 
 namespace kvtest {

@@ -1,6 +1,8 @@
 // The mouse component driven through the headless input source.
 #include "InputFixture.h"
 
+using namespace kv;
+
 namespace kvtest {
 namespace {
 

@@ -5,6 +5,8 @@
 
 #include "InputFixture.h"
 
+using namespace kv;
+
 namespace kvtest {
 namespace {
 

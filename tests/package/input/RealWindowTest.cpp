@@ -5,6 +5,8 @@
 #include "InputFixture.h"
 #include "support/XServer.h"
 
+using namespace kv;
+
 namespace kvtest {
 namespace {
 

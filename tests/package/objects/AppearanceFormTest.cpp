@@ -7,16 +7,16 @@
 #include <string>
 
 #include "AppearanceTestSupport.h"
-#include "frames/Kv3dframe.h"
-#include "host/Error.h"
-#include "host/FormStream.h"
-#include "host/Registry.h"
-#include "objects/Kv3dmaterial.h"
-#include "objects/Kv3dquality.h"
-#include "objects/Kv3dshadow.h"
-#include "objects/Kv3dtexture.h"
-#include "objects/Kv3dwrap.h"
-#include "scene/Kv3dlight.h"
+#include "korvane3d/frames/Kv3dframe.h"
+#include "korvane3d/host/Error.h"
+#include "korvane3d/host/FormStream.h"
+#include "korvane3d/host/Registry.h"
+#include "korvane3d/objects/Kv3dmaterial.h"
+#include "korvane3d/objects/Kv3dquality.h"
+#include "korvane3d/objects/Kv3dshadow.h"
+#include "korvane3d/objects/Kv3dtexture.h"
+#include "korvane3d/objects/Kv3dwrap.h"
+#include "korvane3d/scene/Kv3dlight.h"
 
 using namespace kv;
 

@@ -9,15 +9,17 @@
 #include <string>
 #include <vector>
 
-#include "host/Component.h"
-#include "objects/Kv3dface.h"
-#include "objects/Kv3dmesh.h"
-#include "objects/Kv3dobject.h"
-#include "package/Kv.h"
-#include "platform/win/Backend.h"
-#include "rm/D3DRM.h"
+#include "korvane3d/host/Component.h"
+#include "korvane3d/objects/Kv3dface.h"
+#include "korvane3d/objects/Kv3dmesh.h"
+#include "korvane3d/objects/Kv3dobject.h"
+#include "korvane3d/package/Kv.h"
+#include "korvane3d/platform/win/Backend.h"
+#include "korvane3d/rm/D3DRM.h"
 
 namespace kvtest {
+
+using namespace kv;
 
 class AppearanceTest : public ::testing::Test {
  protected:

@@ -3,8 +3,8 @@
 #include <vector>
 
 #include "ShapeTestSupport.h"
-#include "host/Error.h"
-#include "objects/Kv3dface.h"
+#include "korvane3d/host/Error.h"
+#include "korvane3d/objects/Kv3dface.h"
 
 using namespace kv;
 

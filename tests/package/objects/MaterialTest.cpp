@@ -3,7 +3,7 @@
 #include <limits>
 
 #include "AppearanceTestSupport.h"
-#include "objects/Kv3dmaterial.h"
+#include "korvane3d/objects/Kv3dmaterial.h"
 
 using namespace kv;
 

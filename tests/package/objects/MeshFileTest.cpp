@@ -6,7 +6,9 @@
 #include <string>
 
 #include "ObjectFixture.h"
-#include "host/Error.h"
+#include "korvane3d/host/Error.h"
+
+using namespace kv;
 
 namespace kvtest {
 namespace {

@@ -5,8 +5,10 @@
 #include <limits>
 
 #include "ObjectFixture.h"
-#include "host/Error.h"
-#include "objects/Kv3dquality.h"
+#include "korvane3d/host/Error.h"
+#include "korvane3d/objects/Kv3dquality.h"
+
+using namespace kv;
 
 namespace kvtest {
 namespace {

@@ -8,17 +8,17 @@
 #include <memory>
 #include <vector>
 
-#include "host/Forms.h"
-#include "objects/Kv3dface.h"
-#include "objects/Kv3dfile.h"
-#include "objects/Kv3dmesh.h"
-#include "objects/Kv3dobject.h"
-#include "objects/Kv3dshape.h"
-#include "package/Kv.h"
-#include "platform/win/Backend.h"
+#include "korvane3d/host/Forms.h"
+#include "korvane3d/objects/Kv3dface.h"
+#include "korvane3d/objects/Kv3dfile.h"
+#include "korvane3d/objects/Kv3dmesh.h"
+#include "korvane3d/objects/Kv3dobject.h"
+#include "korvane3d/objects/Kv3dshape.h"
+#include "korvane3d/package/Kv.h"
+#include "korvane3d/platform/win/Backend.h"
 #include "support/HeadlessFormTest.h"
-#include "rm/D3DRMGuids.h"
-#include "rm/MeshBuilder.h"
+#include "korvane3d/rm/D3DRMGuids.h"
+#include "korvane3d/rm/MeshBuilder.h"
 
 namespace kvtest {
 

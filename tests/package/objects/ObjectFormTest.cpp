@@ -2,9 +2,11 @@
 #include <string>
 
 #include "ObjectFixture.h"
-#include "host/Error.h"
-#include "host/FormStream.h"
-#include "objects/Kv3dquality.h"
+#include "korvane3d/host/Error.h"
+#include "korvane3d/host/FormStream.h"
+#include "korvane3d/objects/Kv3dquality.h"
+
+using namespace kv;
 
 namespace kvtest {
 namespace {

@@ -11,12 +11,14 @@
 #include <filesystem>
 #include <string>
 
-#include "host/Error.h"
-#include "host/FormStream.h"
-#include "objects/Kv3dobject.h"
+#include "korvane3d/host/Error.h"
+#include "korvane3d/host/FormStream.h"
+#include "korvane3d/objects/Kv3dobject.h"
 #include "package/view/ViewFixture.h"
-#include "rm/image/Image.h"
+#include "korvane3d/rm/image/Image.h"
 #include "support/ReferenceImage.h"
+
+using namespace kv;
 
 namespace kvtest {
 namespace {

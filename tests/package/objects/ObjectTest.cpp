@@ -5,13 +5,15 @@
 #include <limits>
 
 #include "ObjectFixture.h"
-#include "host/Error.h"
-#include "objects/Kv3dmaterial.h"
-#include "objects/Kv3dquality.h"
-#include "objects/Kv3dshadow.h"
-#include "objects/Kv3dtexture.h"
-#include "objects/Kv3dwrap.h"
-#include "scene/Kv3dlight.h"
+#include "korvane3d/host/Error.h"
+#include "korvane3d/objects/Kv3dmaterial.h"
+#include "korvane3d/objects/Kv3dquality.h"
+#include "korvane3d/objects/Kv3dshadow.h"
+#include "korvane3d/objects/Kv3dtexture.h"
+#include "korvane3d/objects/Kv3dwrap.h"
+#include "korvane3d/scene/Kv3dlight.h"
+
+using namespace kv;
 
 namespace kvtest {
 namespace {

@@ -6,15 +6,15 @@
 #include <string>
 
 #include "ShapeTestSupport.h"
-#include "host/Error.h"
-#include "host/FormStream.h"
-#include "host/Forms.h"
-#include "host/Registry.h"
-#include "objects/Kv3dmesh.h"
-#include "objects/Kv3dobject.h"
-#include "objects/Kv3dshape.h"
-#include "package/Kv.h"
-#include "platform/win/Backend.h"
+#include "korvane3d/host/Error.h"
+#include "korvane3d/host/FormStream.h"
+#include "korvane3d/host/Forms.h"
+#include "korvane3d/host/Registry.h"
+#include "korvane3d/objects/Kv3dmesh.h"
+#include "korvane3d/objects/Kv3dobject.h"
+#include "korvane3d/objects/Kv3dshape.h"
+#include "korvane3d/package/Kv.h"
+#include "korvane3d/platform/win/Backend.h"
 
 using namespace kv;
 using kvtest::Near;

@@ -6,8 +6,8 @@
 #include <tuple>
 
 #include "ShapeTestSupport.h"
-#include "host/Error.h"
-#include "objects/Kv3dshape.h"
+#include "korvane3d/host/Error.h"
+#include "korvane3d/objects/Kv3dshape.h"
 
 using namespace kv;
 using kvtest::Near;

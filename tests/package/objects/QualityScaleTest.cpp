@@ -5,7 +5,7 @@
 #include <limits>
 
 #include "AppearanceTestSupport.h"
-#include "objects/Kv3dquality.h"
+#include "korvane3d/objects/Kv3dquality.h"
 
 using namespace kv;
 

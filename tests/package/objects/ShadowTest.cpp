@@ -2,9 +2,9 @@
 // visibility and mesh rebuilds (one current visual on the frame, replaced
 // ones taken off and released), and a freed light.
 #include "AppearanceTestSupport.h"
-#include "objects/Kv3dshadow.h"
-#include "rm/D3DRMGuids.h"
-#include "scene/Kv3dlight.h"
+#include "korvane3d/objects/Kv3dshadow.h"
+#include "korvane3d/rm/D3DRMGuids.h"
+#include "korvane3d/scene/Kv3dlight.h"
 
 using namespace kv;
 

@@ -10,10 +10,12 @@
 #include <numbers>
 #include <vector>
 
-#include "objects/Kv3dface.h"
-#include "rm/D3DRM.h"
+#include "korvane3d/objects/Kv3dface.h"
+#include "korvane3d/rm/D3DRM.h"
 
 namespace kvtest {
+
+using namespace kv;
 
 using Record = std::vector<DWORD>;  // one face: its corners' (vertex, normal) pairs flattened
 

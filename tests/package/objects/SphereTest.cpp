@@ -5,8 +5,8 @@
 #include <limits>
 
 #include "ShapeTestSupport.h"
-#include "host/Error.h"
-#include "objects/Kv3dshape.h"
+#include "korvane3d/host/Error.h"
+#include "korvane3d/objects/Kv3dshape.h"
 
 using namespace kv;
 using kvtest::CountRecordsOfSize;

@@ -4,15 +4,15 @@
 #include <set>
 
 #include "../../rm/device/DeviceTesting.h"
-#include "host/Component.h"
-#include "objects/Kv3dmesh.h"
-#include "objects/Kv3dobject.h"
-#include "objects/Kv3dquality.h"
-#include "objects/Kv3dshadow.h"
-#include "objects/Kv3dtexture.h"
-#include "objects/Kv3dwrap.h"
-#include "package/Kv.h"
-#include "scene/Kv3dlight.h"
+#include "korvane3d/host/Component.h"
+#include "korvane3d/objects/Kv3dmesh.h"
+#include "korvane3d/objects/Kv3dobject.h"
+#include "korvane3d/objects/Kv3dquality.h"
+#include "korvane3d/objects/Kv3dshadow.h"
+#include "korvane3d/objects/Kv3dtexture.h"
+#include "korvane3d/objects/Kv3dwrap.h"
+#include "korvane3d/package/Kv.h"
+#include "korvane3d/scene/Kv3dlight.h"
 
 using namespace kv;
 

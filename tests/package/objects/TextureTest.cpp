@@ -5,8 +5,8 @@
 #include <fstream>
 
 #include "AppearanceTestSupport.h"
-#include "host/Error.h"
-#include "objects/Kv3dtexture.h"
+#include "korvane3d/host/Error.h"
+#include "korvane3d/objects/Kv3dtexture.h"
 
 using namespace kv;
 

@@ -7,10 +7,10 @@
 #include <thread>
 
 #include "AppearanceTestSupport.h"
-#include "frames/Kv3dframe.h"
-#include "objects/Kv3dquality.h"
-#include "objects/Kv3dtexture.h"
-#include "objects/Kv3dwrap.h"
+#include "korvane3d/frames/Kv3dframe.h"
+#include "korvane3d/objects/Kv3dquality.h"
+#include "korvane3d/objects/Kv3dtexture.h"
+#include "korvane3d/objects/Kv3dwrap.h"
 
 using namespace kv;
 

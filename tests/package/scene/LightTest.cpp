@@ -7,9 +7,9 @@
 #include <numbers>
 
 #include "SceneTestSupport.h"
-#include "host/Error.h"
-#include "rm/Light.h"
-#include "scene/Kv3dlight.h"
+#include "korvane3d/host/Error.h"
+#include "korvane3d/rm/Light.h"
+#include "korvane3d/scene/Kv3dlight.h"
 
 using namespace kv;
 

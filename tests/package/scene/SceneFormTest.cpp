@@ -5,12 +5,12 @@
 #include <string>
 
 #include "SceneTestSupport.h"
-#include "host/Error.h"
-#include "host/FormStream.h"
-#include "host/Forms.h"
-#include "host/Registry.h"
-#include "scene/Kv3dlight.h"
-#include "scene/Kv3dscene.h"
+#include "korvane3d/host/Error.h"
+#include "korvane3d/host/FormStream.h"
+#include "korvane3d/host/Forms.h"
+#include "korvane3d/host/Registry.h"
+#include "korvane3d/scene/Kv3dlight.h"
+#include "korvane3d/scene/Kv3dscene.h"
 
 using namespace kv;
 using kvtest::EngineParent;

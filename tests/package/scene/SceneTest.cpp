@@ -7,9 +7,9 @@
 #include <memory>
 
 #include "SceneTestSupport.h"
-#include "host/Error.h"
-#include "platform/win/WinApi.h"
-#include "scene/Kv3dscene.h"
+#include "korvane3d/host/Error.h"
+#include "korvane3d/platform/win/WinApi.h"
+#include "korvane3d/scene/Kv3dscene.h"
 
 namespace fs = std::filesystem;
 using namespace kv;

@@ -4,12 +4,14 @@
 
 #include <gtest/gtest.h>
 
-#include "frames/Kv3dframe.h"
-#include "package/Kv.h"
-#include "platform/win/Backend.h"
-#include "rm/D3DRM.h"
+#include "korvane3d/frames/Kv3dframe.h"
+#include "korvane3d/package/Kv.h"
+#include "korvane3d/platform/win/Backend.h"
+#include "korvane3d/rm/D3DRM.h"
 
 namespace kvtest {
+
+using namespace kv;
 
 class EngineTest : public ::testing::Test {
  protected:

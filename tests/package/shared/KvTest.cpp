@@ -7,11 +7,11 @@
 #include <fstream>
 #include <numbers>
 
-#include "host/Application.h"
-#include "host/Registry.h"
-#include "package/Kv.h"
-#include "platform/win/Backend.h"
-#include "platform/win/WinApi.h"
+#include "korvane3d/host/Application.h"
+#include "korvane3d/host/Registry.h"
+#include "korvane3d/package/Kv.h"
+#include "korvane3d/platform/win/Backend.h"
+#include "korvane3d/platform/win/WinApi.h"
 
 namespace fs = std::filesystem;
 using namespace kv;

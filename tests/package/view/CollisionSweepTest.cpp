@@ -6,7 +6,9 @@
 #include <limits>
 #include <random>
 
-#include "view/CollisionSweep.h"
+#include "korvane3d/view/CollisionSweep.h"
+
+using namespace kv;
 
 namespace kvtest {
 namespace {

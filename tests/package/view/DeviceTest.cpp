@@ -2,8 +2,10 @@
 // scene and camera, and how frames find the view that shows them.
 #include <algorithm>
 
-#include "frames/SceneViewport.h"
+#include "korvane3d/frames/SceneViewport.h"
 #include "ViewFixture.h"
+
+using namespace kv;
 
 namespace kvtest {
 namespace {

@@ -4,11 +4,13 @@
 #include <algorithm>
 #include <cstdlib>
 
-#include "host/Error.h"
-#include "host/FormStream.h"
+#include "korvane3d/host/Error.h"
+#include "korvane3d/host/FormStream.h"
 #include "support/XGrab.h"
 #include "support/XServer.h"
 #include "ViewFixture.h"
+
+using namespace kv;
 
 namespace kvtest {
 namespace {

@@ -4,11 +4,13 @@
 #pragma once
 
 #include "ViewFixture.h"
-#include "frames/Kv3dframe.h"
-#include "objects/Kv3dmesh.h"
-#include "objects/Kv3dobject.h"
+#include "korvane3d/frames/Kv3dframe.h"
+#include "korvane3d/objects/Kv3dmesh.h"
+#include "korvane3d/objects/Kv3dobject.h"
 
 namespace kvtest {
+
+using namespace kv;
 
 class ObjectViewTest : public ViewTest {
  protected:

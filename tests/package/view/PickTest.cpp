@@ -7,6 +7,8 @@
 
 #include "ObjectViewFixture.h"
 
+using namespace kv;
+
 namespace kvtest {
 namespace {
 

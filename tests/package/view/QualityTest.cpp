@@ -2,7 +2,9 @@
 // view, projection, handedness, render mode and back faces, with what the
 // device and viewport report back.
 #include "ViewFixture.h"
-#include "rm/Device.h"
+#include "korvane3d/rm/Device.h"
+
+using namespace kv;
 
 namespace kvtest {
 namespace {

@@ -7,6 +7,8 @@
 
 #include "ViewFixture.h"
 
+using namespace kv;
+
 namespace kvtest {
 namespace {
 

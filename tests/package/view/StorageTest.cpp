@@ -7,8 +7,10 @@
 #include <unistd.h>
 
 #include "ObjectViewFixture.h"
-#include "host/Error.h"
-#include "host/Link.h"
+#include "korvane3d/host/Error.h"
+#include "korvane3d/host/Link.h"
+
+using namespace kv;
 
 namespace kvtest {
 namespace {

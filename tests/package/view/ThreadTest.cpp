@@ -4,9 +4,11 @@
 #include <atomic>
 
 #include "ViewFixture.h"
-#include "objects/Kv3dmesh.h"
-#include "objects/Kv3dobject.h"
-#include "objects/Kv3dwrap.h"
+#include "korvane3d/objects/Kv3dmesh.h"
+#include "korvane3d/objects/Kv3dobject.h"
+#include "korvane3d/objects/Kv3dwrap.h"
+
+using namespace kv;
 
 namespace kvtest {
 namespace {

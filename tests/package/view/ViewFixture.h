@@ -10,16 +10,16 @@
 #include <memory>
 #include <thread>
 
-#include "frames/Kv3dcamera.h"
-#include "host/Application.h"
-#include "host/Forms.h"
-#include "package/Kv.h"
-#include "platform/ddraw/VirtualMonitor.h"
-#include "platform/win/Backend.h"
-#include "scene/Kv3dlight.h"
-#include "scene/Kv3dscene.h"
+#include "korvane3d/frames/Kv3dcamera.h"
+#include "korvane3d/host/Application.h"
+#include "korvane3d/host/Forms.h"
+#include "korvane3d/package/Kv.h"
+#include "korvane3d/platform/ddraw/VirtualMonitor.h"
+#include "korvane3d/platform/win/Backend.h"
+#include "korvane3d/scene/Kv3dlight.h"
+#include "korvane3d/scene/Kv3dscene.h"
 #include "support/MainThreadPump.h"
-#include "view/Kv3dview.h"
+#include "korvane3d/view/Kv3dview.h"
 
 namespace kvtest {
 

@@ -2,6 +2,8 @@
 // and onto the screen through a clipper: the windowed presentation.
 #include "DDrawTestSupport.h"
 
+using namespace kv;
+
 namespace kvtest {
 namespace {
 

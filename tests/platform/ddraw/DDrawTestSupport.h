@@ -7,12 +7,14 @@
 #include <cstdint>
 #include <cstring>
 
-#include "platform/ddraw/D3D.h"
-#include "platform/ddraw/VirtualMonitor.h"
-#include "platform/win/Backend.h"
-#include "platform/win/WinApi.h"
+#include "korvane3d/platform/ddraw/D3D.h"
+#include "korvane3d/platform/ddraw/VirtualMonitor.h"
+#include "korvane3d/platform/win/Backend.h"
+#include "korvane3d/platform/win/WinApi.h"
 
 namespace kvtest {
+
+using namespace kv;
 
 using kv::ComPtr;
 

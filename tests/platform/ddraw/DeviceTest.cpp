@@ -6,9 +6,11 @@
 #include <thread>
 #include <vector>
 
-#include "platform/ddraw/RenderTarget.h"
+#include "korvane3d/platform/ddraw/RenderTarget.h"
 
 #include "DDrawTestSupport.h"
+
+using namespace kv;
 
 namespace kvtest {
 namespace {

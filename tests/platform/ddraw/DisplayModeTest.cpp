@@ -5,6 +5,8 @@
 
 #include "DDrawTestSupport.h"
 
+using namespace kv;
+
 namespace kvtest {
 namespace {
 

@@ -12,6 +12,8 @@
 #include "DDrawTestSupport.h"
 #include "support/XServer.h"
 
+using namespace kv;
+
 namespace kvtest {
 namespace {
 

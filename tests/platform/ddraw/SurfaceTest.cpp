@@ -1,8 +1,10 @@
 // Creating surfaces, their descriptions and attachments, pixel access,
 // device contexts, and lost surfaces.
-#include "platform/win/Gdi.h"
+#include "korvane3d/platform/win/Gdi.h"
 
 #include "DDrawTestSupport.h"
+
+using namespace kv;
 
 namespace kvtest {
 namespace {

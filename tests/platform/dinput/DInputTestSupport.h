@@ -4,10 +4,10 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/dinput/DInput.h"
-#include "platform/dinput/HeadlessInput.h"
-#include "platform/win/Backend.h"
-#include "platform/win/WinApi.h"
+#include "korvane3d/platform/dinput/DInput.h"
+#include "korvane3d/platform/dinput/HeadlessInput.h"
+#include "korvane3d/platform/win/Backend.h"
+#include "korvane3d/platform/win/WinApi.h"
 
 namespace kv::dinput::test {
 

@@ -5,7 +5,7 @@
 #include <thread>
 
 #include "DInputTestSupport.h"
-#include "platform/dinput/InputEvent.h"
+#include "korvane3d/platform/dinput/InputEvent.h"
 
 namespace kv::dinput::test {
 namespace {

@@ -9,9 +9,9 @@
 #include <string>
 #include <thread>
 
-#include "platform/dinput/DInput.h"
-#include "platform/win/Backend.h"
-#include "platform/win/WinApi.h"
+#include "korvane3d/platform/dinput/DInput.h"
+#include "korvane3d/platform/win/Backend.h"
+#include "korvane3d/platform/win/WinApi.h"
 #include "support/XServer.h"
 
 namespace kv::dinput {

@@ -5,8 +5,8 @@
 
 #include <map>
 
-#include "platform/dinput/DIKeys.h"
-#include "platform/dinput/SdlKeyMap.h"
+#include "korvane3d/platform/dinput/DIKeys.h"
+#include "korvane3d/platform/dinput/SdlKeyMap.h"
 
 namespace kv::dinput {
 namespace {

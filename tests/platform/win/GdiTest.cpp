@@ -4,7 +4,9 @@
 #include <vector>
 
 #include "WinTestSupport.h"
-#include "platform/win/Gdi.h"
+#include "korvane3d/platform/win/Gdi.h"
+
+using namespace kv;
 
 namespace {
 

@@ -5,6 +5,8 @@
 
 #include "WinTestSupport.h"
 
+using namespace kv;
+
 namespace {
 
 using kvtest::HeadlessTest;

@@ -10,8 +10,10 @@
 #include <thread>
 
 #include "WinTestSupport.h"
-#include "platform/win/Gdi.h"
+#include "korvane3d/platform/win/Gdi.h"
 #include "support/XServer.h"
+
+using namespace kv;
 
 namespace {
 

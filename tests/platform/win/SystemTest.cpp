@@ -10,7 +10,9 @@
 #include <thread>
 
 #include "WinTestSupport.h"
-#include "platform/win/Gdi.h"
+#include "korvane3d/platform/win/Gdi.h"
+
+using namespace kv;
 
 namespace {
 

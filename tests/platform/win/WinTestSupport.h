@@ -7,10 +7,12 @@
 #include <memory>
 #include <vector>
 
-#include "platform/win/Backend.h"
-#include "platform/win/WinApi.h"
+#include "korvane3d/platform/win/Backend.h"
+#include "korvane3d/platform/win/WinApi.h"
 
 namespace kvtest {
+
+using namespace kv;
 
 struct LoggedMessage {
   HWND wnd;

@@ -4,6 +4,8 @@
 
 #include "WinTestSupport.h"
 
+using namespace kv;
+
 namespace {
 
 using kvtest::HeadlessTest;

@@ -7,12 +7,12 @@
 #include <numbers>
 
 #include "RmTesting.h"
-#include "rm/EngineLock.h"
-#include "rm/Frame.h"
-#include "rm/MeshBuilder.h"
-#include "rm/Shadow.h"
-#include "rm/Texture.h"
-#include "rm/image/Image.h"
+#include "korvane3d/rm/EngineLock.h"
+#include "korvane3d/rm/Frame.h"
+#include "korvane3d/rm/MeshBuilder.h"
+#include "korvane3d/rm/Shadow.h"
+#include "korvane3d/rm/Texture.h"
+#include "korvane3d/rm/image/Image.h"
 
 namespace kv::rm::testing {
 namespace {

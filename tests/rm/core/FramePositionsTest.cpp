@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "RmTesting.h"
-#include "rm/FramePositions.h"
+#include "korvane3d/rm/FramePositions.h"
 
 namespace kv::rm::testing {
 namespace {

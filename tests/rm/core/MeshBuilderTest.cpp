@@ -7,9 +7,9 @@
 #include <vector>
 
 #include "RmTesting.h"
-#include "rm/EngineLock.h"
-#include "rm/MeshBuilder.h"
-#include "rm/Texture.h"
+#include "korvane3d/rm/EngineLock.h"
+#include "korvane3d/rm/MeshBuilder.h"
+#include "korvane3d/rm/Texture.h"
 
 namespace kv::rm::testing {
 namespace {

@@ -3,7 +3,7 @@
 
 #include <gtest/gtest.h>
 
-#include "rm/D3DRM.h"
+#include "korvane3d/rm/D3DRM.h"
 
 namespace kv::rm::testing {
 

@@ -4,8 +4,8 @@
 #include <vector>
 
 #include "RmTesting.h"
-#include "rm/EngineLock.h"
-#include "rm/SceneWalk.h"
+#include "korvane3d/rm/EngineLock.h"
+#include "korvane3d/rm/SceneWalk.h"
 
 namespace kv::rm::testing {
 namespace {

@@ -4,13 +4,15 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/ddraw/D3D.h"
-#include "platform/ddraw/VirtualMonitor.h"
-#include "platform/win/Backend.h"
-#include "rm/D3DRM.h"
-#include "rm/DeviceInterfaces.h"
+#include "korvane3d/platform/ddraw/D3D.h"
+#include "korvane3d/platform/ddraw/VirtualMonitor.h"
+#include "korvane3d/platform/win/Backend.h"
+#include "korvane3d/rm/D3DRM.h"
+#include "korvane3d/rm/DeviceInterfaces.h"
 
 namespace kvtest {
+
+using namespace kv;
 
 using kv::ComPtr;
 

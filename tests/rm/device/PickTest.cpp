@@ -6,7 +6,9 @@
 #include <random>
 
 #include "DeviceTesting.h"
-#include "rm/PickTree.h"
+#include "korvane3d/rm/PickTree.h"
+
+using namespace kv;
 
 namespace kvtest {
 namespace {

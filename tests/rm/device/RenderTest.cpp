@@ -3,7 +3,9 @@
 #include <thread>
 
 #include "DeviceTesting.h"
-#include "rm/image/Image.h"
+#include "korvane3d/rm/image/Image.h"
+
+using namespace kv;
 
 namespace kvtest {
 namespace {

@@ -3,6 +3,8 @@
 
 #include "DeviceTesting.h"
 
+using namespace kv;
+
 namespace kvtest {
 namespace {
 

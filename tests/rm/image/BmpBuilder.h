@@ -2,7 +2,7 @@
 // the image benchmark. No test framework here.
 #pragma once
 
-#include "rm/image/Image.h"
+#include "korvane3d/rm/image/Image.h"
 
 #include <algorithm>
 #include <cstdint>

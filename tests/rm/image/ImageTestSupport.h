@@ -1,7 +1,7 @@
 // Shared helpers for the image tests: test-data files and pixel comparisons.
 #pragma once
 
-#include "rm/image/Image.h"
+#include "korvane3d/rm/image/Image.h"
 #include "BmpBuilder.h"
 
 #include <gtest/gtest.h>

@@ -5,7 +5,7 @@
 #include <cmath>
 
 #include "RasterTestSupport.h"
-#include "rm/raster/Clip.h"
+#include "korvane3d/rm/raster/Clip.h"
 
 namespace kv::raster::test {
 namespace {

@@ -7,7 +7,7 @@
 #include <set>
 
 #include "RasterTestSupport.h"
-#include "rm/raster/Projection.h"
+#include "korvane3d/rm/raster/Projection.h"
 
 namespace kv::raster::test {
 namespace {

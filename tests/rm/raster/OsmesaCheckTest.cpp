@@ -24,8 +24,8 @@
 
 #include <filesystem>
 
-#include "rm/image/Image.h"
-#include "rm/raster/Projection.h"
+#include "korvane3d/rm/image/Image.h"
+#include "korvane3d/rm/raster/Projection.h"
 
 namespace kv::raster::test {
 namespace {

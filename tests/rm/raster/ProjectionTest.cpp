@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "RasterTestSupport.h"
-#include "rm/raster/Projection.h"
+#include "korvane3d/rm/raster/Projection.h"
 
 namespace kv::raster::test {
 namespace {

@@ -2,7 +2,7 @@
 
 #include <cmath>
 
-#include "rm/image/Image.h"
+#include "korvane3d/rm/image/Image.h"
 
 namespace kv::raster::test {
 

@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "rm/raster/RasterMath.h"
-#include "rm/raster/Rasterizer.h"
+#include "korvane3d/rm/raster/RasterMath.h"
+#include "korvane3d/rm/raster/Rasterizer.h"
 
 namespace kv::raster::test {
 

@@ -9,9 +9,9 @@
 #include <filesystem>
 
 #include "RasterTestSupport.h"
-#include "rm/image/Image.h"
+#include "korvane3d/rm/image/Image.h"
 #include "support/ReferenceImage.h"
-#include "rm/raster/TileOutput.h"
+#include "korvane3d/rm/raster/TileOutput.h"
 
 namespace kv::raster::test {
 namespace {

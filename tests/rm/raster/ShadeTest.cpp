@@ -6,7 +6,7 @@
 #include <set>
 
 #include "RasterTestSupport.h"
-#include "rm/raster/TileOutput.h"
+#include "korvane3d/rm/raster/TileOutput.h"
 
 namespace kv::raster::test {
 namespace {

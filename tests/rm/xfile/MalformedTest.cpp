@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "XFileTestUtil.h"
-#include "rm/xfile/SampleMesh.h"
+#include "korvane3d/rm/xfile/SampleMesh.h"
 
 namespace kv::xfile::test {
 namespace {

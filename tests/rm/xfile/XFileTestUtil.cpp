@@ -2,7 +2,7 @@
 
 #include <bit>
 
-#include "rm/xfile/SampleMesh.h"
+#include "korvane3d/rm/xfile/SampleMesh.h"
 
 namespace kv::xfile::test {
 

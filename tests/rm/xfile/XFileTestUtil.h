@@ -9,7 +9,7 @@
 #include <string_view>
 #include <vector>
 
-#include "rm/xfile/XFile.h"
+#include "korvane3d/rm/xfile/XFile.h"
 
 namespace kv::xfile::test {
 
