@@ -1,0 +1,148 @@
+// What the components, their base classes and the form classes are, and
+// what each of their published properties and events means: one line per
+// key ("Class" or "Class.Member"). A member's text serves the class that
+// names it and every class derived from it that does not name it again.
+#include "Descriptions.h"
+
+namespace kvdoc {
+
+const TextTable& ComponentTexts() {
+  static const TextTable table = {
+      // ---- TComponent, TControl: what every component and control publishes
+      {"TComponent", "The base of every component: an owner that frees it, a name and a tag. Components created with an owner (`new TKV3DObject(form)`) belong to it; never delete them yourself as well."},
+      {"TComponent.Name", "The component's name: an identifier unique among its owner's components (any case). A form file gives it in the `object Name: Class` line, and references name components by it."},
+      {"TComponent.Tag", "A number for the application's own use."},
+      {"TControl", "The base of components with a place on screen: bounds, visibility, a parent control and mouse events."},
+      {"TControl.Left", "Distance of the control's left edge from its parent's client area, in pixels."},
+      {"TControl.Top", "Distance of the control's top edge from its parent's client area, in pixels."},
+      {"TControl.Width", "Width in pixels."},
+      {"TControl.Height", "Height in pixels."},
+      {"TControl.Visible", "Whether the control is shown."},
+      {"TControl.OnResize", "Fires after the control's size changed."},
+      {"TControl.Align", "How the control fills its parent: `alClient` takes the whole client area and follows its size."},
+      {"TControl.MouseCapture", "Whether the control keeps receiving mouse events while a button is held, also outside it."},
+      {"TControl.OnClick", "Fires when the left button is pressed and released over the control."},
+      {"TControl.OnDblClick", "Fires on a double click."},
+      {"TControl.OnMouseDown", "Fires when a mouse button goes down over the control, with the position in client coordinates."},
+      {"TControl.OnMouseMove", "Fires when the mouse moves over the control."},
+      {"TControl.OnMouseUp", "Fires when a mouse button is released."},
+
+      // ---- TKV3DView
+      {"TKV3DView", "The window a scene is drawn in: a control placed on a form that shows the `Scene` as seen from the `Camera`, in a window or in a full-screen display mode. It owns the whole display chain (surfaces, depth buffer, device, viewport) and rebuilds it when its size, camera, quality or full-screen state changes. Frames are drawn by `Render` or, with `AutoRender`, by a render-loop thread of the view; the view's events fire on the main thread except `OnDrawBackGDI`, `OnDrawFrontGDI` (and the scene's `OnMove` events), which fire on the render loop under `AutoRender`."},
+      {"TKV3DView.Width", "Width in pixels; in full screen it reads the parent's width and setting it does nothing."},
+      {"TKV3DView.Height", "Height in pixels; in full screen it reads the parent's height and setting it does nothing."},
+      {"TKV3DView.Scene", "The scene the view draws; nothing is drawn without one. Cleared when the scene is freed."},
+      {"TKV3DView.Camera", "The camera the view looks through; without one the view builds no viewport and draws nothing. Cleared when the camera is freed."},
+      {"TKV3DView.DisplayMode", "The display mode full screen uses (`SetFullScreen`). A mode the display does not offer is refused and the old one kept."},
+      {"TKV3DView.DriverType", "The driver the view draws with, as chosen when its device was made; setting it has no effect."},
+      {"TKV3DView.AutoRender", "Draw frames continuously on the view's render-loop thread (true), or only when the application calls `Render` (false)."},
+      {"TKV3DView.RenderDelta", "How far the scene moves per frame, in units of time: each frame advances every velocity and rotation by this amount."},
+      {"TKV3DView.FPS", "Frames drawn in the last second: by the render loop under `AutoRender`, else by `Render`. A value written is replaced at the next read."},
+      {"TKV3DView.AutoCheckCollision", "Check collisions before every frame: each pair of objects with `CheckCollision` whose boxes touch fires `OnCollision` on both."},
+      {"TKV3DView.OnPicked", "Fires once per object found by `GenPick`, with its layer (0 is the nearest)."},
+      {"TKV3DView.StorageFileName", "The form file `WriteStorage` writes the view to; empty writes nothing."},
+      {"TKV3DView.OnFlip", "Fires at the start of every frame, after the collision check, on the main thread."},
+      {"TKV3DView.OnFlipError", "Fires when presenting a frame fails, with the error; a lost surface is restored and that frame dropped."},
+      {"TKV3DView.OnDrawBackGDI", "Draws with GDI calls into the frame before the scene is drawn over it (a background). `DC` is the back surface's device context; the view's `Canvas` draws on it during the event."},
+      {"TKV3DView.OnDrawFrontGDI", "Draws with GDI calls over the finished scene (an overlay), like `OnDrawBackGDI`."},
+      {"TKV3DView.OnPaint", "Fires after the window was painted."},
+      {"TKV3DView.Quality", "Shading, lighting, fill, dithering and texture filtering of the view's device."},
+      {"TKV3DView.Plane", "Clipping distances and field of view of the view's viewport."},
+      {"TKV3DView.ProjectionType", "Perspective or orthographic projection."},
+      {"TKV3DView.ProjectionHand", "Left- or right-handed coordinates. The setting belongs to the whole process: every view follows the one that set it last."},
+      {"TKV3DView.UniformScaling", "Scale x and y alike, so that the field of view fits the larger side of the view (true), or stretch it to the view's proportions (false)."},
+      {"TKV3DView.RenderMode", "Transparency and lighting options of the device; empty draws every object opaque."},
+      {"TKV3DView.ShowBackFaces", "Draw the back faces of meshes too (no culling)."},
+
+      // ---- Frames
+      {"TKV3DCustomFrame", "The base of every component with a place in space: scene, camera, frame, object and light. Each owns an engine frame that hangs under its `ParentFrame` (or, without one, under the process's root frame) and four placement objects, `Position`, `Rotation`, `Orientation` and `Velocity`, all relative to the parent. Its public event `OnFramePicked` (Sender, Layer: int32_t) fires when a pick finds it."},
+      {"TKV3DCustomFrame.ParentFrame", "The frame this one hangs under and moves with (usually the scene or a frame in it); none hangs it under the process's root frame, outside every scene. Cleared when the parent is freed."},
+      {"TKV3DCustomFrame.Position", "Where the frame's origin lies, in the parent's coordinates."},
+      {"TKV3DCustomFrame.Rotation", "A continuous spin: an axis and an angle per unit of time, advanced by every frame the view draws."},
+      {"TKV3DCustomFrame.Orientation", "Which way the frame points: its direction (z axis) and up (y axis) vectors, in the parent's coordinates."},
+      {"TKV3DCustomFrame.Velocity", "A continuous movement: the distance per unit of time along x, y and z, advanced by every frame the view draws."},
+      {"TKV3DCustomFrame.OnMove", "Fires each time the scene is moved (once per drawn frame), on the thread that draws: the render loop under `AutoRender`."},
+      {"TKV3DFrame", "An invisible frame: a node of the scene that other frames hang under, to group and move them together."},
+      {"TKV3DFrame.ParentUpdate", "What a new `ParentFrame` keeps: the placement relative to the parent, so the frame moves with it (true), or the place in the world (false)."},
+      {"TKV3DCamera", "The frame a view looks through: from its position, along its direction, with its up vector upward on the screen. A new camera stands at (0, 0, -10) looking along +z."},
+      {"TKV3DScene", "The root of a scene: frames, objects and lights take it (or a frame under it) as their `ParentFrame`, and a view draws it. It carries the background colour or image and the fog. A new scene sends its fog values to the engine when it is constructed, so the fog values read back are the ones the scene shows."},
+      {"TKV3DScene.Fog", "The scene's fog."},
+      {"TKV3DScene.BackgroundColor", "The colour behind everything."},
+      {"TKV3DScene.BackgroundImage", "An image file (BMP, PNG, PPM or PGM) drawn behind everything instead of the colour. Found as described in getting-started.md; a file that cannot be loaded keeps the previous image, none at all shows the colour."},
+
+      // ---- Objects and lights
+      {"TKV3DObject", "A visible object: a frame with a mesh (from a file or a generator) and its appearance: colour, material, texture and wrap, shadow, quality and scale. A texture on a generated shape needs a wrap (`Wrap.DirZ = 1.0` and `Wrap.UpY = 1.0`, say): without one the shape has no texture coordinates and takes the colour of one texel all over, usually looking white."},
+      {"TKV3DObject.Visible", "Whether the mesh (and its shadow) is drawn."},
+      {"TKV3DObject.Mesh", "The geometry and where it comes from."},
+      {"TKV3DObject.ColorAlpha", "Opacity of the colour, from 0 (clear) to 1 (opaque). Blends only when the view's `RenderMode` holds `rmBlendedTransparency`; otherwise the object is drawn opaque."},
+      {"TKV3DObject.Scale", "Scale factors of the geometry along x, y and z."},
+      {"TKV3DObject.OnCollision", "Fires when the view's collision check finds this object's box touching another's; fires again every frame while they touch."},
+      {"TKV3DObject.CheckCollision", "Whether the view's collision check includes this object."},
+      {"TKV3DObject.Perspective", "Perspective-correct texturing (true) or the faster affine mapping (false)."},
+      {"TKV3DObject.Color", "The mesh's colour; lighting shades it and a texture is multiplied with it (keep it white to show a texture as it is). Always written to forms."},
+      {"TKV3DObject.Quality", "Shading, lighting and fill of this object."},
+      {"TKV3DObject.Wrap", "How the texture is laid onto the mesh."},
+      {"TKV3DObject.Shadow", "A planar shadow the object casts."},
+      {"TKV3DObject.Texture", "An image laid onto the mesh through the wrap."},
+      {"TKV3DObject.Material", "Emissive, specular and ambient colours and specular power."},
+      {"TKV3DLight", "A light: a frame that lights the scene from where it is and along where it points. A new light sends its spot angles, range and attenuation to the engine when it is created, so the values read back are the ones the light shows."},
+      {"TKV3DLight.Visible", "Whether the light is on."},
+      {"TKV3DLight.Color", "The light's colour."},
+      {"TKV3DLight.Type", "The kind of light."},
+      {"TKV3DLight.SpotPenumbraAngle", "A spot light's outer cone, in degrees: outside it there is no light."},
+      {"TKV3DLight.SpotUmbraAngle", "A spot light's inner cone, in degrees: inside it the light is full, towards the outer cone it fades."},
+      {"TKV3DLight.SpotRange", "How far a point or spot light reaches."},
+      {"TKV3DLight.AConstantAttenuation", "Constant term c of the fall-off: the light is divided by c + l*d + q*d*d at distance d."},
+      {"TKV3DLight.ALinearAttenuation", "Linear term l of the fall-off with distance."},
+      {"TKV3DLight.AQuadraticAttenuation", "Quadratic term q of the fall-off with distance."},
+      {"TKV3DLight.EnableFrame", "Lights only this frame and what hangs under it; none lights the whole scene. Cleared when the frame is freed."},
+
+      // ---- Input
+      {"TKVIInputDevice", "The base of the keyboard and mouse components: the device settings, activation and polling."},
+      {"TKVIInputDevice.BufferSize", "How many input records the device keeps between reads (at most 256); takes effect at the next activation."},
+      {"TKVIInputDevice.Buffered", "Read every change with its time stamp (true), or only the state at each read (false)."},
+      {"TKVIInputDevice.Exclusive", "Take the device for this program alone while it has the focus."},
+      {"TKVIInputDevice.Background", "Read the device also while the program's window is not in front."},
+      {"TKVIKeyboard", "The keyboard, read directly: key presses and releases by scan code, buffered or as the state of all keys. Make it `Active`, then read it with `AutoCheck` or `Tick`."},
+      {"TKVIKeyboard.OnKeyPressed", "Fires for each key held at an unbuffered read (`Buffered` false)."},
+      {"TKVIKeyboard.OnKeyUp", "Fires when a key is released (unbuffered reads pass 0 as time stamp and sequence)."},
+      {"TKVIKeyboard.OnKeyDown", "Fires when a key goes down (unbuffered reads pass 0 as time stamp and sequence)."},
+      {"TKVIKeyboard.OnMoreKeys", "Fires once after an unbuffered read in which any key was down."},
+      {"TKVIMouse", "The mouse, read directly: four buttons and relative movement on x, y and the wheel. Buffered reads fire the button and move events; unbuffered reads only `OnChange`. Make it `Active` (and call `SetFocusControl` once the form's window exists), then read it with `AutoCheck` or `Tick`."},
+      {"TKVIMouse.OnButton0Down", "Fires when the left button goes down."},
+      {"TKVIMouse.OnButton0Up", "Fires when the left button is released."},
+      {"TKVIMouse.OnButton1Down", "Fires when the right button goes down."},
+      {"TKVIMouse.OnButton1Up", "Fires when the right button is released."},
+      {"TKVIMouse.OnButton2Down", "Fires when the middle button goes down."},
+      {"TKVIMouse.OnButton2Up", "Fires when the middle button is released."},
+      {"TKVIMouse.OnButton3Down", "Fires when the fourth button goes down."},
+      {"TKVIMouse.OnButton3Up", "Fires when the fourth button is released."},
+      {"TKVIMouse.OnMove", "Fires for every buffered record, with its movement on x, y and the wheel (z); a button record moves 0."},
+      {"TKVIMouse.OnChange", "Fires after every buffered record, and when an unbuffered read (`Buffered` false) finds the state changed."},
+
+      // ---- Form classes
+      {"TForm", "A top-level window that owns and holds the components placed on it; the root of a form file."},
+      {"TForm.Caption", "The window's title."},
+      {"TForm.ClientWidth", "Width of the client area (inside the frame); not written to forms, `Width` is."},
+      {"TForm.ClientHeight", "Height of the client area; not written to forms, `Height` is."},
+      {"TForm.Visible", "Whether the window is shown; a form starts hidden until `Show`."},
+      {"TForm.OnCreate", "Fires once the form has been read from a file."},
+      {"TForm.OnDestroy", "Fires when the form is being freed."},
+      {"TForm.OnClose", "Fires when the form is asked to close; set `Action` to `caNone` to keep it open, `caFree` to free it."},
+      {"TForm.OnPaint", "Fires when the window is painted."},
+      {"TButton", "A push button."},
+      {"TButton.Caption", "The button's text."},
+      {"TTimer", "Fires `OnTimer` at a fixed interval on the main thread while the application loop runs."},
+      {"TTimer.Enabled", "Whether the timer runs."},
+      {"TTimer.Interval", "Milliseconds between two `OnTimer` events."},
+      {"TTimer.OnTimer", "Fires every `Interval` milliseconds."},
+
+      // ---- Other classes
+      {"TApplication", "The application's main-thread loop, reached with `Application()`."},
+      {"TKV3DFace", "A set of faces with its own vertices and normals, handed to and from a mesh."},
+      {"TKV3DVertex", "A handle on one vertex of an object's mesh."},
+  };
+  return table;
+}
+
+}  // namespace kvdoc
