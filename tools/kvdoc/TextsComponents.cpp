@@ -68,7 +68,7 @@ const TextTable& ComponentTexts() {
       {"TKV3DScene", "The root of a scene: frames, objects and lights take it (or a frame under it) as their `ParentFrame`, and a view draws it. It carries the background colour or image and the fog. A new scene sends its fog values to the engine when it is constructed, so the fog values read back are the ones the scene shows."},
       {"TKV3DScene.Fog", "The scene's fog."},
       {"TKV3DScene.BackgroundColor", "The colour behind everything."},
-      {"TKV3DScene.BackgroundImage", "An image file (BMP, PNG, PPM or PGM) drawn behind everything instead of the colour. Found as described in getting-started.md; a file that cannot be loaded keeps the previous image, none at all shows the colour."},
+      {"TKV3DScene.BackgroundImage", "An image file (BMP, PNG, PPM or PGM) drawn behind everything instead of the colour. Looked for as form-files.md describes; a file that cannot be loaded keeps the previous image, none at all shows the colour."},
 
       // ---- Objects and lights
       {"TKV3DObject", "A visible object: a frame with a mesh (from a file or a generator) and its appearance: colour, material, texture and wrap, shadow, quality and scale. A texture on a generated shape needs a wrap (`Wrap.DirZ = 1.0` and `Wrap.UpY = 1.0`, say): without one the shape has no texture coordinates and takes the colour of one texel all over, usually looking white."},
