@@ -17,6 +17,8 @@
 
 #include "korvane3d/host/Application.h"
 #include "korvane3d/host/Controls.h"
+#include "korvane3d/host/Error.h"
+#include "korvane3d/host/FormStream.h"
 #include "korvane3d/host/Forms.h"
 #include "korvane3d/host/Thread.h"
 #include "korvane3d/host/Timer.h"

@@ -2,11 +2,11 @@
 // KVDOC_METHOD names the method to the compiler (a class that lost or
 // renamed it no longer builds kvdoc); KVDOC_FUNCTION does the same for a
 // function of namespace kv. The signature text is what the reader sees.
+//
+// Only the umbrella header is included: what the reference lists is what
+// `#include <korvane3d/Korvane3D.h>` gives an application.
 #include "Descriptions.h"
 #include "korvane3d/Korvane3D.h"
-#include "korvane3d/host/Error.h"
-#include "korvane3d/host/FormStream.h"
-#include "korvane3d/host/Properties.h"
 
 #define KVDOC_METHOD(Class, Name, Signature, Text)     \
   ([] {                                                \
@@ -127,8 +127,6 @@ const std::vector<FunctionDoc>& Functions() {
       KVDOC_FUNCTION(ReadComponentText, "bool ReadComponentText(std::string_view text, const std::string& source, TComponent* instance)", "The same as `ReadComponentResFile` on text in memory; `source` names it in messages."),
       KVDOC_FUNCTION(WriteComponentText, "bool WriteComponentText(TComponent* component, std::string& text)", "The same as `WriteComponentResFile` into a string."),
       KVDOC_FUNCTION(LastErrorText, "const std::string& LastErrorText()", "The message of the last failure a call reported with false or null."),
-      KVDOC_FUNCTION(GetPropText, "bool GetPropText(TObject& instance, std::string_view path, std::string& text)", "A property's value by its dotted name, as a form file writes it."),
-      KVDOC_FUNCTION(SetPropText, "bool SetPropText(TObject& instance, std::string_view path, std::string_view text)", "Sets a property by its dotted name from text in form-file syntax."),
       KVDOC_FUNCTION(LocateFile, "std::string LocateFile(const std::string& name)", "Where a data file named by a property is found: the name itself, else (for a bare name) the current folder and the program's folder; empty when not found."),
       KVDOC_FUNCTION(platform::SelectBackend, "BackendKind platform::SelectBackend(BackendKind kind)", "Chooses windows on screen (`Sdl`), off screen (`Headless`) or by the environment (`Auto`: a display and no `KV_BACKEND=headless`). Call it before creating forms."),
   };
