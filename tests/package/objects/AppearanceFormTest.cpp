@@ -35,7 +35,7 @@ class AppearanceForms : public kvtest::AppearanceTest {
     EXPECT_TRUE(WriteComponentText(root, text)) << LastErrorText();
     return text;
   }
-  std::string Form() const {
+  std::string Form() {
     return R"(object Form1: TComponent
   object Sun: TKV3DLight
     Position.Y = 4.0
@@ -82,7 +82,7 @@ class AppearanceForms : public kvtest::AppearanceTest {
     Texture.Decal.OrginY = -3
     Texture.Decal.Transparent = True
     Texture.Decal.TransparentColor = clLime
-    Texture.FileName = ')" + TestData("bmp/g/rgb24.bmp") + R"('
+    Texture.FileName = ')" + Picture("picture.bmp") + R"('
     Material.Emission = $000080FF
     Material.Power = 0.0
     Material.Specular = clWhite

@@ -5,6 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
+#include <filesystem>
 #include <memory>
 #include <string>
 #include <vector>
@@ -16,6 +19,7 @@
 #include "korvane3d/package/Kv.h"
 #include "korvane3d/platform/win/Backend.h"
 #include "korvane3d/rm/D3DRM.h"
+#include "support/OwnPictures.h"
 
 namespace kvtest {
 
@@ -29,10 +33,25 @@ class AppearanceTest : public ::testing::Test {
     owner = std::make_unique<kv::TComponent>(nullptr);
     object = new kv::TKV3DObject(owner.get());
     object->SetName("Thing");
+    pictures_ = std::filesystem::path(::testing::TempDir()) /
+                ("kv-appearance-" + std::to_string(::getpid()) + "-" +
+                 ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    std::filesystem::create_directories(pictures_);
   }
   void TearDown() override {
     owner.reset();
     kv::ResetSharedRuntime();
+    std::filesystem::remove_all(pictures_);
+  }
+
+  // A picture of our own in the test's folder, in the format the name's
+  // extension gives (.bmp, .png, .ppm); written at the first call.
+  std::string Picture(const std::string& name) {
+    const std::filesystem::path file = pictures_ / name;
+    if (std::filesystem::exists(file)) return file.string();
+    const std::string path = WritePicture(file);
+    EXPECT_FALSE(path.empty()) << name;
+    return path;
   }
 
   // Replaces the object's geometry by triangles over `points` (three per
@@ -78,10 +97,11 @@ class AppearanceTest : public ::testing::Test {
     return out;
   }
 
-  static std::string TestData(const std::string& relative) { return std::string(KV_TESTDATA_DIR) + "/" + relative; }
-
   std::unique_ptr<kv::TComponent> owner;
   kv::TKV3DObject* object = nullptr;  // owned by `owner`
+
+ private:
+  std::filesystem::path pictures_;
 };
 
 }  // namespace kvtest

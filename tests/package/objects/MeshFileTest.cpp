@@ -7,6 +7,7 @@
 
 #include "ObjectFixture.h"
 #include "korvane3d/host/Error.h"
+#include "support/SharedTestData.h"
 
 using namespace kv;
 
@@ -15,7 +16,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::string TestFile(const char* name) { return (fs::path(KV_TESTDATA_DIR) / "xfile" / name).string(); }
+std::string TestFile(const char* name) { return SharedFile(std::string("xfile/") + name); }
 
 class MeshFileTest : public ObjectTest {
  protected:
@@ -46,6 +47,7 @@ TEST_F(MeshFileTest, TheEncodingComesFromBytesEightAndNine) {
 }
 
 TEST_F(MeshFileTest, RealFilesLoadWithTheirCountsAlikeFromEachEncoding) {
+  KV_REQUIRE_SHARED_FILE("xfile");
   struct Row {
     const char* file;
     TFileFormat format;
@@ -95,14 +97,22 @@ TEST_F(MeshFileTest, SavedFilesCarryTheFormatAndLoadBackAlike) {
 }
 
 TEST_F(MeshFileTest, FilesThatCannotBeHadLeaveAUsableMeshAndSaySo) {
+  // A good file of our own writing, and spoilt copies of it.
+  TKV3DObject* cube = MakeShape(stCube);
+  cube->Mesh()->File()->SetFormat(ffText);
+  const std::string good = (dir / "cube.x").string();
+  ASSERT_TRUE(cube->Mesh()->File()->SaveToFile(good)) << LastErrorText();
+  std::ifstream in(good, std::ios::binary);
+  const std::string body((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  ASSERT_GT(body.size(), 100u);
+
   TKV3DObject* o = Make();
   o->Mesh()->File()->SetFileName((dir / "missing.x").string());
   EXPECT_EQ(Builder(o), nullptr);
   EXPECT_NE(LastErrorText().find("not found"), std::string::npos);
 
-  std::ifstream in(TestFile("test_cube_text.x"), std::ios::binary);
-  const std::string body((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  for (const std::string& bad : {TestFile("empty.x"), TestFile("OV_GetNextToken"), Write("cut.x", body.substr(0, body.size() / 2))}) {
+  for (const std::string& bad : {Write("empty.x", ""), Write("words.x", "xof 0302txt 0064\nMesh { this is not a mesh }\n"),
+                                 Write("cut.x", body.substr(0, body.size() / 2))}) {
     ClearLastError();
     o->Mesh()->File()->SetFileName(bad);
     EXPECT_EQ(Builder(o), nullptr) << bad;
@@ -110,8 +120,9 @@ TEST_F(MeshFileTest, FilesThatCannotBeHadLeaveAUsableMeshAndSaySo) {
     EXPECT_EQ(o->Mesh()->File()->FileName(), bad);
     EXPECT_EQ(MeshVisuals(o), 0);
   }
-  o->Mesh()->File()->SetFileName(TestFile("test_cube_binary.x"));  // still usable
-  EXPECT_EQ(Builder(o)->GetFaceCount(), 12);
+  o->Mesh()->File()->SetFileName(good);  // still usable
+  ASSERT_NE(Builder(o), nullptr) << LastErrorText();
+  EXPECT_EQ(Builder(o)->GetFaceCount(), Builder(cube)->GetFaceCount());
 
   // The same name reloads, and so does a generator parameter while the
   // file is the source.

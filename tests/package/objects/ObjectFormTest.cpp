@@ -1,4 +1,5 @@
 // Visual objects and their meshes written to form text and read back.
+#include <filesystem>
 #include <string>
 
 #include "ObjectFixture.h"
@@ -19,7 +20,14 @@ std::string Text(TComponent* root) {
 
 TEST_F(ObjectTest, EveryPublishedPropertyOfObjectAndMeshRoundTrips) {
   form->SetName("Form1");
-  const std::string cube = (std::string(KV_TESTDATA_DIR) + "/xfile/test_cube_binary.x");
+  // A binary mesh file of our own writing.
+  const std::string cube = (std::filesystem::path(KV_BINARY_DIR) / "round-trip-cube.x").string();
+  {
+    TKV3DObject* source = MakeShape(stCube);
+    source->Mesh()->File()->SetFormat(ffBinary);
+    ASSERT_TRUE(source->Mesh()->File()->SaveToFile(cube)) << LastErrorText();
+    delete source;
+  }
   form->RegisterMethod("Hit", [](TObject*, TObject*) {});
   auto* parent = Make<TKV3DFrame>("Base");
   TKV3DObject* o = Make("Thing");
@@ -59,6 +67,7 @@ TEST_F(ObjectTest, EveryPublishedPropertyOfObjectAndMeshRoundTrips) {
   EXPECT_NEAR(back->BoxMax().z, 1.5f, kTol);
   EXPECT_TRUE(back->OnCollision.Assigned());
   EXPECT_FALSE(back->GetPerspective());
+  std::filesystem::remove(cube);
 }
 
 TEST_F(ObjectTest, ADefaultObjectWritesItsColourAndItsFileFormat) {

@@ -13,7 +13,10 @@
 
 #include "korvane3d/host/Error.h"
 #include "korvane3d/host/FormStream.h"
+#include "korvane3d/objects/Kv3dfile.h"
+#include "korvane3d/objects/Kv3dmesh.h"
 #include "korvane3d/objects/Kv3dobject.h"
+#include "korvane3d/objects/Kv3dshape.h"
 #include "package/view/ViewFixture.h"
 #include "korvane3d/rm/image/Image.h"
 #include "support/ReferenceImage.h"
@@ -107,9 +110,6 @@ const char* const kObjectsForm = R"(object Form1: TForm
     Orientation.DirZ = 1.0
     Orientation.UpY = 1.0
     Mesh.File.FileName = '%CUBE%'
-    Scale.X = 0.5
-    Scale.Y = 0.5
-    Scale.Z = 0.5
     Color = clAqua
   end
   object Plate: TKV3DObject
@@ -159,9 +159,16 @@ class ObjectImage : public ::testing::Test {
 };
 
 TEST_F(ObjectImage, LitObjectsWithAShadowMatchTheirPicture) {
-  // A mesh file read from the shared test files, beside the generated shapes.
+  // A mesh file beside the generated shapes: a cube of our own, written in
+  // the binary encoding.
+  const std::string cube = (std::filesystem::path(KV_BINARY_DIR) / "objects-crate.x").string();
+  {
+    TKV3DObject source(nullptr);
+    source.Mesh()->SetActiveShape(stCube);
+    source.Mesh()->File()->SetFormat(ffBinary);
+    ASSERT_TRUE(source.Mesh()->File()->SaveToFile(cube)) << LastErrorText();
+  }
   std::string text = kObjectsForm;
-  const std::string cube = std::string(KV_TESTDATA_DIR) + "/xfile/test_cube_binary.x";
   text.replace(text.find("%CUBE%"), 6, cube);
   root = ReadComponentText(text, "objects.kvf");
   ASSERT_NE(root, nullptr) << LastErrorText();

@@ -12,6 +12,7 @@
 #include "korvane3d/objects/Kv3dtexture.h"
 #include "korvane3d/objects/Kv3dwrap.h"
 #include "korvane3d/scene/Kv3dlight.h"
+#include "support/OwnPictures.h"
 
 using namespace kv;
 
@@ -116,7 +117,7 @@ TEST_F(ObjectTest, LoadedLoadsTheTextureWithEverySettingInPlace) {
   TKV3DObject* o = MakeShape(stPrism);
   o->Texture()->SetFileName(image.string());  // not there yet
   EXPECT_EQ(o->Texture()->GetIDirect3DTexture(), nullptr);
-  std::filesystem::copy_file(std::filesystem::path(KV_TESTDATA_DIR) / "xfile" / "bihull.bmp", image);
+  ASSERT_FALSE(WritePicture(image).empty());
   o->Loaded();
   ASSERT_NE(o->Texture()->GetIDirect3DTexture(), nullptr);
   ComPtr<IDirect3DRMTexture3> onBuilder;

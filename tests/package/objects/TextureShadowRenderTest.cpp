@@ -1,5 +1,6 @@
 // A visual object drawn by the engine's device: its wrapped texture shows on
 // the sphere, and the shadow from a light lands on the plane below it.
+#include <filesystem>
 #include <memory>
 #include <set>
 
@@ -13,6 +14,7 @@
 #include "korvane3d/objects/Kv3dwrap.h"
 #include "korvane3d/package/Kv.h"
 #include "korvane3d/scene/Kv3dlight.h"
+#include "support/OwnPictures.h"
 
 using namespace kv;
 
@@ -71,7 +73,10 @@ TEST_F(AppearanceRender, AWrappedTexturedShadowedSphereDraws) {
   wrap->SetDirY(1);
   wrap->SetUpZ(1);
   wrap->SetType(twSphere);
-  ball->Texture()->SetFileName(std::string(KV_TESTDATA_DIR) + "/png/pngsuite/basn2c08.png");
+  const std::string picture = (std::filesystem::path(::testing::TempDir()) / "kv-shadow-render.png").string();
+  ASSERT_FALSE(kvtest::WritePicture(picture, 32, 32).empty());
+  ball->Texture()->SetFileName(picture);
+  std::filesystem::remove(picture);
   ASSERT_NE(ball->Texture()->GetIDirect3DTexture(), nullptr);
   TKV3DShadow* shadow = ball->Shadow();
   shadow->SetPlaneY(-2);

@@ -28,13 +28,13 @@ class Texture : public kvtest::AppearanceTest {
 };
 
 TEST_F(Texture, ImageFilesLoadOntoTheBuilderAndEverySettingReloads) {
-  for (const char* file : {"png/pngsuite/basn2c08.png", "ppm/hopper.ppm"}) {
+  for (const char* file : {"picture.png", "picture.ppm"}) {
     SCOPED_TRACE(file);
-    texture->SetFileName(TestData(file));
+    texture->SetFileName(Picture(file));
     ASSERT_NE(texture->GetIDirect3DTexture(), nullptr);
     EXPECT_EQ(OnBuilder(), texture->GetIDirect3DTexture());
   }
-  std::string windowsName = TestData("bmp/g/rgb24.bmp");
+  std::string windowsName = Picture("picture.bmp");
   for (char& c : windowsName) c = c == '/' ? '\\' : c;
   texture->SetFileName(windowsName);
   ComPtr<IDirect3DRMTexture3> first(texture->GetIDirect3DTexture());
@@ -49,11 +49,17 @@ TEST_F(Texture, ImageFilesLoadOntoTheBuilderAndEverySettingReloads) {
 
 TEST_F(Texture, MissingOrCorruptFilesLeaveNoTextureAndTheObjectWhole) {
   texture->SetUseMipMap(true);  // mipmaps are asked for only when an image was made
-  texture->SetFileName(TestData("bmp/g/rgb24.bmp"));
+  texture->SetFileName(Picture("picture.bmp"));
   ASSERT_NE(OnBuilder(), nullptr);
   const std::string corrupt = ::testing::TempDir() + "appear_corrupt.bmp";
   std::ofstream(corrupt, std::ios::binary) << "BM this is not a bitmap";
-  for (const std::string& name : {TestData("bmp/none-such.bmp"), TestData("bmp/b/badbitcount.bmp"), corrupt}) {
+  kv::image::test::BmpLayout sevenBits;
+  sevenBits.bitCount = 7;
+  const kv::image::test::Bytes badBits = kv::image::test::BuildBmp(sevenBits);
+  const std::string badBitCount = ::testing::TempDir() + "appear_bad_bit_count.bmp";
+  std::ofstream(badBitCount, std::ios::binary)
+      .write(reinterpret_cast<const char*>(badBits.data()), static_cast<std::streamsize>(badBits.size()));
+  for (const std::string& name : {::testing::TempDir() + "none-such.bmp", badBitCount, corrupt}) {
     SCOPED_TRACE(name);
     ClearLastError();
     texture->SetFileName(name);
@@ -64,10 +70,11 @@ TEST_F(Texture, MissingOrCorruptFilesLeaveNoTextureAndTheObjectWhole) {
     EXPECT_NE(Builder(), nullptr);
   }
   std::remove(corrupt.c_str());
+  std::remove(badBitCount.c_str());
 }
 
 TEST_F(Texture, CountsAndDecalSettingsReachTheEngineTextureAndSurviveAReload) {
-  texture->SetFileName(TestData("bmp/g/rgb24.bmp"));
+  texture->SetFileName(Picture("picture.bmp"));
   texture->SetColors(64);
   EXPECT_FALSE(texture->SetColors(-1));
   TKV3DDecal* decal = texture->Decal();
@@ -97,7 +104,7 @@ TEST_F(Texture, AssignCopiesAllButMipMapsAndWritingTheDecalCopiesItsSettings) {
   d->SetHeight(5);
   d->SetOrginY(7);
   d->SetTransparentColor(0x123456);
-  source.SetFileName(TestData("bmp/g/rgb24.bmp"));
+  source.SetFileName(Picture("picture.bmp"));
   object->SetTexture(&source);
   EXPECT_FALSE(texture->UseMipMap());
   EXPECT_EQ(texture->GetShades(), 2u);  // read back from the newly loaded image

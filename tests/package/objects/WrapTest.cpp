@@ -53,7 +53,7 @@ class Wrap : public kvtest::AppearanceTest {
 
 TEST_F(Wrap, WithoutDirectionThereIsNoWrapAndTheTextureStillReachesTheBuilder) {
   EXPECT_EQ(wrap->GetIDirect3DWrap(), nullptr);
-  object->Texture()->SetFileName(TestData("bmp/g/rgb24.bmp"));
+  object->Texture()->SetFileName(Picture("picture.bmp"));
   ComPtr<IDirect3DRMTexture3> t;
   Builder()->GetTexture(t.ReleaseAndGetAddressOf());
   EXPECT_EQ(t.Get(), object->Texture()->GetIDirect3DTexture());

@@ -10,6 +10,7 @@
 #include "korvane3d/host/Error.h"
 #include "korvane3d/platform/win/WinApi.h"
 #include "korvane3d/scene/Kv3dscene.h"
+#include "support/OwnPictures.h"
 
 namespace fs = std::filesystem;
 using namespace kv;
@@ -42,10 +43,6 @@ class Scene : public kvtest::EngineTest {
   std::unique_ptr<TKV3DScene> scene;
   IDirect3DRMFrame3* frame = nullptr;
 };
-
-std::string TestBmp(const char* name) {
-  return (fs::path(KV_TESTDATA_DIR) / "bmp" / "g" / name).string();
-}
 
 TEST_F(Scene, IsARootFrameThatOtherFramesJoin) {
   EXPECT_EQ(EngineParent(frame), nullptr);
@@ -81,9 +78,10 @@ TEST_F(Scene, BackgroundColourIsSentOpaqueOnEveryWrite) {
 }
 
 TEST_F(Scene, BackgroundImageLoadsClearsAndKeepsTheNameGiven) {
-  const std::string wide = TestBmp("pal8.bmp");
-  const std::string narrow = TestBmp("pal8nonsquare.bmp");
-  if (!fs::exists(wide) || !fs::exists(narrow)) GTEST_SKIP() << "test data missing: " << wide;
+  const fs::path dir = fs::temp_directory_path();
+  const std::string wide = kvtest::WritePicture(dir / "kv_scene_wide.bmp", 127, 64);
+  const std::string narrow = kvtest::WritePicture(dir / "kv_scene_narrow.png", 127, 32);
+  ASSERT_FALSE(wide.empty() || narrow.empty());
   auto imageSize = [&] {
     ComPtr<IDirect3DRMTexture3> texture;
     frame->GetSceneBackgroundImage(texture.ReleaseAndGetAddressOf());
@@ -120,6 +118,8 @@ TEST_F(Scene, BackgroundImageLoadsClearsAndKeepsTheNameGiven) {
   scene->SetBackgroundImage("");
   EXPECT_EQ(scene->BackgroundImage(), "");
   EXPECT_EQ(imageSize(), Size(0, 0));
+  fs::remove(wide);
+  fs::remove(narrow);
 }
 
 TEST_F(Scene, FogStartsWithItsOwnValuesInTheEngine) {

@@ -7,6 +7,7 @@
 #include <numbers>
 
 #include "RmTesting.h"
+#include "rm/image/BmpBuilder.h"
 #include "korvane3d/rm/EngineLock.h"
 #include "korvane3d/rm/Frame.h"
 #include "korvane3d/rm/MeshBuilder.h"
@@ -181,12 +182,22 @@ TEST_F(Appearance, LoadTextureFailuresMakeNothing) {
   EXPECT_EQ(root->LoadTexture(junk.c_str(), texture.ReleaseAndGetAddressOf()), D3DRMERR_BADFILE);
   EXPECT_EQ(texture.Get(), nullptr);
   std::remove(junk.c_str());
-  std::filesystem::path bmp = std::filesystem::path(KV_TESTDATA_DIR) / "xfile" / "seafloor.bmp";
-  if (!std::filesystem::exists(bmp)) GTEST_SKIP() << "shared test data not found at " << KV_TESTDATA_DIR;
-  ASSERT_EQ(root->LoadTexture(bmp.string().c_str(), texture.ReleaseAndGetAddressOf()), D3DRM_OK);
+
+  // The same name holding a real picture (a BMP of our own) loads.
+  const kv::image::Image picture = kv::image::test::Gradient(3, 2);
+  kv::image::test::BmpLayout layout;
+  layout.width = 3;
+  layout.pixelData = kv::image::test::Bgr24Rows(picture);
+  const kv::image::test::Bytes bmp = kv::image::test::BuildBmp(layout);
+  std::ofstream(junk, std::ios::binary).write(reinterpret_cast<const char*>(bmp.data()), static_cast<std::streamsize>(bmp.size()));
+  ASSERT_EQ(root->LoadTexture(junk.c_str(), texture.ReleaseAndGetAddressOf()), D3DRM_OK);
+  std::remove(junk.c_str());
   DWORD width = 0, height = 0;
   texture->GetSize(&width, &height);
-  EXPECT_GT(width * height, 0u);
+  EXPECT_EQ(width, 3u);
+  EXPECT_EQ(height, 2u);
+  EngineLock lock;
+  EXPECT_EQ(Texture::From(texture.Get())->Level(0).pixels, picture.pixels);
 }
 
 TEST_F(Appearance, FlatCylinderAndSphereWraps) {

@@ -2,11 +2,15 @@
 // must refuse bad indices, snapshots, and files.
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <string>
 #include <vector>
 
 #include "RmTesting.h"
+#include "rm/image/BmpBuilder.h"
+#include "support/SharedTestData.h"
 #include "korvane3d/rm/EngineLock.h"
 #include "korvane3d/rm/MeshBuilder.h"
 #include "korvane3d/rm/Texture.h"
@@ -322,10 +326,35 @@ TEST_F(MeshBuilderTest, SaveAndLoadRoundTripInEveryFormat) {
   EXPECT_EQ(builder->Save(nullptr, D3DRMXOF_TEXT, 0), D3DRMERR_BADVALUE);
 }
 
+// A mesh file naming its texture by a bare name, as modelling programs write
+// them: the texture is found beside the mesh file, wherever the program runs.
+TEST_F(MeshBuilderTest, TexturesNamedByAMeshFileAreFoundBesideIt) {
+  const std::filesystem::path dir = std::filesystem::temp_directory_path() / "kv_rm_textured_mesh";
+  std::filesystem::create_directories(dir);
+  kv::image::test::BmpLayout layout;
+  layout.pixelData = kv::image::test::Bgr24Rows(kv::image::test::Gradient(2, 2));
+  const kv::image::test::Bytes bmp = kv::image::test::BuildBmp(layout);
+  std::ofstream(dir / "skin.bmp", std::ios::binary)
+      .write(reinterpret_cast<const char*>(bmp.data()), static_cast<std::streamsize>(bmp.size()));
+  std::ofstream(dir / "textured.x") << std::string(kDataOk, std::strlen(kDataOk) - 2)  // before the mesh's "}"
+                                    << "MeshMaterialList {\n1;\n3;\n0, 0, 0;;\n"
+                                       "Material {\n1.0; 1.0; 1.0; 1.0;;\n0.0;\n0.0; 0.0; 0.0;;\n0.0; 0.0; 0.0;;\n"
+                                       "TextureFilename { \"skin.bmp\"; }\n}\n}\n}\n";
+  std::string path = (dir / "textured.x").string();
+  ASSERT_EQ(builder->Load(path.data(), nullptr, D3DRMLOAD_FROMFILE, nullptr, nullptr), D3DRM_OK);
+  std::filesystem::remove_all(dir);
+  EXPECT_EQ(builder->GetFaceCount(), 3);
+  EngineLock lock;
+  const MeshGeometry& g = MeshBuilder::From(builder.Get())->Geometry();
+  ASSERT_FALSE(g.groups.empty());
+  Texture* texture = Texture::From(g.groups[g.faceGroup[0]].texture.Get());
+  ASSERT_NE(texture, nullptr);
+  EXPECT_EQ(texture->Image().width, 2);
+}
+
 TEST_F(MeshBuilderTest, RealFileLoadsItsTexturesFromItsOwnFolder) {
-  std::filesystem::path file = std::filesystem::path(KV_TESTDATA_DIR) / "xfile" / "seafloor.x";
-  if (!std::filesystem::exists(file)) GTEST_SKIP() << "shared test data not found at " << KV_TESTDATA_DIR;
-  std::string path = file.string();
+  KV_REQUIRE_SHARED_FILE("xfile/seafloor.x");
+  std::string path = kvtest::SharedFile("xfile/seafloor.x");
   ASSERT_EQ(builder->Load(path.data(), nullptr, D3DRMLOAD_FROMFILE, nullptr, nullptr), D3DRM_OK);
   EXPECT_EQ(builder->GetFaceCount(), 2830);
   EXPECT_EQ(builder->GetNormalCount(), builder->GetVertexCount());  // averaged: the file has none

@@ -8,7 +8,7 @@ namespace {
 const std::filesystem::path kBmp = TestdataDir() / "bmp";
 
 TEST(BmpFiles, EveryGoodFileLoads) {
-  KV_REQUIRE_TESTDATA("bmp");
+  KV_REQUIRE_SHARED_FILE("bmp");
   for (const char* folder : {"g", "misc"}) {
     for (const auto& path : FilesIn(kBmp / folder)) {
       SCOPED_TRACE(path.filename().string());
@@ -25,7 +25,7 @@ TEST(BmpFiles, EveryGoodFileLoads) {
 // 252-colour palette, true-colour files the 24-bit colours; narrower channels
 // are compared with the rounding their widths allow.
 TEST(BmpFiles, SuiteFormatsShowTheSamePicture) {
-  KV_REQUIRE_TESTDATA("bmp");
+  KV_REQUIRE_SHARED_FILE("bmp");
   const Image trueColour = LoadOrFail(kBmp / "g/rgb24.bmp");
   const Image palettised = LoadOrFail(kBmp / "g/pal8.bmp");
   struct Row { const char* file; const Image& reference; int tolerance; };
@@ -58,7 +58,7 @@ TEST(BmpFiles, SuiteFormatsShowTheSamePicture) {
 }
 
 TEST(BmpFiles, AlphaIsKeptOnlyWhereTheFormatDeclaresIt) {
-  KV_REQUIRE_TESTDATA("bmp");
+  KV_REQUIRE_SHARED_FILE("bmp");
   const Image reference = LoadOrFail(kBmp / "g/rgb24.bmp");
   for (const char* file : {"q/rgba32.bmp", "q/rgba32-61754.bmp", "q/rgba16-4444.bmp"}) {
     SCOPED_TRACE(file);
@@ -83,7 +83,7 @@ TEST(BmpFiles, AlphaIsKeptOnlyWhereTheFormatDeclaresIt) {
 }
 
 TEST(BmpFiles, HeaderVariantsDecodeTheirKnownColours) {
-  KV_REQUIRE_TESTDATA("bmp");
+  KV_REQUIRE_SHARED_FILE("bmp");
   // The 6x6 images hold red, green and blue stripes in every encoding.
   for (const char* file : {"misc/Info_8_Bit_Top_Down.bmp", "misc/Info_R8_G8_B8.bmp", "misc/V3_R5_G6_B5.bmp", "misc/V3_A4_R4_G4_B4.bmp"}) {
     SCOPED_TRACE(file);
@@ -101,7 +101,7 @@ TEST(BmpFiles, HeaderVariantsDecodeTheirKnownColours) {
 }
 
 TEST(BmpFiles, RleGapsAreTransparent) {
-  KV_REQUIRE_TESTDATA("bmp");
+  KV_REQUIRE_SHARED_FILE("bmp");
   const Image solid = LoadOrFail(kBmp / "g/pal4rle.bmp");
   EXPECT_FALSE(solid.hasAlpha);
   for (const char* file : {"q/pal4rletrns.bmp", "q/pal4rlecut.bmp"}) {
@@ -115,7 +115,7 @@ TEST(BmpFiles, RleGapsAreTransparent) {
 }
 
 TEST(BmpFiles, QuestionableFilesLoadOrFailCleanly) {
-  KV_REQUIRE_TESTDATA("bmp");
+  KV_REQUIRE_SHARED_FILE("bmp");
   for (const auto& path : FilesIn(kBmp / "q")) {
     SCOPED_TRACE(path.filename().string());
     Image image;
@@ -133,7 +133,7 @@ TEST(BmpFiles, QuestionableFilesLoadOrFailCleanly) {
 }
 
 TEST(BmpFiles, BadFilesAreRejected) {
-  KV_REQUIRE_TESTDATA("bmp");
+  KV_REQUIRE_SHARED_FILE("bmp");
   for (const auto& path : FilesIn(kBmp / "b")) {
     if (path.filename() == "pal8badindex.bmp") continue;  // decodable: see below
     SCOPED_TRACE(path.filename().string());
@@ -149,7 +149,7 @@ TEST(BmpFiles, BadFilesAreRejected) {
 
 // Indices past the end of a short palette read as opaque black.
 TEST(BmpFiles, OutOfRangePaletteIndicesAreBlack) {
-  KV_REQUIRE_TESTDATA("bmp");
+  KV_REQUIRE_SHARED_FILE("bmp");
   const Bytes bytes = ReadBytes(kBmp / "b/pal8badindex.bmp");
   Image image;
   ASSERT_TRUE(DecodeBmp(bytes, image));

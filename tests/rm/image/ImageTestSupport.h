@@ -1,8 +1,9 @@
-// Shared helpers for the image tests: test-data files and pixel comparisons.
+// Shared helpers for the image tests: sample files and pixel comparisons.
 #pragma once
 
 #include "korvane3d/rm/image/Image.h"
 #include "BmpBuilder.h"
+#include "support/SharedTestData.h"
 
 #include <gtest/gtest.h>
 
@@ -22,14 +23,7 @@ inline void PrintTo(Status status, std::ostream* os) { *os << StatusName(status)
 
 namespace kv::image::test {
 
-inline std::filesystem::path TestdataDir() { return std::filesystem::path(KV_TESTDATA_DIR); }
-
-// Skips the calling test when the shared test data is not checked out.
-#define KV_REQUIRE_TESTDATA(sub)                                                                      \
-  do {                                                                                                \
-    if (!std::filesystem::is_directory(::kv::image::test::TestdataDir() / (sub)))                    \
-      GTEST_SKIP() << "test data folder " << (::kv::image::test::TestdataDir() / (sub)) << " is absent"; \
-  } while (0)
+inline std::filesystem::path TestdataDir() { return kvtest::SharedTestDataDir(); }
 
 inline Bytes ReadBytes(const std::filesystem::path& path) {
   std::ifstream in(path, std::ios::binary);

@@ -11,7 +11,7 @@ namespace {
 const std::filesystem::path kSuite = TestdataDir() / "png" / "pngsuite";
 
 TEST(PngFiles, EveryValidSuiteFileLoads) {
-  KV_REQUIRE_TESTDATA("png/pngsuite");
+  KV_REQUIRE_SHARED_FILE("png/pngsuite");
   int loaded = 0;
   for (const auto& path : FilesIn(kSuite)) {
     const std::string name = path.filename().string();
@@ -34,7 +34,7 @@ TEST(PngFiles, EveryValidSuiteFileLoads) {
 // Interlaced and plain files, split data chunks, other compression levels
 // and background chunks all decode to the same pixels as their base image.
 TEST(PngFiles, VariantsOfOnePictureDecodeIdentically) {
-  KV_REQUIRE_TESTDATA("png/pngsuite");
+  KV_REQUIRE_SHARED_FILE("png/pngsuite");
   const std::pair<const char*, const char*> pairs[] = {
       {"basn0g01.png", "basi0g01.png"}, {"basn0g04.png", "basi0g04.png"}, {"basn0g16.png", "basi0g16.png"},
       {"basn2c08.png", "basi2c08.png"}, {"basn3p01.png", "basi3p01.png"}, {"basn3p04.png", "basi3p04.png"},
@@ -52,7 +52,7 @@ TEST(PngFiles, VariantsOfOnePictureDecodeIdentically) {
 }
 
 TEST(PngFiles, SamplesExpandToEightBitArgb) {
-  KV_REQUIRE_TESTDATA("png/pngsuite");
+  KV_REQUIRE_SHARED_FILE("png/pngsuite");
   // 1-bit grey: only black and white.
   for (std::uint32_t p : LoadOrFail(kSuite / "basn0g01.png").pixels) ASSERT_TRUE(p == 0xFF000000u || p == 0xFFFFFFFFu);
   // 4-bit grey: levels are multiples of 17, grey (r = g = b).
@@ -74,7 +74,7 @@ TEST(PngFiles, SamplesExpandToEightBitArgb) {
 }
 
 TEST(PngFiles, CorruptSuiteFilesAreRejected) {
-  KV_REQUIRE_TESTDATA("png/pngsuite");
+  KV_REQUIRE_SHARED_FILE("png/pngsuite");
   struct Row { const char* file; Status status; };
   const Row rows[] = {
       {"xc1n0g08.png", Status::Corrupt},       {"xcrn0g04.png", Status::UnknownFormat}, {"xd0n2c08.png", Status::Corrupt},

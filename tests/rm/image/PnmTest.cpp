@@ -21,7 +21,7 @@ Image DecodeOk(const Bytes& bytes) {
 }
 
 TEST(PnmFiles, SharedFilesLoadAndAgree) {
-  KV_REQUIRE_TESTDATA("ppm");
+  KV_REQUIRE_SHARED_FILE("ppm");
   // ASCII and binary encodings of one picture.
   const Image binary = LoadOrFail(kPpm / "hopper_8bit.ppm");
   EXPECT_EQ(binary.width, 128);
@@ -42,7 +42,7 @@ TEST(PnmFiles, SharedFilesLoadAndAgree) {
 }
 
 TEST(PnmFiles, SixteenBitSamplesWithCrLfHeader) {
-  KV_REQUIRE_TESTDATA("ppm");
+  KV_REQUIRE_SHARED_FILE("ppm");
   const Bytes bytes = ReadBytes(kPpm / "P6-65535-chart-red.ppm");
   const Image image = DecodeOk(bytes);
   ASSERT_EQ(image.width, 256);
@@ -56,7 +56,7 @@ TEST(PnmFiles, SixteenBitSamplesWithCrLfHeader) {
 }
 
 TEST(PnmFiles, MalformedFilesFail) {
-  KV_REQUIRE_TESTDATA("ppm");
+  KV_REQUIRE_SHARED_FILE("ppm");
   Image image;
   EXPECT_EQ(LoadImageFile((kPpm / "negative_size.ppm").string(), image).status, Status::Corrupt);
   EXPECT_TRUE(image.pixels.empty());

@@ -55,7 +55,7 @@ const GoodFile kGoodFiles[] = {
 };
 
 TEST(RealFiles, GoodFilesGiveTheirDeclaredCounts) {
-  KV_REQUIRE_XFILE_TESTDATA();
+  KV_REQUIRE_SHARED_FILE("xfile");
   for (const GoodFile& file : kGoodFiles) {
     SCOPED_TRACE(file.name);
     MeshData mesh;
@@ -71,7 +71,7 @@ TEST(RealFiles, GoodFilesGiveTheirDeclaredCounts) {
 }
 
 TEST(RealFiles, ThreeEncodingsOfOneCubeAgree) {
-  KV_REQUIRE_XFILE_TESTDATA();
+  KV_REQUIRE_SHARED_FILE("xfile");
   MeshData text, binary, compressed;
   ASSERT_TRUE(LoadFile((TestdataDir() / "test_cube_text.x").string(), text));
   ASSERT_TRUE(LoadFile((TestdataDir() / "test_cube_binary.x").string(), binary));
@@ -86,7 +86,7 @@ TEST(RealFiles, ThreeEncodingsOfOneCubeAgree) {
 }
 
 TEST(RealFiles, HandCheckedValues) {
-  KV_REQUIRE_XFILE_TESTDATA();
+  KV_REQUIRE_SHARED_FILE("xfile");
   MeshData cube;
   ASSERT_TRUE(LoadFile((TestdataDir() / "test_cube_text.x").string(), cube));
   // The Root frame swaps y and z (rows 1 and 2 of its matrix); the file's
@@ -119,7 +119,7 @@ TEST(RealFiles, HandCheckedValues) {
 }
 
 TEST(RealFiles, QuestionableFilesLoadOrFailCleanly) {
-  KV_REQUIRE_XFILE_TESTDATA();
+  KV_REQUIRE_SHARED_FILE("xfile");
   struct Case {
     const char* name;
     Status status;
@@ -134,7 +134,7 @@ TEST(RealFiles, QuestionableFilesLoadOrFailCleanly) {
 }
 
 TEST(RealFiles, BadFilesFailWithBadFile) {
-  KV_REQUIRE_XFILE_TESTDATA();
+  KV_REQUIRE_SHARED_FILE("xfile");
   for (const char* name : {"empty.x", "OV_GetNextToken"}) {
     SCOPED_TRACE(name);
     MeshData mesh;
@@ -144,9 +144,13 @@ TEST(RealFiles, BadFilesFailWithBadFile) {
     EXPECT_FALSE(result.message.empty());
     EXPECT_EQ(mesh.name, "untouched");
   }
+}
+
+TEST(Files, MissingFilesAndFoldersAreNotFound) {
+  const std::filesystem::path dir = std::filesystem::temp_directory_path();
   MeshData mesh;
-  EXPECT_EQ(LoadFile((TestdataDir() / "no such file.x").string(), mesh).status, Status::FileNotFound);
-  EXPECT_EQ(LoadFile(TestdataDir().string(), mesh).status, Status::FileNotFound);
+  EXPECT_EQ(LoadFile((dir / "no such file.x").string(), mesh).status, Status::FileNotFound);
+  EXPECT_EQ(LoadFile(dir.string(), mesh).status, Status::FileNotFound);
 }
 
 }  // namespace

@@ -10,17 +10,12 @@
 #include <vector>
 
 #include "korvane3d/rm/xfile/XFile.h"
+#include "support/SharedTestData.h"
 
 namespace kv::xfile::test {
 
-inline std::filesystem::path TestdataDir() { return std::filesystem::path(KV_TESTDATA_DIR) / "xfile"; }
-
-// Skips the calling test when the shared test files are not there.
-#define KV_REQUIRE_XFILE_TESTDATA()                                                         \
-  do {                                                                                      \
-    if (!std::filesystem::is_directory(::kv::xfile::test::TestdataDir()))                   \
-      GTEST_SKIP() << "shared test files not found at " << ::kv::xfile::test::TestdataDir(); \
-  } while (0)
+// The real mesh files among the shared samples (KV_REQUIRE_SHARED_FILE("xfile")).
+inline std::filesystem::path TestdataDir() { return kvtest::SharedTestDataDir() / "xfile"; }
 
 inline std::vector<std::uint8_t> Bytes(std::string_view text) { return {text.begin(), text.end()}; }
 
