@@ -213,6 +213,13 @@ const std::any* TComponent::FindMethod(std::string_view name) const {
   return nullptr;
 }
 
+std::string TComponent::FormFolder() const {
+  for (const TComponent* c = this; c != nullptr; c = c->owner_) {
+    if (!c->formFolder_.empty()) return c->formFolder_;
+  }
+  return {};
+}
+
 // ---- Link ------------------------------------------------------------------
 
 bool LinkBase::Attach(TComponent* target) {

@@ -122,6 +122,14 @@ class TComponent : public TPersistent {
   // The method registered here or, failing that, on the owners above.
   const std::any* FindMethod(std::string_view name) const;
 
+  // The folder of the form file this component was read from, or failing
+  // that its nearest owner's: relative data-file names in the form (meshes,
+  // textures, images) are also looked up there. ReadComponentResFile sets it
+  // on the root it reads into; empty for components made in code or read
+  // from text in memory.
+  std::string FormFolder() const;
+  void SetFormFolder(std::string folder) { formFolder_ = std::move(folder); }
+
  protected:
   // Starts destruction: sets csDestroying, clears every Link to this
   // component and sends the free notifications. The destructor calls it; a
@@ -164,6 +172,7 @@ class TComponent : public TPersistent {
   std::vector<TComponent*> freeNotifies_;
   LinkBase* links_ = nullptr;  // intrusive list of the Links aimed at this component
   std::vector<std::pair<std::string, std::any>> methods_;
+  std::string formFolder_;
 };
 
 }  // namespace kv

@@ -31,7 +31,9 @@ bool ClassMatches(const TComponent& component, std::string_view className) {
 
 class FormReader {
  public:
-  explicit FormReader(std::string source) : source_(std::move(source)) {}
+  // `folder`: where the form file lies (empty for text in memory); the root
+  // remembers it for the data files its components name.
+  FormReader(std::string source, std::string folder) : source_(std::move(source)), folder_(std::move(folder)) {}
 
   bool Read(const FormObject& tree, TComponent* instance, std::unique_ptr<TComponent>* createdRoot) {
     std::unique_ptr<TComponent> owned;
@@ -41,11 +43,15 @@ class FormReader {
       }
       TakeSnapshot(instance);
       root_ = instance;
+      oldFolder_ = instance->FormFolder();
     } else {
       owned.reset(Create(tree));
       if (owned == nullptr) return false;
       root_ = owned.get();
     }
+    // Before any property is read: a texture or mesh file is looked for as
+    // soon as its name is set.
+    if (!folder_.empty()) root_->SetFormFolder(folder_);
     if (!ReadObject(tree, root_, nullptr) || !ResolveReferences()) {
       Undo();
       return false;
@@ -230,10 +236,13 @@ class FormReader {
     const std::string message = LastErrorText();
     for (auto it = created_.rbegin(); it != created_.rend(); ++it) delete it->get();
     for (auto it = snapshots_.rbegin(); it != snapshots_.rend(); ++it) Restore(*it);
+    if (root_ != nullptr && !folder_.empty()) root_->SetFormFolder(oldFolder_);
     SetLastErrorText(message);
   }
 
   std::string source_;
+  std::string folder_;
+  std::string oldFolder_;
   TComponent* root_ = nullptr;
   std::vector<Link<TComponent>> loaded_;
   std::vector<Link<TComponent>> created_;
@@ -340,20 +349,35 @@ bool ReadFile(const std::string& fileName, std::string& text) {
   return true;
 }
 
+// The absolute folder of a form file, so that a later change of the current
+// folder does not move it.
+std::string FolderOf(const std::string& fileName) {
+  std::error_code ec;
+  const std::filesystem::path absolute = std::filesystem::absolute(fileName, ec);
+  return ec ? std::string() : absolute.lexically_normal().parent_path().string();
+}
+
+bool ReadInto(std::string_view text, const std::string& source, const std::string& folder, TComponent* instance) {
+  if (instance == nullptr) return Fail("no component to read " + source + " into");
+  FormObject tree;
+  return ParseForm(text, source, tree) && FormReader(source, folder).Read(tree, instance, nullptr);
+}
+
+std::unique_ptr<TComponent> ReadNew(std::string_view text, const std::string& source, const std::string& folder) {
+  FormObject tree;
+  std::unique_ptr<TComponent> root;
+  if (ParseForm(text, source, tree)) FormReader(source, folder).Read(tree, nullptr, &root);
+  return root;
+}
+
 }  // namespace
 
 bool ReadComponentText(std::string_view text, const std::string& source, TComponent* instance) {
-  if (instance == nullptr) return Fail("no component to read " + source + " into");
-  FormObject tree;
-  if (!ParseForm(text, source, tree)) return false;
-  return FormReader(source).Read(tree, instance, nullptr);
+  return ReadInto(text, source, {}, instance);
 }
 
 std::unique_ptr<TComponent> ReadComponentText(std::string_view text, const std::string& source) {
-  FormObject tree;
-  std::unique_ptr<TComponent> root;
-  if (ParseForm(text, source, tree)) FormReader(source).Read(tree, nullptr, &root);
-  return root;
+  return ReadNew(text, source, {});
 }
 
 bool WriteComponentText(TComponent* component, std::string& text) {
@@ -366,13 +390,13 @@ bool WriteComponentText(TComponent* component, std::string& text) {
 
 bool ReadComponentResFile(const std::string& fileName, TComponent* instance) {
   std::string text;
-  return ReadFile(fileName, text) && ReadComponentText(text, fileName, instance);
+  return ReadFile(fileName, text) && ReadInto(text, fileName, FolderOf(fileName), instance);
 }
 
 std::unique_ptr<TComponent> ReadComponentResFile(const std::string& fileName) {
   std::string text;
   if (!ReadFile(fileName, text)) return nullptr;
-  return ReadComponentText(text, fileName);
+  return ReadNew(text, fileName, FolderOf(fileName));
 }
 
 bool WriteComponentResFile(const std::string& fileName, TComponent* component) {

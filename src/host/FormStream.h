@@ -28,7 +28,9 @@ namespace kv {
 
 // Reads into an existing root (the form's class must be the root's class or
 // one of its ancestors). Components the root already owns under a name in
-// the file are read into rather than created again.
+// the file are read into rather than created again. The root remembers the
+// file's folder (TComponent::FormFolder) before any property is set, so the
+// data files the form names are found beside it too.
 bool ReadComponentResFile(const std::string& fileName, TComponent* instance);
 // Creates the root from the class named in the file (a registered class).
 std::unique_ptr<TComponent> ReadComponentResFile(const std::string& fileName);

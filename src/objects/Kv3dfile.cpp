@@ -3,7 +3,9 @@
 #include "korvane3d/objects/Kv3dfile.h"
 
 #include <array>
+#include <filesystem>
 #include <fstream>
+#include <vector>
 
 #include "korvane3d/host/Error.h"
 #include "korvane3d/host/PropertyBuilder.h"
@@ -28,6 +30,32 @@ std::string LoadFailure(HRESULT hr) {
   if (hr == D3DRMERR_BADALLOC) return "it is too large";
   if (hr == D3DRMERR_NOTFOUND) return "it holds no mesh";
   return "it is not a valid mesh file";
+}
+
+// Textures named inside a mesh file: looked for as named, then beside the
+// mesh file (where modelling programs leave them), then beside the form.
+struct TextureLookup {
+  const TComponent* object;
+  std::filesystem::path meshFolder;
+  std::vector<std::string> problems;
+};
+
+HRESULT LoadNamedTexture(char* name, void* arg, IDirect3DRMTexture3** texture) {
+  auto& lookup = *static_cast<TextureLookup*>(arg);
+  std::string path = LocateFile(name);
+  const std::filesystem::path relative(NormalizeFileName(name));
+  if (path.empty() && relative.is_relative() && FileFound((lookup.meshFolder / relative).string()))
+    path = (lookup.meshFolder / relative).string();
+  if (path.empty()) path = LocateDataFile(name, lookup.object);
+  if (path.empty()) {
+    lookup.problems.push_back(std::string("texture file \"") + name + "\" named by the mesh file not found");
+    return D3DRMERR_FILENOTFOUND;
+  }
+  IDirect3DRM3* root = SharedD3DRM3();
+  if (root == nullptr) return D3DRMERR_BADOBJECT;
+  const HRESULT hr = root->LoadTexture(path.c_str(), texture);
+  if (FAILED(hr)) lookup.problems.push_back("texture file \"" + path + "\" named by the mesh file could not be loaded");
+  return hr;
 }
 
 }  // namespace
@@ -70,21 +98,32 @@ void TKV3DFile::LoadFromFile(const std::string& name) {
     mesh_->Release();
     mesh_->Create();
     fileName_ = given;
-    path = LocateFile(given);
+    const TKV3DObject* object = mesh_->Object();
+    path = LocateDataFile(given, object);
     IDirect3DRMMeshBuilder3* builder = mesh_->GetIDirect3DMeshBuilder();
     if (path.empty()) {
-      if (!given.empty()) SetLastErrorText("mesh file \"" + given + "\" not found");
+      if (!given.empty()) reports_.Problem(object, "mesh file \"" + given + "\" not found");
     } else if (builder != nullptr) {
-      const HRESULT hr = builder->Load(const_cast<char*>(path.c_str()), nullptr, D3DRMLOAD_FROMFILE, nullptr, nullptr);
-      LastDXResult = hr;
-      ReportDXError(hr, nullptr, false);
-      if (FAILED(hr)) SetLastErrorText("mesh file \"" + path + "\" could not be loaded: " + LoadFailure(hr));
+      ReportDXError(LoadBuilder(builder, path, object, reports_), nullptr, false);
     }
   }
   const TFileFormat found = GetFileFormat(path);
   if (!(formatFromForm_ && Reading())) format_ = found;
   formatFromForm_ = formatFromForm_ && Reading();
   if (mesh_ != nullptr) mesh_->Change();
+}
+
+HRESULT TKV3DFile::LoadBuilder(IDirect3DRMMeshBuilder3* builder, const std::string& path, const TComponent* about,
+                               TFileReports& reports) {
+  if (builder == nullptr) return D3DRMERR_BADOBJECT;
+  TextureLookup lookup{about, std::filesystem::path(path).parent_path(), {}};
+  const HRESULT hr =
+      builder->Load(const_cast<char*>(path.c_str()), nullptr, D3DRMLOAD_FROMFILE, &LoadNamedTexture, &lookup);
+  LastDXResult = hr;
+  if (FAILED(hr)) lookup.problems.push_back("mesh file \"" + path + "\" could not be loaded: " + LoadFailure(hr));
+  for (const std::string& problem : lookup.problems) reports.Problem(about, problem);
+  if (lookup.problems.empty()) reports.Clear();
+  return hr;
 }
 
 bool TKV3DFile::SaveToFile(const std::string& name) const {

@@ -1,7 +1,9 @@
 // Unit Kv3dobject, mesh files: the file source of a mesh.
 //
 // When the mesh's ActiveShape is stFile its geometry is loaded from the mesh
-// file named by FileName (looked up with LocateFile). SaveToFile writes the
+// file named by FileName (looked up with LocateDataFile: as named, in the
+// current and the program's folder, beside the form). A file, or a texture
+// it names, that cannot be had is reported (ReportFileProblem). SaveToFile writes the
 // mesh's current geometry in the encoding Format names; every load sets
 // Format to the encoding found in the file's header.
 //
@@ -12,6 +14,8 @@
 
 #include "korvane3d/host/Persistent.h"
 #include "korvane3d/host/TypeInfo.h"
+#include "korvane3d/package/Kv.h"
+#include "korvane3d/rm/D3DRM.h"
 
 namespace kv {
 
@@ -46,6 +50,14 @@ class TKV3DFile : public TPersistent {
   // the mesh. A name that is found nowhere leaves the mesh without faces
   // and a text in the last error; so does a file that cannot be read.
   void LoadFromFile(const std::string& name);
+  // Loads the mesh file at `path` (already located) into `builder`, with
+  // the textures it names looked for as named, beside the mesh file and
+  // beside the form of `about`; the file or a texture that cannot be had is
+  // reported through `reports`, naming `about`. The builder keeps the file's
+  // own materials and textures (an object's mesh then puts the object's
+  // appearance over them). Returns the engine's result.
+  static HRESULT LoadBuilder(IDirect3DRMMeshBuilder3* builder, const std::string& path, const TComponent* about,
+                             TFileReports& reports);
   // Writes the mesh's geometry (normals, texture coordinates, materials,
   // texture names and topology, no templates) to `name` as given, in
   // Format. False (last error set) without a builder or when writing fails.
@@ -59,6 +71,7 @@ class TKV3DFile : public TPersistent {
   bool Reading() const;
 
   std::string fileName_;
+  TFileReports reports_;
   TFileFormat format_ = ffBinary;
   bool formatFromForm_ = false;
   TKV3DMesh* mesh_;  // not owning; the mesh owns this file source

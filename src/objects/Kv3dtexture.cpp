@@ -170,9 +170,9 @@ void TKV3DTexture::SetFileName(const std::string& value) {
   const std::string name = value;  // `value` may be our own field
   DropTexture();
   fileName_ = name;
-  const std::string path = LocateFile(name);
+  const std::string path = LocateDataFile(name, object_);
   if (path.empty()) {
-    if (!name.empty()) SetLastErrorText("texture file \"" + name + "\" not found");
+    if (!name.empty()) reports_.Problem(object_, "texture file \"" + name + "\" not found");
   } else {
     Load(path);
   }
@@ -198,9 +198,10 @@ void TKV3DTexture::Load(const std::string& path) {
   const HRESULT hr = root->LoadTexture(path.c_str(), texture_.ReleaseAndGetAddressOf());
   if (FAILED(hr) || !texture_) {
     texture_ = nullptr;
-    SetLastErrorText("texture file \"" + path + "\" could not be loaded");
+    reports_.Problem(object_, "texture file \"" + path + "\" could not be loaded");
     return;
   }
+  reports_.Clear();
   // Mipmaps only for a texture that was made.
   if (useMipMap_) texture_->GenerateMIPMap(0);
 }

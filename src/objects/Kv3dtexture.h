@@ -6,11 +6,12 @@
 // through the object's wrap (TKV3DWrap::Change), which the object's
 // UpdateTexture runs after every load.
 //
-// File names go through the package's file lookup, so a name given with
-// backslashes or relative to the program still resolves. A name that
-// cannot be found or loaded leaves the object without a texture and keeps
-// the name (the form still says which file it wants); the reason is left
-// in the last error.
+// File names go through the package's file lookup (LocateDataFile), so a
+// name given with backslashes, relative to the program or to the form file
+// still resolves. A name that cannot be found or loaded leaves the object
+// without a texture and keeps the name (the form still says which file it
+// wants); the problem is reported (ReportFileProblem) and left in the last
+// error.
 //
 // TKV3DDecal holds the decal settings of the same engine texture (size,
 // origin, scaling with distance, transparency and its colour).
@@ -24,6 +25,7 @@
 
 #include "korvane3d/host/Color.h"
 #include "korvane3d/host/Persistent.h"
+#include "korvane3d/package/Kv.h"
 #include "korvane3d/platform/win/Unknown.h"
 #include "korvane3d/rm/D3DRM.h"
 
@@ -128,6 +130,7 @@ class TKV3DTexture : public TPersistent {
   std::int32_t colors_ = kInitialColors;
   std::uint32_t shades_ = kInitialShades;
   std::string fileName_;
+  TFileReports reports_;
   ComPtr<IDirect3DRMTexture3> texture_;
 };
 

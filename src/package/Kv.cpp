@@ -1,9 +1,13 @@
 #include "korvane3d/package/Kv.h"
 
+#include <cstdio>
 #include <filesystem>
 #include <memory>
+#include <utility>
 
 #include "korvane3d/host/Application.h"
+#include "korvane3d/host/Component.h"
+#include "korvane3d/host/Error.h"
 #include "korvane3d/host/Forms.h"
 #include "korvane3d/platform/win/WinApi.h"
 
@@ -191,6 +195,52 @@ std::string LocateFile(const std::string& fileName) {
     if (FileFound(candidate)) return candidate;
   }
   return {};
+}
+
+std::string LocateDataFile(const std::string& fileName, const TComponent* component) {
+  std::string path = LocateFile(fileName);
+  if (!path.empty() || fileName.empty() || component == nullptr) return path;
+  const std::filesystem::path name(NormalizeFileName(fileName));
+  const std::string folder = component->FormFolder();
+  if (name.is_absolute() || folder.empty()) return {};
+  const std::string candidate = (std::filesystem::path(folder) / name).string();
+  return FileFound(candidate) ? candidate : std::string();
+}
+
+namespace {
+std::mutex& FileReportMutex() {
+  static std::mutex mutex;
+  return mutex;
+}
+
+FileReportHandler& FileReportSlot() {
+  static FileReportHandler handler = [](const std::string& text) { std::fprintf(stderr, "korvane3d: %s\n", text.c_str()); };
+  return handler;
+}
+}  // namespace
+
+void ReportFileProblem(const std::string& text) {
+  SetLastErrorText(text);
+  FileReportHandler handler;
+  {
+    std::lock_guard lock(FileReportMutex());
+    handler = FileReportSlot();
+  }
+  if (handler) handler(text);
+}
+
+FileReportHandler SetFileReportHandler(FileReportHandler handler) {
+  std::lock_guard lock(FileReportMutex());
+  return std::exchange(FileReportSlot(), std::move(handler));
+}
+
+void TFileReports::Problem(const TComponent* about, const std::string& text) {
+  const std::string message = about != nullptr && !about->Name().empty() ? about->Name() + ": " + text : text;
+  if (reported_.insert(message).second) {
+    ReportFileProblem(message);
+  } else {
+    SetLastErrorText(message);
+  }
 }
 
 }  // namespace kv

@@ -16,7 +16,9 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <mutex>
+#include <set>
 #include <string>
 
 #include "korvane3d/host/Color.h"
@@ -25,6 +27,8 @@
 #include "korvane3d/rm/D3DRM.h"
 
 namespace kv {
+
+class TComponent;
 
 // The result of the most recent DirectX call made through the shared
 // services, the view and the keyboard: a last-value diagnostic only.
@@ -117,6 +121,38 @@ bool FileFound(const std::string& name);
 // only there; a bare name is then looked for in the current directory and in
 // the program's directory. Empty when not found.
 std::string LocateFile(const std::string& name);
+// A file that a property of `component` names (a mesh, a texture, a
+// background image): LocateFile first, then, for a relative name, the
+// folder of the form file the component was read from
+// (TComponent::FormFolder), so a form finds its files wherever the program
+// runs. Empty when not found.
+std::string LocateDataFile(const std::string& name, const TComponent* component);
+
+// A data file named by a property could not be found or read: `text`
+// becomes the calling thread's last error (LastErrorText) and goes to the
+// file report handler, which writes it to stderr unless the application set
+// another. The object that names the file stays usable, without what the
+// file would have given (a texture draws untextured).
+void ReportFileProblem(const std::string& text);
+using FileReportHandler = std::function<void(const std::string& text)>;
+// Replaces the handler (an empty one makes the reports silent) and returns
+// the previous one. Any thread.
+FileReportHandler SetFileReportHandler(FileReportHandler handler);
+
+// The file problems of one property (a mesh's file, a texture, a background
+// image). Each sets the last error; one reported already (the same missing
+// file reloaded when a form has been read, or when another setting reloads
+// it) is not reported again until a load without problems.
+class TFileReports {
+ public:
+  // Reports "<component name>: <text>".
+  void Problem(const TComponent* about, const std::string& text);
+  // A load had no problems: later ones are new.
+  void Clear() { reported_.clear(); }
+
+ private:
+  std::set<std::string> reported_;
+};
 
 // ---- Registration ----------------------------------------------------------
 constexpr const char* kPalettePage = "Korvane";

@@ -177,11 +177,11 @@ void TKV3DScene::SetBackgroundColor(TColor value) {
 
 void TKV3DScene::SetBackgroundImage(const std::string& value) {
   backgroundImage_ = value;
-  const std::string path = LocateFile(value);
+  const std::string path = LocateDataFile(value, this);
   IDirect3DRMFrame3* frame = GetIDirect3DRMFrame3();
   if (path.empty()) {
     if (frame != nullptr) frame->SetSceneBackgroundImage(nullptr);
-    if (!value.empty()) SetLastErrorText("background image \"" + value + "\" not found");
+    if (!value.empty()) imageReports_.Problem(this, "background image \"" + value + "\" not found");
     return;
   }
   if (SharedD3DRM() == nullptr || SharedD3DRM3() == nullptr || frame == nullptr) return;
@@ -189,9 +189,10 @@ void TKV3DScene::SetBackgroundImage(const std::string& value) {
   const HRESULT hr = SharedD3DRM3()->LoadTexture(path.c_str(), texture.ReleaseAndGetAddressOf());
   if (FAILED(hr) || !texture) {
     // The image shown so far stays.
-    SetLastErrorText("background image \"" + path + "\" could not be loaded");
+    imageReports_.Problem(this, "background image \"" + path + "\" could not be loaded");
     return;
   }
+  imageReports_.Clear();
   // The frame keeps its own reference; ours goes with `texture`.
   frame->SetSceneBackgroundImage(texture.Get());
 }

@@ -21,6 +21,7 @@
 #include "korvane3d/frames/Kv3dframe.h"
 #include "korvane3d/host/Color.h"
 #include "korvane3d/host/Persistent.h"
+#include "korvane3d/package/Kv.h"
 
 namespace kv {
 
@@ -98,14 +99,16 @@ class TKV3DScene : public TKV3DCustomFrame {
 
   // The name as given, whatever became of it.
   const std::string& BackgroundImage() const { return backgroundImage_; }
-  // Looks the file up (LocateFile) and shows it behind the scene. A name
-  // that is found nowhere (or empty) removes the background image; a file
-  // that is found but cannot be loaded leaves the previous image in place.
-  // Both failures leave a text in the last error.
+  // Looks the file up (LocateDataFile: beside the form too) and shows it
+  // behind the scene. A name that is found nowhere (or empty) removes the
+  // background image; a file that is found but cannot be loaded leaves the
+  // previous image in place. Both failures are reported
+  // (ReportFileProblem).
   void SetBackgroundImage(const std::string& value);
 
  private:
   std::string backgroundImage_;
+  TFileReports imageReports_;
   TColor backgroundColor_ = clBlack;
   std::unique_ptr<TKV3DFog> fog_;
 };

@@ -271,10 +271,19 @@ TEST_F(Forms, FilesAreWrittenAndReadBack) {
   std::unique_ptr<TComponent> back = ReadComponentResFile(file);
   ASSERT_NE(back, nullptr) << LastErrorText();
   EXPECT_EQ(back->ComponentCount(), 3);
+  // The root and what it owns know the form's folder (absolute), for the
+  // data files the form names; text read from memory has none.
+  EXPECT_EQ(back->FormFolder(), dir.string());
+  EXPECT_EQ(back->Components(0)->FormFolder(), dir.string());
+  EXPECT_EQ(root->FormFolder(), "");
 
+  TTestThing into(nullptr);
+  into.SetFormFolder("/elsewhere");
   std::ofstream(file) << "object F: TTestThing\n  Count = x\nend\n";
   EXPECT_EQ(ReadComponentResFile(file), nullptr);
   EXPECT_EQ(LastErrorText(), file + ":2: property \"Count\": expected an integer");
+  EXPECT_FALSE(ReadComponentResFile(file, &into));
+  EXPECT_EQ(into.FormFolder(), "/elsewhere");  // a failed read sets it back
 
   EXPECT_EQ(ReadComponentResFile((dir / "missing.kvf").string()), nullptr);
   EXPECT_NE(LastErrorText().find("cannot open"), std::string::npos);

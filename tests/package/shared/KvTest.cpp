@@ -8,6 +8,7 @@
 #include <numbers>
 
 #include "korvane3d/host/Application.h"
+#include "korvane3d/host/Component.h"
 #include "korvane3d/host/Registry.h"
 #include "korvane3d/package/Kv.h"
 #include "korvane3d/platform/win/Backend.h"
@@ -187,6 +188,27 @@ TEST_F(FileLookup, BareNameFallsBackToTheProgramDirectory) {
   Touch(root_ / "cwd" / name);
   EXPECT_EQ(LocateFile(name), name);
   fs::remove(exeDir / name);
+}
+
+TEST_F(FileLookup, NamesInAFormAreAlsoLookedForBesideTheForm) {
+  TComponent form(nullptr);
+  TComponent part(&form);
+  form.SetFormFolder((root_ / "sub").string());
+  Touch(root_ / "sub" / "beside.x");
+  fs::create_directories(root_ / "sub" / "data");
+  Touch(root_ / "sub" / "data" / "deep.x");
+
+  // After every place LocateFile tries, in the folder of the owner's form,
+  // bare names and relative ones with a directory alike.
+  EXPECT_EQ(LocateDataFile("beside.x", &part), (root_ / "sub" / "beside.x").string());
+  EXPECT_EQ(LocateDataFile("data\\deep.x", &part), (root_ / "sub" / "data" / "deep.x").string());
+  EXPECT_EQ(LocateDataFile("beside.x", nullptr), "");
+  EXPECT_EQ(LocateDataFile("", &part), "");
+  // An absolute name is looked for only where it points.
+  EXPECT_EQ(LocateDataFile((root_ / "beside.x").string(), &part), "");
+  // The current folder comes first.
+  Touch(root_ / "cwd" / "beside.x");
+  EXPECT_EQ(LocateDataFile("beside.x", &part), "beside.x");
 }
 
 // ---- Registration -------------------------------------------------------------
