@@ -131,6 +131,8 @@ int Finish(const Options& options, TForm* form, TKV3DView* view, bool autoRender
 int Run(const Options& options) {
   platform::SelectBackend(options.headless ? platform::BackendKind::Headless : platform::BackendKind::Auto);
   Register();
+  // Files the form names that cannot be had: said on stderr, the rest shows.
+  SetFileReportHandler([](const std::string& text) { std::fprintf(stderr, "kv3dview: %s\n", text.c_str()); });
   std::unique_ptr<TComponent> root = ReadForm(options);
   if (!root) return Fail(LastErrorText());
   auto* form = dynamic_cast<TForm*>(root.get());

@@ -78,6 +78,31 @@ TEST_F(ViewerProgram, ExampleFormPicksTheObjectInTheMiddle) {
   EXPECT_NE(run.output.find("layer 0: Sun"), std::string::npos) << run.output;
 }
 
+// Run from another folder, a form finds the files it names beside itself;
+// one that is missing is said on stderr and the rest of the form shows.
+TEST_F(ViewerProgram, FilesNamedRelativeToTheFormAreFoundFromAnyFolder) {
+  const RunResult run = RunViewer("'" KV_EXAMPLES_DIR "/textured_shapes.kvf' --frames 1 --screenshot '" +
+                                  Path("textured.png") + "'");
+  ASSERT_EQ(run.status, 0) << run.output;
+  EXPECT_EQ(run.output.find("not found"), std::string::npos) << run.output;
+
+  std::string form;
+  {
+    std::ifstream in(KV_EXAMPLES_DIR "/textured_shapes.kvf");
+    form.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  }
+  const std::size_t at = form.find("data/checker.png");
+  ASSERT_NE(at, std::string::npos);
+  form.replace(at, 16, "data/no-such.png");
+  std::ofstream(Path("missing.kvf")) << form;
+  const RunResult missing = RunViewer("'" + Path("missing.kvf") + "' --frames 1 --screenshot '" + Path("missing.png") + "'");
+  EXPECT_EQ(missing.status, 0) << missing.output;
+  EXPECT_NE(missing.output.find("kv3dview: "), std::string::npos) << missing.output;
+  EXPECT_NE(missing.output.find("texture file \"data/no-such.png\" not found"), std::string::npos) << missing.output;
+  // The textured picture has more colours than the one missing a texture.
+  EXPECT_GT(ColourCount(Path("textured.png")), ColourCount(Path("missing.png")));
+}
+
 TEST_F(ViewerProgram, BadInputEndsWithAStatusAndAMessage) {
   {
     std::ofstream bad(Path("bad.kvf"));

@@ -31,6 +31,7 @@ const std::vector<MethodDoc>& Methods() {
       KVDOC_METHOD(TComponent, ComponentCount, "int ComponentCount() const", "How many components this one owns."),
       KVDOC_METHOD(TComponent, Components, "TComponent* Components(int index) const", "The owned component at `index` (creation order), null outside the range."),
       KVDOC_METHOD(TComponent, FindComponent, "TComponent* FindComponent(std::string_view name) const", "The owned component with this name (any case), or null."),
+      KVDOC_METHOD(TComponent, FormFolder, "std::string FormFolder() const", "The folder of the form file this component (or the nearest owner) was read from, where relative file names in the form are also looked for; empty for components made in code. `SetFormFolder` sets it."),
       KVDOC_METHOD(TComponent, RegisterMethod, "void RegisterMethod(std::string name, F&& handler)", "Registers a handler under a name, so that a form read into this component (or into one it owns) can bind an event to it by that name. The handler's parameters must be the event's."),
       // ---- TControl
       KVDOC_METHOD(TControl, SetParent, "bool SetParent(TWinControl* parent)", "Places the control inside `parent` (a form, say); false when that would put it inside itself."),
@@ -128,6 +129,8 @@ const std::vector<FunctionDoc>& Functions() {
       KVDOC_FUNCTION(WriteComponentText, "bool WriteComponentText(TComponent* component, std::string& text)", "The same as `WriteComponentResFile` into a string."),
       KVDOC_FUNCTION(LastErrorText, "const std::string& LastErrorText()", "The message of the last failure a call reported with false or null."),
       KVDOC_FUNCTION(LocateFile, "std::string LocateFile(const std::string& name)", "Where a data file named by a property is found: the name itself, else (for a bare name) the current folder and the program's folder; empty when not found."),
+      KVDOC_FUNCTION(LocateDataFile, "std::string LocateDataFile(const std::string& name, const TComponent* component)", "Where a file that a property of `component` names is found: as `LocateFile`, then, for a relative name, in the folder of the form file the component was read from; empty when not found."),
+      KVDOC_FUNCTION(SetFileReportHandler, "FileReportHandler SetFileReportHandler(FileReportHandler handler)", "Where reports of files named by properties that cannot be found or read go (a function taking the text, such as `Ball: texture file \"x.png\" not found`): stderr until set, nowhere with an empty handler. Returns the previous handler."),
       KVDOC_FUNCTION(platform::SelectBackend, "BackendKind platform::SelectBackend(BackendKind kind)", "Chooses windows on screen (`Sdl`), off screen (`Headless`) or by the environment (`Auto`: a display and no `KV_BACKEND=headless`). Call it before creating forms."),
   };
   return functions;
