@@ -5,7 +5,8 @@
 #   ./setup.sh asan       address+undefined sanitizer build in build-asan/
 #   ./setup.sh tsan       thread sanitizer build in build-tsan/
 #   ./setup.sh fuzz       libFuzzer targets (clang) in build-fuzz/
-# Run as root (or with sudo) the first time on a fresh machine.
+# Run as root (or with sudo) the first time on a fresh machine. Extra CMake
+# arguments may be given in KV_CMAKE_ARGS (CI sets -DKV_WERROR=ON).
 set -euo pipefail
 cd "$(dirname "$0")"
 
@@ -34,5 +35,6 @@ case "$flavour" in
                                  -DKV_BUILD_BENCH=OFF -DKV_BUILD_APPS=OFF -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++) ;;
   *) echo "setup: unknown build '$flavour' (release, asan, tsan, fuzz)" >&2; exit 2 ;;
 esac
-cmake -S . -B "$dir" "${args[@]}" >/dev/null
+read -r -a extra <<< "${KV_CMAKE_ARGS:-}"
+cmake -S . -B "$dir" "${args[@]}" "${extra[@]}" >/dev/null
 cmake --build "$dir" -j "$jobs"

@@ -5,15 +5,14 @@
 //   code_scene                      in a window until it is closed
 //   code_scene --headless --frames N   off screen, then prints what happened
 #include <atomic>
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
-#include <thread>
 
 #include "korvane3d/frames/Kv3dcamera.h"
 #include "korvane3d/host/Application.h"
+#include "korvane3d/host/Error.h"
 #include "korvane3d/host/Forms.h"
 #include "korvane3d/objects/Kv3dmesh.h"
 #include "korvane3d/objects/Kv3dobject.h"
@@ -67,14 +66,6 @@ void Bounce(TKV3DObject* ball, TObject* other) {
   const float towards = obstacle->Position()->GetX() - ball->Position()->GetX();
   const float speed = ball->Velocity()->GetX();
   if (speed * towards > 0) ball->Velocity()->SetX(-speed);
-}
-
-void WaitForDevice(TKV3DView* view) {
-  const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-  while (view->RenderLoop()->ChangePending() && std::chrono::steady_clock::now() < end) {
-    Application().ProcessMessages();
-    std::this_thread::sleep_for(std::chrono::milliseconds(1));
-  }
 }
 
 }  // namespace
@@ -131,7 +122,10 @@ int main(int argc, char** argv) {
   spinner->OnMove = [&moves](TObject*) { moves.fetch_add(1, std::memory_order_relaxed); };
 
   form->Show();
-  WaitForDevice(view);
+  if (!view->WaitUntilReady()) {
+    std::fprintf(stderr, "code_scene: %s\n", LastErrorText().c_str());
+    return 1;
+  }
   if (settings.frames > 0) {
     for (int i = 0; i < settings.frames; ++i) {
       Application().ProcessMessages();

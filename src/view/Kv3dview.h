@@ -25,6 +25,7 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <mutex>
@@ -180,6 +181,15 @@ class TKV3DView : public TCustomControl {
   void UpdateEBR() {}
   void UpdateEAR() {}
   bool CanGet() const;
+  // Serves the main thread until the view's device chain is built (the
+  // render loop's first pass, or a change asked for since), then reports
+  // whether the view can draw: a device is there. False when `timeout`
+  // passes first. Main thread; call it after showing the form.
+  bool WaitUntilReady(std::chrono::milliseconds timeout = std::chrono::seconds(10));
+  // Writes what the view last drew (the screen in full screen) as a PNG
+  // file. False with the reason in LastErrorText() when nothing was drawn
+  // yet or the file cannot be written. Main thread.
+  bool SaveFrameToPNG(const std::string& fileName);
   // Under automatic rendering raises the loop's change request, otherwise
   // changes the viewport at once.
   void RequestViewportChange();

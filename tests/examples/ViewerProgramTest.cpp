@@ -2,8 +2,6 @@
 // file and line, screenshots, the written-back form and picking.
 #include <gtest/gtest.h>
 
-#include <sys/wait.h>
-
 #include <array>
 #include <cstdio>
 #include <filesystem>
@@ -12,31 +10,20 @@
 #include <string>
 
 #include "korvane3d/rm/image/Image.h"
+#include "support/RunProgram.h"
 
 using namespace kv;
 
 namespace {
 
 namespace fs = std::filesystem;
-
-struct RunResult {
-  int status = -1;
-  std::string output;  // standard output and error together
-};
+using kvtest::RunCommand;
+using kvtest::RunResult;
 
 // Runs kv3dview headless with the given arguments (already quoted).
 RunResult RunViewer(const std::string& arguments) {
-  const std::string command =
-      "cd '" + fs::temp_directory_path().string() + "' && '" KV_BINARY_DIR "/bin/kv3dview' --headless " + arguments +
-      " 2>&1";
-  RunResult result;
-  FILE* pipe = popen(command.c_str(), "r");
-  if (pipe == nullptr) return result;
-  std::array<char, 512> chunk{};
-  while (std::fgets(chunk.data(), chunk.size(), pipe) != nullptr) result.output += chunk.data();
-  const int raw = pclose(pipe);
-  result.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-  return result;
+  return RunCommand("cd '" + fs::temp_directory_path().string() + "' && '" KV_BINARY_DIR "/bin/kv3dview' --headless " +
+                    arguments);
 }
 
 class ViewerProgram : public ::testing::Test {

@@ -1,0 +1,50 @@
+// What an application asks of a shown view outside the frame steps: waiting
+// until its device chain is built, and saving what it drew as a picture.
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+#include <fstream>
+#include <thread>
+
+#include "korvane3d/host/Application.h"
+#include "korvane3d/host/Error.h"
+#include "korvane3d/platform/ddraw/VirtualMonitor.h"
+#include "korvane3d/rm/image/Image.h"
+#include "korvane3d/view/Kv3dview.h"
+#include "korvane3d/view/Kv3dviewloop.h"
+
+namespace kv {
+
+bool TKV3DView::WaitUntilReady(std::chrono::milliseconds timeout) {
+  const auto end = std::chrono::steady_clock::now() + timeout;
+  const std::weak_ptr<const bool> alive = alive_;
+  while (renderLoop_ && renderLoop_->ChangePending()) {
+    if (std::chrono::steady_clock::now() >= end) return Fail("the view's device was not ready in time");
+    Application().ProcessMessages();
+    if (alive.expired()) return false;  // a handler freed the view meanwhile
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  if (rmDevice_ == nullptr) return Fail("the view has no device (see LastDXResult)");
+  return true;
+}
+
+bool TKV3DView::SaveFrameToPNG(const std::string& fileName) {
+  const ddraw::PixelImage shown =
+      FullScreen() ? ddraw::ReadScreenPixels() : ddraw::ReadSurfacePixels(back_.Get());
+  if (shown.width == 0 || shown.height == 0) return Fail("the view has drawn nothing to save");
+  image::Image picture;
+  picture.width = shown.width;
+  picture.height = shown.height;
+  picture.pixels.reserve(shown.pixels.size());
+  for (std::uint32_t p : shown.pixels) picture.pixels.push_back(0xFF000000u | p);
+  std::vector<std::uint8_t> png;
+  if (!image::EncodePng(picture, png)) return Fail("cannot encode the picture as PNG");
+  std::ofstream out(fileName, std::ios::binary | std::ios::trunc);
+  if (!out) return Fail("cannot create " + fileName + ": " + std::strerror(errno));
+  out.write(reinterpret_cast<const char*>(png.data()), static_cast<std::streamsize>(png.size()));
+  out.close();
+  if (!out) return Fail("cannot write " + fileName);
+  return true;
+}
+
+}  // namespace kv
