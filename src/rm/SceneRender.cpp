@@ -75,9 +75,16 @@ std::shared_ptr<const kr::Texture> SceneCache::TextureFor(Texture* texture) {
   if (!texture) return nullptr;
   auto [it, added] = textures_.try_emplace(texture);
   CachedTexture& entry = it->second;
-  if (added || entry.levels != texture->LevelCount()) {
+  // The colour key is applied when the texture is converted, so a change of
+  // the decal's transparency or colour converts it again.
+  const DecalSettings& decal = texture->Decal();
+  const std::uint32_t keyColor = decal.transparent ? decal.transparentColor & 0xffffffu : 0;
+  if (added || entry.levels != texture->LevelCount() || entry.colorKey != decal.transparent ||
+      entry.keyColor != keyColor) {
     entry.keepAlive = ComPtr<IDirect3DRMTexture3>(texture);
     entry.levels = texture->LevelCount();
+    entry.colorKey = decal.transparent;
+    entry.keyColor = keyColor;
     const kv::image::Image& image = texture->Image();
     kr::TextureDesc desc;
     desc.width = image.width;
@@ -85,7 +92,8 @@ std::shared_ptr<const kr::Texture> SceneCache::TextureFor(Texture* texture) {
     desc.pixels = image.pixels;
     desc.hasAlpha = image.hasAlpha;
     desc.mipmaps = texture->LevelCount() > 1;
-    desc.colorKey = texture->Decal().transparent;
+    desc.colorKey = decal.transparent;
+    desc.keyColor = keyColor;
     entry.converted = nullptr;
     if (!kr::Texture::Create(desc, entry.converted)) entry.converted = nullptr;
   }
@@ -116,7 +124,7 @@ ConvertedPart SceneCache::ConvertGroup(const MeshGeometry& g, std::uint32_t grou
     part.material.specular = {p.specular.x, p.specular.y, p.specular.z};
     part.material.power = p.power;
   }
-  part.texture = TextureFor(fg.texture ? Texture::From(fg.texture.Get()) : nullptr);
+  part.texture = ComPtr<Texture>(fg.texture ? Texture::From(fg.texture.Get()) : nullptr);
   const bool withNormals = !g.normals.empty();
   const bool withUvs = part.texture && g.uvs.size() == g.positions.size();
   const bool withColors = g.vertexColors.size() == g.positions.size();
@@ -231,7 +239,7 @@ struct SceneDraw {
       call.mesh = part.Mesh();
       if (frameColor) call.mesh.faceColors = {};
       call.material = part.material;
-      call.texture = part.texture;
+      call.texture = cache.TextureFor(part.texture.Get());
       call.wrapU = part.wrapU;
       call.wrapV = part.wrapV;
       Submit(call);

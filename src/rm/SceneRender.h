@@ -25,7 +25,9 @@ struct ConvertedPart {
   std::vector<std::uint32_t> vertexColors, indices, faceColors;
   std::vector<std::uint8_t> edgeFlags;
   kv::raster::Material material;
-  std::shared_ptr<const kv::raster::Texture> texture;
+  // Converted at each draw (SceneCache::TextureFor), so that a change of its
+  // colour key shows without the mesh being converted again.
+  ComPtr<Texture> texture;
   bool wrapU = false, wrapV = false;
 
   kv::raster::MeshData Mesh() const;
@@ -53,6 +55,8 @@ class SceneCache {
   struct CachedTexture {
     ComPtr<IDirect3DRMTexture3> keepAlive;
     std::size_t levels = 0;
+    bool colorKey = false;
+    std::uint32_t keyColor = 0;  // 0x00RRGGBB, when colorKey
     std::uint64_t lastUse = 0;
     std::shared_ptr<const kv::raster::Texture> converted;
   };

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <vector>
 
 namespace kv::raster {
 
@@ -353,9 +354,28 @@ struct DrawSetup {
     }
   }
 
+  static constexpr std::uint32_t kNoCorner = ~std::uint32_t{0};
+
+  // Per vertex of the draw, 3·t + k for its first use as corner k of
+  // triangle t, or kNoCorner.
+  std::vector<std::uint32_t> FirstCorners() const {
+    std::vector<std::uint32_t> corner(draw.vertexCount, kNoCorner);
+    const std::uint32_t* idx = ctx.batch.indices + draw.firstIndex;
+    for (std::uint32_t c = 0; c < 3 * draw.triangleCount; ++c) {
+      std::uint32_t& first = corner[idx[c] - draw.firstVertex];
+      if (first == kNoCorner) first = c;
+    }
+    return corner;
+  }
+
+  // A point has the colour its vertex has as a corner of the first face that
+  // uses it, as the solid and wireframe fills draw it (the face's colour and,
+  // with flat shading, the face's lighting); a vertex of no face takes the
+  // draw's colour.
   void Points() {
     const BatchView& b = ctx.batch;
     const float one[3] = {1, 1, 1};
+    const std::vector<std::uint32_t> firstCorner = draw.finalColors ? std::vector<std::uint32_t>{} : FirstCorners();
     for (std::uint32_t i = 0; i < draw.vertexCount; ++i) {
       const std::uint32_t at = draw.firstVertex + i;
       if (b.outcodes[at] & (kClipInvalid | kClipNeeded)) continue;
@@ -368,6 +388,8 @@ struct DrawSetup {
       if (draw.finalColors) {
         for (int k = 0; k < 4; ++k) c.attr[kR + k] = v.c[k];
         for (int k = 0; k < 3; ++k) c.attr[kSR + k] = v.s[k];
+      } else if (firstCorner[i] != kNoCorner) {
+        CornerValues(firstCorner[i] / 3, static_cast<int>(firstCorner[i] % 3), c.attr);
       } else {
         ComposeColor(b.baseColors[at], state.faceLighting ? one : v.c, v.s, state, c.attr + kR, c.attr + kSR);
       }

@@ -1,33 +1,19 @@
 // A form with a view, a scene, a camera, lights and visual objects (a lit
 // cube, a tube, a mesh file, a sphere casting a shadow on a plate; the
-// shadow plane is given in the ball's own frame) rendered headless and compared with a
-// stored picture in ref/. A pixel may differ by at most kMaxChannel in any
-// channel and the whole picture by kMeanChannel on average (another
-// compiler or the vector pixel code may round a few pixels differently). A
-// failing comparison writes the actual picture and a difference picture
-// (differences times 8) into <build>/objects-ref/.
-#include <algorithm>
-#include <cstdlib>
+// shadow plane is given in the ball's own frame) rendered headless and
+// compared with a stored picture in ref/.
 #include <filesystem>
 #include <string>
 
-#include "korvane3d/host/Error.h"
-#include "korvane3d/host/FormStream.h"
+#include "ObjectImageFixture.h"
 #include "korvane3d/objects/Kv3dfile.h"
 #include "korvane3d/objects/Kv3dmesh.h"
-#include "korvane3d/objects/Kv3dobject.h"
 #include "korvane3d/objects/Kv3dshape.h"
-#include "package/view/ViewFixture.h"
-#include "korvane3d/rm/image/Image.h"
-#include "support/ReferenceImage.h"
 
 using namespace kv;
 
 namespace kvtest {
 namespace {
-
-constexpr int kMaxChannel = 16;
-constexpr double kMeanChannel = 0.5;
 
 const char* const kObjectsForm = R"(object Form1: TForm
   Width = 160
@@ -125,39 +111,6 @@ const char* const kObjectsForm = R"(object Form1: TForm
 end
 )";
 
-std::filesystem::path OutDir() { return std::filesystem::path(KV_BINARY_DIR) / "objects-ref"; }
-
-kv::image::Image ToImage(const kv::ddraw::PixelImage& shown) {
-  kv::image::Image img;
-  img.width = shown.width;
-  img.height = shown.height;
-  img.pixels.reserve(shown.pixels.size());
-  for (std::uint32_t p : shown.pixels) img.pixels.push_back(0xFF000000u | p);
-  return img;
-}
-
-void CompareWithReference(const kv::image::Image& actual, const std::string& name) {
-  kvtest::CompareWithReferencePng(
-      actual, std::filesystem::path(KV_SOURCE_DIR) / "tests/package/objects/ref" / (name + ".png"), OutDir(),
-      {kMaxChannel, kMeanChannel});
-}
-
-class ObjectImage : public ::testing::Test {
- protected:
-  void SetUp() override {
-    kv::platform::SelectBackend(kv::platform::BackendKind::Headless);
-    kv::ddraw::ResetHeadlessDisplay();
-    ResetSharedRuntime();
-    Register();
-  }
-  void TearDown() override {
-    root.reset();
-    ResetSharedRuntime();
-    kv::ddraw::ResetHeadlessDisplay();
-  }
-  std::unique_ptr<TComponent> root;
-};
-
 TEST_F(ObjectImage, LitObjectsWithAShadowMatchTheirPicture) {
   // A mesh file beside the generated shapes: a cube of our own, written in
   // the binary encoding.
@@ -170,18 +123,11 @@ TEST_F(ObjectImage, LitObjectsWithAShadowMatchTheirPicture) {
   }
   std::string text = kObjectsForm;
   text.replace(text.find("%CUBE%"), 6, cube);
-  root = ReadComponentText(text, "objects.kvf");
-  ASSERT_NE(root, nullptr) << LastErrorText();
-  auto* view = dynamic_cast<TKV3DView*>(root->FindComponent("View1"));
-  ASSERT_NE(view, nullptr);
-  static_cast<TForm*>(root.get())->Show();
-  ASSERT_TRUE(WaitForChange(view));
-  ASSERT_NE(view->GetIDirect3DRMViewport2(), nullptr);
-  EXPECT_FALSE(view->Render());
-  const kv::ddraw::PixelImage shown = kv::ddraw::ReadWindowPixels(view->Handle());
+  ASSERT_TRUE(Load(text));
+  const kv::image::Image shown = Render();
   ASSERT_EQ(shown.width, 128);
   ASSERT_EQ(shown.height, 96);
-  CompareWithReference(ToImage(shown), "lit-objects");
+  CompareWithReference(shown, "lit-objects");
 }
 
 }  // namespace

@@ -191,6 +191,32 @@ TEST(Shadow, BlackHalfBlendedOrOpaqueAndAboveItsPlane) {
   }
 }
 
+TEST(Points, TakeTheColoursOfTheirFacesLitOrUnlit) {
+  TestMesh m = Square(0, 0, 0.5f, 3);
+  m.faceColors = {0xffff0000, 0xffff0000};
+  for (ShadeMode shade : {ShadeMode::Flat, ShadeMode::Gouraud})
+    for (bool lit : {false, true}) {
+      Canvas c(32, 32);
+      Light ambient;
+      ambient.type = LightType::Ambient;
+      ambient.color = {0.5f, 0.5f, 0.5f};
+      c.state.lights = std::span<const Light>(&ambient, 1);
+      Rasterizer r;
+      DrawCall points = Unlit(0xffffff);
+      points.fill = FillMode::Points;
+      points.shade = shade;
+      points.lighting = lit;
+      Render(r, c, {{m, points}});
+      // The corners: red (half red under the half-strength ambient light).
+      const std::uint32_t expected = lit ? 0x800000u : 0xff0000u;
+      std::set<std::uint32_t> seen;
+      for (int y = 0; y < 32; ++y)
+        for (int x = 0; x < 32; ++x)
+          if (c.At(x, y) != kBlack) seen.insert(c.At(x, y));
+      EXPECT_EQ(seen, std::set<std::uint32_t>{expected}) << static_cast<int>(shade) << " lit " << lit;
+    }
+}
+
 TEST(Decal, ScaledWithDepthOrFixedPixels) {
   auto tex = MakeTexture(4, 4, std::vector<std::uint32_t>(16, 0xffff0000));
   Canvas c(200, 200);

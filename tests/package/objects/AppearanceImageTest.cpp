@@ -1,0 +1,219 @@
+// Pictures of appearance settings, each compared with a stored picture in
+// ref/ and checked for the fact it shows: the decal's colour key and its
+// changes at run time, and point fills in the object's colours.
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <string>
+
+#include "ObjectImageFixture.h"
+#include "korvane3d/objects/Kv3dtexture.h"
+
+using namespace kv;
+
+namespace kvtest {
+namespace {
+
+// 0x00RRGGBB of what the view shows.
+constexpr std::uint32_t kNavy = 0x000080, kRed = 0xFF0000, kLime = 0x00FF00, kBlue = 0x0000FF, kBlack = 0;
+
+int Count(const kv::image::Image& img, const std::function<bool(std::uint32_t)>& test) {
+  int n = 0;
+  for (std::uint32_t p : img.pixels) n += test(p & 0xFFFFFFu) ? 1 : 0;
+  return n;
+}
+int CountColour(const kv::image::Image& img, std::uint32_t colour) {
+  return Count(img, [colour](std::uint32_t p) { return p == colour; });
+}
+std::uint32_t At(const kv::image::Image& img, int x, int y) {
+  return img.pixels[static_cast<std::size_t>(y) * img.width + x] & 0xFFFFFFu;
+}
+int Channel(std::uint32_t p, int shift) { return static_cast<int>((p >> shift) & 255); }
+
+std::string Replace(std::string text, const std::string& key, const std::string& value) {
+  for (auto at = text.find(key); at != std::string::npos; at = text.find(key, at + value.size()))
+    text.replace(at, key.size(), value);
+  return text;
+}
+
+// ---- Decal colour key -------------------------------------------------------------
+
+// A card (the front face of a cube) facing the camera, unlit, with a 2x2
+// texture of red, lime, blue and black texels spread over it.
+const char* const kCardForm = R"(object Form1: TForm
+  Width = 160
+  Height = 120
+  object View1: TKV3DView
+    Left = 0
+    Top = 0
+    Width = 128
+    Height = 96
+    Scene = Scene1
+    Camera = Camera1
+  end
+  object Scene1: TKV3DScene
+    BackgroundColor = clNavy
+  end
+  object Camera1: TKV3DCamera
+    ParentFrame = Scene1
+    Position.Z = -2.5
+  end
+  object Card: TKV3DObject
+    ParentFrame = Scene1
+    Mesh.ActiveShape = stCube
+    Quality.LightMode = False
+    Wrap.Type = twFlat
+    Wrap.OriginX = -0.5
+    Wrap.OriginY = -0.5
+    Wrap.DirZ = 1.0
+    Wrap.UpY = 1.0
+    Texture.Decal.Transparent = True
+    Texture.Decal.TransparentColor = clLime
+    Texture.FileName = '@TEXTURE@'
+  end
+end
+)";
+
+std::string FourColourTexture() {
+  const std::filesystem::path dir = std::filesystem::path(KV_BINARY_DIR) / "objects-ref";
+  std::filesystem::create_directories(dir);
+  kv::image::Image texture;
+  texture.width = 2;
+  texture.height = 2;
+  texture.pixels = {0xFFFF0000u, 0xFF00FF00u, 0xFF0000FFu, 0xFF000000u};
+  const std::string path = (dir / "four-colours.png").string();
+  EXPECT_TRUE(kv::image::SavePng(path, texture));
+  return path;
+}
+
+TEST_F(ObjectImage, TheDecalKeysItsChosenColourAndFollowsChangesAtTheNextFrame) {
+  ASSERT_TRUE(Load(Replace(kCardForm, "@TEXTURE@", FourColourTexture())));
+  TKV3DDecal* decal = Find("Card")->Texture()->Decal();
+
+  // Lime is keyed away (the background shows through); black stays.
+  const kv::image::Image keyed = Render();
+  CompareWithReference(keyed, "decal-key");
+  EXPECT_EQ(CountColour(keyed, kLime), 0);
+  EXPECT_GT(CountColour(keyed, kBlack), 200);
+  EXPECT_GT(CountColour(keyed, kRed), 200);
+  const int holes = CountColour(keyed, kNavy);
+  EXPECT_GT(holes, 200);
+
+  // Another colour, no key, the key again: each shows at the next frame.
+  decal->SetTransparentColor(clRed);
+  const kv::image::Image red = Render();
+  EXPECT_EQ(CountColour(red, kRed), 0);
+  EXPECT_GT(CountColour(red, kLime), 200);
+  EXPECT_EQ(CountColour(red, kNavy), holes);
+  decal->SetTransparent(false);
+  const kv::image::Image opaque = Render();
+  for (std::uint32_t c : {kRed, kLime, kBlue, kBlack}) EXPECT_GT(CountColour(opaque, c), 200) << std::hex << c;
+  EXPECT_LT(CountColour(opaque, kNavy), holes);
+  decal->SetTransparent(true);
+  EXPECT_EQ(CountColour(Render(), kRed), 0);
+}
+
+// ---- Point fills -------------------------------------------------------------------
+
+// Three spheres drawn as points: red lit with Gouraud shading, lime unlit,
+// blue lit with flat shading.
+const char* const kPointsForm = R"(object Form1: TForm
+  Width = 160
+  Height = 120
+  object View1: TKV3DView
+    Left = 0
+    Top = 0
+    Width = 128
+    Height = 96
+    Scene = Scene1
+    Camera = Camera1
+  end
+  object Scene1: TKV3DScene
+    BackgroundColor = clBlack
+  end
+  object Camera1: TKV3DCamera
+    ParentFrame = Scene1
+    Position.Z = -4.0
+  end
+  object Ambient: TKV3DLight
+    ParentFrame = Scene1
+    Type = tAmbient
+    Color = $00404040
+  end
+  object Sun: TKV3DLight
+    ParentFrame = Scene1
+    Orientation.DirX = 0.3
+    Orientation.DirY = -0.5
+    Orientation.DirZ = 1.0
+    Orientation.UpY = 1.0
+  end
+  object Lit: TKV3DObject
+    ParentFrame = Scene1
+    Position.X = -1.3
+    Mesh.ActiveShape = stSphere
+    Mesh.Sphere.Edges = 12
+    Mesh.Sphere.Walls = 12
+    Scale.X = 0.6
+    Scale.Y = 0.6
+    Scale.Z = 0.6
+    Quality.FillMode = tfPoints
+    Color = clRed
+  end
+  object Unlit: TKV3DObject
+    ParentFrame = Scene1
+    Mesh.ActiveShape = stSphere
+    Mesh.Sphere.Edges = 12
+    Mesh.Sphere.Walls = 12
+    Scale.X = 0.6
+    Scale.Y = 0.6
+    Scale.Z = 0.6
+    Quality.FillMode = tfPoints
+    Quality.LightMode = False
+    Color = clLime
+  end
+  object Flat: TKV3DObject
+    ParentFrame = Scene1
+    Position.X = 1.3
+    Mesh.ActiveShape = stSphere
+    Mesh.Sphere.Edges = 12
+    Mesh.Sphere.Walls = 12
+    Scale.X = 0.6
+    Scale.Y = 0.6
+    Scale.Z = 0.6
+    Quality.FillMode = tfPoints
+    Quality.ShadeMode = tsFlat
+    Color = clBlue
+  end
+end
+)";
+
+TEST_F(ObjectImage, PointsTakeTheObjectsColourLitOrUnlit) {
+  ASSERT_TRUE(Load(kPointsForm));
+  const kv::image::Image points = Render();
+  CompareWithReference(points, "points");
+  // Each third of the picture holds one sphere's points, in its colour
+  // alone (lit points vary in brightness, the unlit ones are exact).
+  const int third = points.width / 3;
+  int lit = 0, unlit = 0, flat = 0;
+  for (int y = 0; y < points.height; ++y)
+    for (int x = 0; x < points.width; ++x) {
+      const std::uint32_t p = At(points, x, y);
+      if (p == kBlack) continue;
+      if (x < third) {
+        EXPECT_TRUE(Channel(p, 8) == 0 && Channel(p, 0) == 0) << std::hex << p << " at " << std::dec << x << "," << y;
+        ++lit;
+      } else if (x < 2 * third) {
+        EXPECT_EQ(p, kLime) << x << "," << y;
+        ++unlit;
+      } else {
+        EXPECT_TRUE(Channel(p, 16) == 0 && Channel(p, 8) == 0) << std::hex << p << " at " << std::dec << x << "," << y;
+        ++flat;
+      }
+    }
+  EXPECT_GT(lit, 40);
+  EXPECT_GT(unlit, 40);
+  EXPECT_GT(flat, 40);
+}
+
+}  // namespace
+}  // namespace kvtest
