@@ -22,9 +22,8 @@ bool HasDemoFiles(const fs::path& folder) {
 }
 
 // The demo's text with "@DATA@" standing for the data folder. A shadow's
-// plane is given in its object's frame: the floor's top (y = -1.44 in the
-// scene) less the object's height, and the objects with shadows turn about
-// the vertical only, so that plane stays on the floor.
+// plane is given in the scene's coordinates: just above the floor's top
+// (y = -1.475), whatever its object does.
 constexpr const char* kDemoForm = R"(object DemoForm: TForm
   Caption = 'Korvane 3D demo - arrow keys move, drag with the mouse to turn'
   Left = 80
@@ -128,7 +127,7 @@ constexpr const char* kDemoForm = R"(object DemoForm: TForm
     Wrap.UpY = 1.0
     Color = clWhite
     Shadow.Light = Sun
-    Shadow.PlaneY = -2.04
+    Shadow.PlaneY = -1.44
     Rotation.Y = 1.0
     Rotation.Angle = 1.5
   end
@@ -172,7 +171,7 @@ constexpr const char* kDemoForm = R"(object DemoForm: TForm
     Material.Power = 12.0
     Material.Specular = clWhite
     Shadow.Light = Sun
-    Shadow.PlaneY = -4.14
+    Shadow.PlaneY = -1.44
     Rotation.Y = 1.0
     Rotation.Angle = 1.0
   end

@@ -259,8 +259,7 @@ struct SceneDraw {
         shadowIndices.insert(shadowIndices.end(), {shadow.faceStart[f], i, i + 1});
     kr::DrawCall call;
     call.mesh.positions = shadowPositions;
-    call.mesh.indices = shadowIndices;
-    call.modelToWorld = ToRaster(v.world);
+    call.mesh.indices = shadowIndices;  // projected in the scene's coordinates: identity model matrix
     call.lighting = false;
     call.cull = kr::CullMode::None;
     call.shadow = true;

@@ -16,13 +16,14 @@ bool FinitePlane(Vec3 p, Vec3 n) {
   return !IsZero(n);
 }
 
-// Face f flattened onto the plane; false when some corner cannot be (the
-// ray runs along the plane, or the corner is on the far side of the light).
-bool ProjectFace(const MeshGeometry& g, std::size_t f, bool fromPoint, Vec3 light, Vec3 dir, Vec3 p, Vec3 n,
-                 std::vector<Vec3>& out) {
+// Face f, carried by toScene, flattened onto the plane; false when some
+// corner cannot be (the ray runs along the plane, or the corner is on the far
+// side of the light).
+bool ProjectFace(const MeshGeometry& g, const Mat4& toScene, std::size_t f, bool fromPoint, Vec3 light, Vec3 dir,
+                 Vec3 p, Vec3 n, std::vector<Vec3>& out) {
   const float eps = 1e-6f;
   for (std::uint32_t c = g.faceStart[f]; c < g.faceStart[f + 1]; ++c) {
-    Vec3 v = g.positions[g.cornerVertex[c]];
+    Vec3 v = TransformPoint(g.positions[g.cornerVertex[c]], toScene);
     if (fromPoint) {
       float denom = Dot(n, v - light);
       if (std::fabs(denom) < eps) return false;
@@ -40,22 +41,24 @@ bool ProjectFace(const MeshGeometry& g, std::size_t f, bool fromPoint, Vec3 ligh
 
 }  // namespace
 
-bool ProjectOntoPlane(const MeshGeometry& caster, D3DRMLIGHTTYPE type, Vec3 lightPosition, Vec3 lightDirection,
-                      Vec3 planePoint, Vec3 planeNormal, ShadowGeometry& out) {
-  out = ShadowGeometry{};
+bool ProjectOntoPlane(const MeshGeometry& caster, const Mat4& casterToScene, D3DRMLIGHTTYPE type, Vec3 lightPosition,
+                      Vec3 lightDirection, Vec3 planePoint, Vec3 planeNormal, ShadowGeometry& out) {
+  out.positions.clear();
+  out.faceStart.assign(1, 0);
   if (type == D3DRMLIGHT_AMBIENT) return false;
   const bool fromPoint = type == D3DRMLIGHT_POINT || type == D3DRMLIGHT_SPOT;
   Vec3 dir = Normalized(lightDirection);
   if (type == D3DRMLIGHT_PARALLELPOINT) {
     D3DRMBOX box;
     if (!caster.Box(box)) return false;
-    dir = Normalized((box.min + box.max) * 0.5f - lightPosition);
+    dir = Normalized(TransformPoint((box.min + box.max) * 0.5f, casterToScene) - lightPosition);
   }
   if (!fromPoint && IsZero(dir)) return false;
   std::vector<Vec3> corners;
   for (std::size_t f = 0; f < caster.FaceCount(); ++f) {
     corners.clear();
-    if (!ProjectFace(caster, f, fromPoint, lightPosition, dir, planePoint, planeNormal, corners)) continue;
+    if (!ProjectFace(caster, casterToScene, f, fromPoint, lightPosition, dir, planePoint, planeNormal, corners))
+      continue;
     out.positions.insert(out.positions.end(), corners.begin(), corners.end());
     out.faceStart.push_back(static_cast<std::uint32_t>(out.positions.size()));
   }
@@ -165,15 +168,14 @@ const MeshGeometry* Shadow::CasterGeometry() const {
   return nullptr;
 }
 
-bool Shadow::Project(const Mat4& shadowWorld, const Mat4& lightWorld, ShadowGeometry& out) const {
-  out = ShadowGeometry{};
+bool Shadow::Project(const Mat4& casterWorld, const Mat4& lightWorld, ShadowGeometry& out) const {
+  out.positions.clear();
+  out.faceStart.assign(1, 0);
   const MeshGeometry* caster = CasterGeometry();
-  Mat4 shadowInverse;
-  if (!caster || !InvertAffine(shadowWorld, shadowInverse)) return false;
-  Mat4 lightToShadow = lightWorld * shadowInverse;
-  Vec3 position = TransformPoint({0, 0, 0}, lightToShadow);
-  Vec3 direction = TransformDirection({0, 0, 1}, lightToShadow);  // a light shines along its frame's +z
-  return ProjectOntoPlane(*caster, light_->Params().type, position, direction, point_, normal_, out);
+  if (!caster) return false;
+  const Vec3 position = TransformPoint({0, 0, 0}, lightWorld);
+  const Vec3 direction = TransformDirection({0, 0, 1}, lightWorld);  // a light shines along its frame's +z
+  return ProjectOntoPlane(*caster, casterWorld, light_->Params().type, position, direction, point_, normal_, out);
 }
 
 }  // namespace kv::rm

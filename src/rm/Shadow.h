@@ -1,7 +1,8 @@
 // Shadows: a visual drawing the outline of another visual (a mesh or mesh
-// builder) flattened onto a plane, as cast by a light. The plane is read in
-// the coordinates of the frame the shadow hangs on, which should be the
-// frame holding the caster (so the caster's own coordinates).
+// builder) flattened onto a plane, as cast by a light. The caster is placed
+// by the frame the shadow hangs on (normally the frame holding the caster);
+// the plane is read in the coordinates of the scene being drawn, so that a
+// floor stays where it is while the caster turns and moves.
 #pragma once
 
 #include <cstdint>
@@ -37,11 +38,12 @@ class Shadow final : public ObjectImpl<IDirect3DRMShadow2> {
   HRESULT GetOptions(DWORD* options) override;
   HRESULT SetOptions(DWORD options) override;
 
-  // For renderers, with the engine lock held. Project flattens the caster
-  // for the light placed by lightWorld (the world matrix of a frame carrying
-  // the light) while the shadow hangs on a frame placed by shadowWorld; the
-  // result is in the shadow frame's coordinates. False when nothing is cast.
-  bool Project(const Mat4& shadowWorld, const Mat4& lightWorld, ShadowGeometry& out) const;
+  // For renderers, with the engine lock held. Project flattens the caster,
+  // placed by casterWorld (the world matrix of the frame the shadow hangs
+  // on), for the light placed by lightWorld (that of a frame carrying the
+  // light) onto the plane; world is the drawn scene's coordinates, and so is
+  // the result. False when nothing is cast.
+  bool Project(const Mat4& casterWorld, const Mat4& lightWorld, ShadowGeometry& out) const;
   Light* CastingLight() const { return light_.Get(); }
   bool TrueAlpha() const { return (options_ & D3DRMSHADOW_TRUEALPHA) != 0; }
 
@@ -58,11 +60,11 @@ class Shadow final : public ObjectImpl<IDirect3DRMShadow2> {
   DWORD options_ = 0;
 };
 
-// The projection itself, all in one coordinate system: a point light at
-// lightPosition (point, spot) or parallel rays along lightDirection
-// (directional; a parallel point light aims from lightPosition at the
-// caster's centre).
-bool ProjectOntoPlane(const MeshGeometry& caster, D3DRMLIGHTTYPE type, Vec3 lightPosition, Vec3 lightDirection,
-                      Vec3 planePoint, Vec3 planeNormal, ShadowGeometry& out);
+// The projection itself, in the scene's coordinates (casterToScene carries
+// the caster there): a point light at lightPosition (point, spot) or
+// parallel rays along lightDirection (directional; a parallel point light
+// aims from lightPosition at the caster's centre).
+bool ProjectOntoPlane(const MeshGeometry& caster, const Mat4& casterToScene, D3DRMLIGHTTYPE type, Vec3 lightPosition,
+                      Vec3 lightDirection, Vec3 planePoint, Vec3 planeNormal, ShadowGeometry& out);
 
 }  // namespace kv::rm

@@ -69,6 +69,12 @@ struct DrawState {
   bool lit = true;
   FillMode fill = FillMode::Solid;
   int cullSign = 0;          // +1: cull clockwise, −1: cull counter-clockwise, 0: none
+  // A blended shadow: its pixels go to the cover plane (opaque) and are
+  // blended into the colour plane with coverAlpha once per pixel, however
+  // many of the draw's faces overlap there. coverId names the draw.
+  bool coverOnce = false;
+  std::uint8_t coverAlpha = 0;
+  std::uint32_t coverId = 0;
   // Plane layout of this draw's triangle records.
   std::uint8_t planeCount = 0;
   std::int8_t planeQ = -1, planeColor = -1, planeAlpha = -1, planeSpec = -1, planeUV = -1, planeFog = -1;

@@ -191,7 +191,9 @@ struct DrawCall {
   bool depthTest = true, depthWrite = true;
   std::uint64_t lightMask = ~std::uint64_t{0};  // bit i: FrameState::lights[i] lights this draw
   // Planar shadow geometry: drawn black, at 50% over the scene in blended
-  // transparency mode, opaque otherwise, pulled slightly towards the camera.
+  // transparency mode (each pixel darkened once, however many of the
+  // flattened faces overlap there; with the transparent draws when they are
+  // sorted), opaque otherwise, pulled slightly towards the camera.
   bool shadow = false;
 };
 

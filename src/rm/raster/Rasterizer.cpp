@@ -131,6 +131,24 @@ void Batch::Reset() {
   triangles = 0;
   clearFlags = 0;
   background.reset();
+  coverOnce = false;
+}
+
+std::uint32_t CoverPlanes::NextId() {
+  if (++lastId == 0) {
+    std::fill(stamps.begin(), stamps.end(), 0u);
+    lastId = 1;
+  }
+  return lastId;
+}
+
+void CoverPlanes::Prepare(int newPitch, int newHeight) {
+  if (newPitch == pitch && newHeight == height) return;
+  pitch = newPitch;
+  height = newHeight;
+  const std::size_t size = static_cast<std::size_t>(pitch) * static_cast<std::size_t>(height);
+  pixels.assign(size, kUncovered);
+  stamps.assign(size, 0);
 }
 
 Rasterizer::Impl::Impl(const RasterizerOptions& options)
@@ -221,14 +239,25 @@ Result Rasterizer::Impl::RecordDraw(const DrawCall& input) {
 
   DrawCall draw = input;
   if (input.shadow) {
-    draw.color = (renderMode & kBlendedTransparency) ? 0x80000000u : 0xff000000u;
+    draw.color = 0xff000000u;
     draw.mesh.vertexColors = {};
     draw.mesh.faceColors = {};
     draw.texture = nullptr;
     draw.lighting = false;
     draw.cull = CullMode::None;
   }
-  const DrawState state = MakeState(draw);
+  DrawState state = MakeState(draw);
+  if (input.shadow && (renderMode & kBlendedTransparency)) {
+    // Faces of a flattened mesh overlap: the shadow is drawn opaque into the
+    // cover plane and blended at 50% from there, once per pixel. It goes
+    // with the transparent draws (last, when they are sorted).
+    state.coverOnce = true;
+    state.coverAlpha = 0x80;
+    state.coverId = cover.NextId();
+    state.sorted = (renderMode & kSortedTransparency) != 0;
+    state.depthWrite = draw.depthWrite && !(state.sorted && (renderMode & kDisableSortedAlphaZWrite));
+    batch.coverOnce = true;
+  }
   // Colours are final per vertex unless they depend on the face.
   const bool finalColors = !state.faceLighting && !state.flatShade &&
                            (draw.mesh.faceColors.empty() || !draw.mesh.vertexColors.empty());

@@ -27,9 +27,29 @@ struct Batch {
   std::uint32_t clearFlags = 0;  // clear at the start of the batch
   std::uint32_t clearColor = 0;
   std::shared_ptr<const Texture> background;
+  bool coverOnce = false;  // some draw uses the cover planes
 
   bool Empty() const { return draws.empty() && clearFlags == 0; }
   void Reset();
+};
+
+// Planes of the draws that blend each pixel at most once (DrawState::
+// coverOnce), made when the first such draw comes: such a draw writes its
+// colour into `pixels` (kUncovered where it did not reach), and each pixel it
+// reached is blended into the colour plane unless `stamps` shows that the
+// same draw did so already.
+struct CoverPlanes {
+  static constexpr std::uint32_t kUncovered = 0xFF000000u;  // no draw writes a top byte
+  std::vector<std::uint32_t> pixels;
+  std::vector<std::uint32_t> stamps;  // coverId of the last draw that blended the pixel
+  int pitch = 0, height = 0;
+  std::uint32_t lastId = 0;
+
+  // A new draw's id; the stamps start over when the ids wrap.
+  std::uint32_t NextId();
+  // Planes of the working plane's layout (pitch, height), made or remade
+  // when that changes.
+  void Prepare(int newPitch, int newHeight);
 };
 
 struct Rasterizer::Impl {
@@ -58,6 +78,7 @@ struct Rasterizer::Impl {
   DepthFormat depthFormat = DepthFormat::Float32;
   std::vector<std::uint32_t> working;  // 32-bit plane for 16- and 24-bit targets
   int workingPitch = 0;
+  CoverPlanes cover;                   // for draws that darken each pixel once
 
   // Work
   Batch batch;

@@ -76,19 +76,66 @@ TileTarget Rasterizer::Impl::TileFor(int tile) const {
 
 namespace {
 
+void DrawOne(const KernelTable& k, const TileTarget& t, const ShadeContext& sc, const RecordArena& arena,
+             std::uint32_t offset, const RecordHeader& h, const DrawState& s) {
+  const int depth = s.depthFloat ? 1 : 0;
+  switch (h.kind) {
+    case RecordKind::Triangle:
+      k.triangle[depth][s.texLevels ? 1 : 0][h.gouraud](t, *arena.At<TriangleRecord>(offset), s, sc);
+      break;
+    case RecordKind::Line: k.line[depth](t, *arena.At<LineRecord>(offset), s, sc); break;
+    case RecordKind::Point: k.point[depth](t, *arena.At<LineRecord>(offset), s, sc); break;
+  }
+}
+
+// The pixel stage's blend, src·alpha + dst·(1 − alpha), rounded alike.
+std::uint32_t Blend(std::uint32_t src, std::uint32_t dst, float alpha) {
+  std::uint32_t out = 0;
+  for (int shift : {16, 8, 0}) {
+    const float v = static_cast<float>((src >> shift) & 255) * alpha +
+                    static_cast<float>((dst >> shift) & 255) * (1.0f - alpha);
+    out |= static_cast<std::uint32_t>(std::clamp(v, 0.0f, 255.0f) + 0.5f) << shift;
+  }
+  return out;
+}
+
+// A cover-once record: drawn into the cover plane, then each pixel it reached
+// is blended into the tile unless its draw blended there already, and the
+// cover plane is left clear again.
+void DrawCovering(const KernelTable& k, const TileTarget& t, const ShadeContext& sc, const RecordArena& arena,
+                  std::uint32_t offset, const RecordHeader& h, const DrawState& s, CoverPlanes& cover) {
+  TileTarget into = t;
+  into.color = cover.pixels.data();
+  into.colorPitch = cover.pitch;
+  into.colorSafeX = cover.pitch;
+  DrawOne(k, into, sc, arena, offset, h, s);
+  const float alpha = static_cast<float>(s.coverAlpha) * (1.0f / 255.0f);
+  const int x0 = std::max(h.x0, t.x0), x1 = std::min(h.x1 + 1, t.x1);
+  const int y0 = std::max(h.y0, t.y0), y1 = std::min(h.y1 + 1, t.y1);
+  for (int y = y0; y < y1; ++y) {
+    const std::size_t row = static_cast<std::size_t>(y) * static_cast<std::size_t>(cover.pitch);
+    std::uint32_t* color = t.color + static_cast<std::ptrdiff_t>(y) * t.colorPitch;
+    for (int x = x0; x < x1; ++x) {
+      std::uint32_t& covered = cover.pixels[row + x];
+      if (covered == CoverPlanes::kUncovered) continue;
+      if (std::uint32_t& stamp = cover.stamps[row + x]; stamp != s.coverId) {
+        stamp = s.coverId;
+        color[x] = Blend(covered, color[x], alpha);
+      }
+      covered = CoverPlanes::kUncovered;
+    }
+  }
+}
+
 void DrawBin(const KernelTable& k, const TileTarget& t, const ShadeContext& sc, const RecordArena& arena,
-             const std::vector<std::uint32_t>& bin, const std::vector<DrawState>& states) {
+             const std::vector<std::uint32_t>& bin, const std::vector<DrawState>& states, CoverPlanes& cover) {
   for (std::uint32_t offset : bin) {
     const RecordHeader& h = *arena.At<RecordHeader>(offset);
     const DrawState& s = states[h.state];
-    const int depth = s.depthFloat ? 1 : 0;
-    switch (h.kind) {
-      case RecordKind::Triangle:
-        k.triangle[depth][s.texLevels ? 1 : 0][h.gouraud](t, *arena.At<TriangleRecord>(offset), s, sc);
-        break;
-      case RecordKind::Line: k.line[depth](t, *arena.At<LineRecord>(offset), s, sc); break;
-      case RecordKind::Point: k.point[depth](t, *arena.At<LineRecord>(offset), s, sc); break;
-    }
+    if (s.coverOnce)
+      DrawCovering(k, t, sc, arena, offset, h, s, cover);
+    else
+      DrawOne(k, t, sc, arena, offset, h, s);
   }
 }
 
@@ -114,8 +161,9 @@ void Rasterizer::Impl::RasterTile(int tile) {
   sc.fogColor[1] = static_cast<float>((fog >> 8) & 255);
   sc.fogColor[2] = static_cast<float>(fog & 255);
   sc.filter = filter;
-  for (int c = 0; c < chunkCount; ++c) DrawBin(*kernels, t, sc, chunks[c].arena, chunks[c].bins[tile], batch.states);
-  DrawBin(*kernels, t, sc, late.arena, late.bins[tile], batch.states);
+  for (int c = 0; c < chunkCount; ++c)
+    DrawBin(*kernels, t, sc, chunks[c].arena, chunks[c].bins[tile], batch.states, cover);
+  DrawBin(*kernels, t, sc, late.arena, late.bins[tile], batch.states, cover);
   if (!direct) StoreTileToTarget(target, t, dither);
 }
 
@@ -126,6 +174,7 @@ void Rasterizer::Impl::Flush() {
     batch.Reset();
     return;
   }
+  if (batch.coverOnce) cover.Prepare(depthPitch, target.height);
   SetupContext ctx;
   ctx.batch = {batch.vertices.Data(), batch.outcodes.Data(), batch.baseColors.Data(), batch.indices.Data(),
                batch.faces.Data(),    batch.states.data(),   batch.draws.data()};

@@ -1,6 +1,6 @@
 // A form with a view, a scene, a camera, lights and visual objects (a lit
 // cube, a tube, a mesh file, a sphere casting a shadow on a plate; the
-// shadow plane is given in the ball's own frame) rendered headless and
+// shadow plane is given in the scene's coordinates) rendered headless and
 // compared with a stored picture in ref/.
 #include <filesystem>
 #include <string>
@@ -83,7 +83,7 @@ const char* const kObjectsForm = R"(object Form1: TForm
     Scale.Y = 0.6
     Scale.Z = 0.6
     Color = clLime
-    Shadow.PlaneY = -2.1
+    Shadow.PlaneY = -0.9
     Shadow.Light = Sun
   end
   object Crate: TKV3DObject

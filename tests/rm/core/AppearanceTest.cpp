@@ -284,11 +284,12 @@ TEST_F(Appearance, ShadowsFlattenTheCasterFromTheLight) {
   ASSERT_TRUE(s->Project(Frame::From(objectFrame.Get())->WorldMatrix(), Frame::From(lightFrame.Get())->WorldMatrix(),
                          out));
   EXPECT_VEC_NEAR(out.positions[0], 6, 0, 0, 1e-4f);
-  // The plane is read in the shadow frame's coordinates, which follow the object.
+  // The plane is read in the scene's coordinates: raised by 2, the caster
+  // throws a longer shadow onto the same floor.
   objectFrame->SetPosition(nullptr, 0, 2, 0);
   ASSERT_TRUE(s->Project(Frame::From(objectFrame.Get())->WorldMatrix(), Frame::From(lightFrame.Get())->WorldMatrix(),
                          out));
-  EXPECT_VEC_NEAR(out.positions[0], 6, 0, 0, 1e-4f);
+  EXPECT_VEC_NEAR(out.positions[0], 8, 0, 0, 1e-4f);
 
   // A light below the plane, shining away from the caster, casts nothing.
   shadow->SetLight(point.Get(), 0);

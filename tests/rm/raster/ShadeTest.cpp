@@ -191,6 +191,29 @@ TEST(Shadow, BlackHalfBlendedOrOpaqueAndAboveItsPlane) {
   }
 }
 
+TEST(Shadow, BlendedDarkensEachPixelOncePerShadow) {
+  // Two overlapping squares in one shadow draw, over a white floor; a second
+  // shadow over part of them darkens that part once more.
+  TestMesh both = Square(-0.2f, 0, 1, 3);
+  const TestMesh other = Square(0.2f, 0, 1, 3);
+  for (std::uint32_t i : other.indices) both.indices.push_back(i + 4);
+  both.positions.insert(both.positions.end(), other.positions.begin(), other.positions.end());
+  both.normals.insert(both.normals.end(), other.normals.begin(), other.normals.end());
+  both.uvs.insert(both.uvs.end(), other.uvs.begin(), other.uvs.end());
+  const std::uint32_t blended = kBlendedTransparency;
+  for (std::uint32_t mode : {blended, blended | kSortedTransparency}) {
+    Canvas c(32, 32);
+    c.state.renderMode = mode;
+    Rasterizer r;
+    DrawCall floor = Unlit(0xffffff), shadow = Unlit(0xffffff);
+    shadow.shadow = true;
+    Render(r, c, {{Square(0, 0, 2, 3), floor}, {both, shadow}, {Square(0.6f, 0, 0.1f, 3), shadow}});
+    EXPECT_EQ(c.At(16, 16), 0x7f7f7fu) << mode;  // both squares of the first shadow
+    EXPECT_EQ(c.At(5, 16), 0x7f7f7fu) << mode;   // the left square alone
+    EXPECT_EQ(c.At(22, 16), 0x3f3f3fu) << mode;  // under the second shadow as well
+  }
+}
+
 TEST(Points, TakeTheColoursOfTheirFacesLitOrUnlit) {
   TestMesh m = Square(0, 0, 0.5f, 3);
   m.faceColors = {0xffff0000, 0xffff0000};
