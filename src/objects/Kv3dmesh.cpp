@@ -47,8 +47,9 @@ TKV3DMesh::TKV3DMesh(TKV3DObject* object) : object_(object) {
 
 TKV3DMesh::TKV3DMesh(TKV3DObject* object, const TKV3DMesh& source)
     : object_(object), vertices_(source.vertices_), normals_(source.normals_), faceData_(source.faceData_) {
-  SetChange();
-  ChangeShape();
+  // Nothing more: refilling the object's builder or selecting a shape would
+  // change (or, for a copy without sources, take off the frame) the mesh the
+  // object shows.
 }
 
 TKV3DMesh::~TKV3DMesh() {
@@ -162,11 +163,16 @@ void TKV3DMesh::Change() {
   object_->MeshChanged();
 }
 
-void TKV3DMesh::CopyGeometry() {
+void TKV3DMesh::CopyBox() {
+  if (object_ == nullptr || !meshBuilder_) return;
   // A builder without faces has no box; the object then keeps a zero one.
   D3DRMBOX box{};
   if (FAILED(meshBuilder_->GetBox(&box))) box = D3DRMBOX{};
   object_->SetBox(box);
+}
+
+void TKV3DMesh::CopyGeometry() {
+  CopyBox();
   vertices_.clear();
   normals_.clear();
   faceData_.clear();

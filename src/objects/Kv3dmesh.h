@@ -51,8 +51,8 @@ class TKV3DMesh : public TPersistent {
   // (with the defaults: no file, so no builder).
   explicit TKV3DMesh(TKV3DObject* object);
   // A copy of the source's geometry arrays only: no sources, no published
-  // values. When the object's mesh has a builder, it is refilled with the
-  // copied geometry.
+  // values, no builder. Making it leaves the object (its mesh, builder and
+  // visuals) as it was.
   TKV3DMesh(TKV3DObject* object, const TKV3DMesh& source);
   ~TKV3DMesh() override;
   TKV3DMesh(const TKV3DMesh&) = delete;
@@ -98,6 +98,9 @@ class TKV3DMesh : public TPersistent {
   void UpdateMeshVisible();
   // The object's colour with its alpha (clamped to 0..1) to the builder.
   void ChangeColor();
+  // The builder's bounding box into the object's (the collision box); a
+  // zero box without faces. Change does it; the scale after rescaling.
+  void CopyBox();
 
   // ---- Copies of the builder's geometry (as of the last Change) ------------------------
   std::uint32_t VertexCount() const { return static_cast<std::uint32_t>(vertices_.size()); }

@@ -143,10 +143,15 @@ void TKV3DObject::SetPerspective(bool value) {
 }
 
 void TKV3DObject::ChangePerspective() {
-  IDirect3DRMMeshBuilder3* builder = mesh_ ? mesh_->GetIDirect3DMeshBuilder() : nullptr;
-  if (builder == nullptr) return;
-  builder->SetPerspective(perspective_ ? TRUE : FALSE);
+  if (!ApplyPerspective()) return;
   mesh_->Change();
+}
+
+bool TKV3DObject::ApplyPerspective() {
+  IDirect3DRMMeshBuilder3* builder = mesh_ ? mesh_->GetIDirect3DMeshBuilder() : nullptr;
+  if (builder == nullptr) return false;
+  builder->SetPerspective(perspective_ ? TRUE : FALSE);
+  return true;
 }
 
 void TKV3DObject::SetBox(const D3DRMBOX& box) {
@@ -173,6 +178,9 @@ void TKV3DObject::Change() {
 }
 
 void TKV3DObject::MeshChanged() {
+  // A rebuild may have made a new builder, which starts without the flag;
+  // GetPerspective reads the builder, so the flag would otherwise be lost.
+  ApplyPerspective();
   ChangeQualityMode();
   ChangeColor();
   ChangeMaterial();

@@ -12,9 +12,10 @@
 // (so those exist first) and skips scale, texture and material while they
 // are still missing.
 //
-// Every rebuild of the mesh re-applies quality, colour, material, texture,
-// shadow and wrap to the new mesh builder (MeshChanged). The object keeps a
-// copy of the mesh's bounding box for the view's collision test.
+// Every rebuild of the mesh re-applies perspective, quality, colour,
+// material, texture, shadow and wrap to the new mesh builder (MeshChanged).
+// The object keeps a copy of the mesh's bounding box for the view's
+// collision test; the mesh and a change of scale refresh it.
 //
 // Threads: main thread, except DoOnMove, which runs inside the engine's Move
 // on the thread that moves the scene (the view's render loop).
@@ -103,8 +104,8 @@ class TKV3DObject : public TKV3DFrame {
   void SetBox(const D3DRMBOX& box);
 
   // ---- Re-application -----------------------------------------------------------------
-  // After every rebuild of the mesh: quality, colour, material, texture,
-  // shadow, wrap.
+  // After every rebuild of the mesh: perspective, quality, colour, material,
+  // texture, shadow, wrap.
   void MeshChanged();
   // After the texture's file changed: colour, material, texture, shadow, wrap.
   void UpdateTexture();
@@ -130,6 +131,8 @@ class TKV3DObject : public TKV3DFrame {
 
  private:
   void DestroyParts();
+  // The flag to the mesh builder; false when there is none.
+  bool ApplyPerspective();
 
   bool visible_ = false;  // true once construction is over
   float colorAlpha_ = kInitialColorAlpha;

@@ -157,6 +157,7 @@ bool TKV3DScale::Assign(const TPersistent* source) {
   y_ = from->y_;
   z_ = from->z_;
   Change();
+  UpdateBox();
   return true;
 }
 
@@ -171,7 +172,14 @@ bool TKV3DScale::SetFactor(float& field, float value) {
   UnChange();
   field = value;
   Change();
+  UpdateBox();
   return true;
+}
+
+void TKV3DScale::UpdateBox() {
+  // The collision test reads the box: it follows the new size at once, not
+  // at the mesh's next rebuild.
+  if (object_ != nullptr && object_->Mesh() != nullptr) object_->Mesh()->CopyBox();
 }
 
 void TKV3DScale::UnChange() {

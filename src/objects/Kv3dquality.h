@@ -90,6 +90,7 @@ class TKV3DScale : public TPersistent {
 
  private:
   bool SetFactor(float& field, float value);
+  void UpdateBox();
 
   TKV3DObject* object_;  // not owning; the object owns this scale
   float x_ = kInitialFactor, y_ = kInitialFactor, z_ = kInitialFactor;

@@ -1,6 +1,7 @@
 // The mesh: faces taken out, deleted and added, vertex editing, the box and
 // when it is refreshed, Assign, normals and shape selection. Indices from
 // the caller are checked against the data.
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
@@ -143,13 +144,25 @@ TEST_F(ObjectTest, AssignRegeneratesFromTheSourcesParameters) {
   EXPECT_FALSE(t->Assign(source->Quality()));
   EXPECT_EQ(t->ActiveShape(), stSphere);
 
-  // The copying constructor takes the arrays only, and refills the
-  // object's current builder with them.
+}
+
+TEST_F(ObjectTest, AMeshCopyTakesTheArraysAndLeavesTheObjectAlone) {
+  TKV3DMesh* t = MakeShape(stSphere)->Mesh();
   TKV3DObject* other = MakeShape(stPrism);
-  TKV3DMesh copy(other, *t);
-  EXPECT_EQ(copy.FaceDataSize(), t->FaceDataSize());
-  EXPECT_TRUE(copy.GetIDirect3DMeshBuilder() == nullptr && copy.File() == nullptr);
-  EXPECT_EQ(Builder(other)->GetFaceCount(), static_cast<int>(Records(*t).size()));
+  IDirect3DRMMeshBuilder3* shown = Builder(other);
+  const int faces = shown->GetFaceCount();
+  ASSERT_EQ(MeshVisuals(other), 1);
+  for (const TKV3DMesh* source : {t, other->Mesh()}) {
+    TKV3DMesh copy(other, *source);
+    EXPECT_EQ(copy.FaceDataSize(), source->FaceDataSize());
+    EXPECT_TRUE(std::ranges::equal(copy.FaceData(), source->FaceData()));
+    EXPECT_TRUE(copy.GetIDirect3DMeshBuilder() == nullptr && copy.File() == nullptr);
+    // The object shows what it showed, on its frame.
+    EXPECT_EQ(Builder(other), shown);
+    EXPECT_EQ(shown->GetFaceCount(), faces);
+    EXPECT_EQ(MeshVisuals(other), 1);
+  }
+  EXPECT_EQ(MeshVisuals(other), 1);
 }
 
 TEST_F(ObjectTest, GenerateNormalsGivesEachFaceItsOwnNormals) {

@@ -91,5 +91,21 @@ TEST_F(ObjectTest, ADefaultObjectWritesItsColourAndItsFileFormat) {
   EXPECT_EQ(back->Color(), static_cast<TColor>(0x00FFFFFF));
 }
 
+TEST_F(ObjectTest, AnObjectRebuiltAtRunTimeKeepsPerspectiveInItsForm) {
+  form->SetName("Form1");
+  TKV3DObject* o = Make("Ball");
+  o->Mesh()->SetActiveShape(stSphere);
+  o->Mesh()->Sphere()->SetWalls(6);
+  o->Mesh()->Prism()->SetVertices(5);  // not the active shape: no rebuild
+  o->Mesh()->SetActiveShape(stPrism);
+  const std::string written = Text(form.get());
+  EXPECT_EQ(written.find("Perspective"), std::string::npos) << written;
+  TForm copy(nullptr);
+  ASSERT_TRUE(ReadComponentText(written, "objects.kvf", &copy)) << LastErrorText();
+  auto* back = dynamic_cast<TKV3DObject*>(copy.FindComponent("Ball"));
+  ASSERT_NE(back, nullptr);
+  EXPECT_TRUE(back->GetPerspective());
+}
+
 }  // namespace
 }  // namespace kvtest

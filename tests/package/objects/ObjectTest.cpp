@@ -91,6 +91,18 @@ TEST_F(ObjectTest, PerspectiveReachesTheBuilderAndIsReadBack) {
   EXPECT_FALSE(o->GetPerspective());
 }
 
+TEST_F(ObjectTest, PerspectiveSurvivesRebuilds) {
+  for (bool perspective : {true, false}) {
+    TKV3DObject* o = MakeShape(stSphere);
+    o->SetPerspective(perspective);
+    o->Mesh()->Sphere()->SetEdges(9);  // a generator parameter
+    EXPECT_EQ(o->GetPerspective(), perspective);
+    o->Mesh()->SetActiveShape(stCube);  // another shape, a new builder
+    EXPECT_EQ(o->GetPerspective(), perspective);
+    EXPECT_EQ(Builder(o)->GetPerspective() != FALSE, perspective);
+  }
+}
+
 TEST_F(ObjectTest, EveryNewBuilderGetsTheObjectsAppearance) {
   TKV3DObject* o = MakeShape(stPrism);
   o->SetColor(clRed);

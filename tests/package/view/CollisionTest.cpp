@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "ObjectViewFixture.h"
+#include "korvane3d/objects/Kv3dquality.h"
 
 using namespace kv;
 
@@ -70,6 +71,23 @@ TEST_F(CollisionTest, BoxesAreMeasuredInTheScenesCoordinates) {
   Collider("B", AgainstFace(a, 100, a), 0, 10);
   view->CollisionChecking();
   EXPECT_EQ(reports, (std::vector<std::string>{"A:B", "B:A"}));
+}
+
+TEST_F(CollisionTest, ABoxFollowsAScaleChangeAtOnce) {
+  TKV3DObject* a = Collider("A", 0, 0, 10);
+  Collider("B", 3, 0, 10);
+  view->CollisionChecking();
+  EXPECT_TRUE(reports.empty());
+  a->Scale()->SetX(7);  // A now spans -3.5 .. 3.5 on x
+  EXPECT_FLOAT_EQ(a->BoxMax().x, 3.5f);
+  view->CollisionChecking();
+  EXPECT_EQ(reports, (std::vector<std::string>{"A:B", "B:A"}));
+  reports.clear();
+  TKV3DScale unit(nullptr);
+  a->SetScale(&unit);
+  EXPECT_FLOAT_EQ(a->BoxMax().x, 0.5f);
+  view->CollisionChecking();
+  EXPECT_TRUE(reports.empty());
 }
 
 TEST_F(CollisionTest, ReportedEveryFrameOnlyWithAutoCheckCollision) {
