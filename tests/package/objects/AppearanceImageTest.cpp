@@ -46,25 +46,10 @@ std::string Replace(std::string text, const std::string& key, const std::string&
 
 // A card (the front face of a cube) facing the camera, unlit, with a 2x2
 // texture of red, lime, blue and black texels spread over it.
-const char* const kCardForm = R"(object Form1: TForm
-  Width = 160
-  Height = 120
-  object View1: TKV3DView
-    Left = 0
-    Top = 0
-    Width = 128
-    Height = 96
-    Scene = Scene1
-    Camera = Camera1
-  end
-  object Scene1: TKV3DScene
-    BackgroundColor = clNavy
-  end
-  object Camera1: TKV3DCamera
-    ParentFrame = Scene1
-    Position.Z = -2.5
-  end
-  object Card: TKV3DObject
+const std::string kCardForm = PictureForm(
+    "clNavy",
+    "    Position.Z = -2.5\n",
+    R"(  object Card: TKV3DObject
     ParentFrame = Scene1
     Mesh.ActiveShape = stCube
     Quality.LightMode = False
@@ -77,8 +62,7 @@ const char* const kCardForm = R"(object Form1: TForm
     Texture.Decal.TransparentColor = clLime
     Texture.FileName = '@TEXTURE@'
   end
-end
-)";
+)");
 
 std::string FourColourTexture() {
   const std::filesystem::path dir = std::filesystem::path(KV_BINARY_DIR) / "objects-ref";
@@ -123,25 +107,10 @@ TEST_F(ObjectImage, TheDecalKeysItsChosenColourAndFollowsChangesAtTheNextFrame) 
 
 // Three spheres drawn as points: red lit with Gouraud shading, lime unlit,
 // blue lit with flat shading.
-const char* const kPointsForm = R"(object Form1: TForm
-  Width = 160
-  Height = 120
-  object View1: TKV3DView
-    Left = 0
-    Top = 0
-    Width = 128
-    Height = 96
-    Scene = Scene1
-    Camera = Camera1
-  end
-  object Scene1: TKV3DScene
-    BackgroundColor = clBlack
-  end
-  object Camera1: TKV3DCamera
-    ParentFrame = Scene1
-    Position.Z = -4.0
-  end
-  object Ambient: TKV3DLight
+const std::string kPointsForm = PictureForm(
+    "clBlack",
+    "    Position.Z = -4.0\n",
+    R"(  object Ambient: TKV3DLight
     ParentFrame = Scene1
     Type = tAmbient
     Color = $00404040
@@ -190,8 +159,7 @@ const char* const kPointsForm = R"(object Form1: TForm
     Quality.ShadeMode = tsFlat
     Color = clBlue
   end
-end
-)";
+)");
 
 TEST_F(ObjectImage, PointsTakeTheObjectsColourLitOrUnlit) {
   ASSERT_TRUE(Load(kPointsForm));
@@ -226,30 +194,15 @@ TEST_F(ObjectImage, PointsTakeTheObjectsColourLitOrUnlit) {
 // An unlit white floor (top at y = -0.95) under a light shining down at a
 // slant, a ball and a turned box casting shadows onto the floor's top,
 // given in the scene's coordinates.
-const char* const kShadowForm = R"(object Form1: TForm
-  Width = 160
-  Height = 120
-  object View1: TKV3DView
-    Left = 0
-    Top = 0
-    Width = 128
-    Height = 96
-    Scene = Scene1
-    Camera = Camera1
-    @RENDERMODE@
-  end
-  object Scene1: TKV3DScene
-    BackgroundColor = clNavy
-  end
-  object Camera1: TKV3DCamera
-    ParentFrame = Scene1
-    Position.Y = 2.0
-    Position.Z = -4.5
-    Orientation.DirY = -0.45
-    Orientation.DirZ = 1.0
-    Orientation.UpY = 1.0
-  end
-  object Ambient: TKV3DLight
+std::string ShadowForm(const std::string& viewSettings) {
+  return PictureForm(
+      "clNavy",
+      "    Position.Y = 2.0\n"
+      "    Position.Z = -4.5\n"
+      "    Orientation.DirY = -0.45\n"
+      "    Orientation.DirZ = 1.0\n"
+      "    Orientation.UpY = 1.0\n",
+      R"(  object Ambient: TKV3DLight
     ParentFrame = Scene1
     Type = tAmbient
     Color = $00404040
@@ -302,13 +255,14 @@ const char* const kShadowForm = R"(object Form1: TForm
     Shadow.PlaneY = -0.95
     Shadow.Light = Sun
   end
-end
-)";
+)",
+      viewSettings);
+}
 
 TEST_F(ObjectImage, BlendedShadowsDarkenEachPixelOnce) {
   for (const char* mode : {"[rmBlendedTransparency]", "[rmBlendedTransparency, rmSortedTransparency]"}) {
     SCOPED_TRACE(mode);
-    ASSERT_TRUE(Load(Replace(kShadowForm, "@RENDERMODE@", std::string("RenderMode = ") + mode)));
+    ASSERT_TRUE(Load(ShadowForm(std::string("    RenderMode = ") + mode + "\n")));
     const kv::image::Image shaded = Render();
     // The white floor at half strength, and no grey darker than that
     // (overlapping faces of a flattened mesh would darken it again).
@@ -320,7 +274,7 @@ TEST_F(ObjectImage, BlendedShadowsDarkenEachPixelOnce) {
 }
 
 TEST_F(ObjectImage, ShadowPlanesStayInTheSceneWhileTheirObjectsTurnAndMove) {
-  ASSERT_TRUE(Load(Replace(kShadowForm, "@RENDERMODE@", "")));
+  ASSERT_TRUE(Load(ShadowForm("")));
   const kv::image::Image shaded = Render();
   CompareWithReference(shaded, "shadow-planes");
   TKV3DObject* ball = Find("Ball");

@@ -25,6 +25,19 @@ namespace kvtest {
 
 using namespace kv;
 
+// The text of a 160x120 form with a 128x96 view, View1, of Scene1 (its
+// background colour `background`) through Camera1 (with the property
+// lines `camera`), then `objects`; `viewSettings` adds lines to the view.
+inline std::string PictureForm(const std::string& background, const std::string& camera,
+                               const std::string& objects, const std::string& viewSettings = "") {
+  return "object Form1: TForm\n  Width = 160\n  Height = 120\n"
+         "  object View1: TKV3DView\n    Left = 0\n    Top = 0\n    Width = 128\n    Height = 96\n"
+         "    Scene = Scene1\n    Camera = Camera1\n" +
+         viewSettings + "  end\n  object Scene1: TKV3DScene\n    BackgroundColor = " + background +
+         "\n  end\n  object Camera1: TKV3DCamera\n    ParentFrame = Scene1\n" + camera + "  end\n" + objects +
+         "end\n";
+}
+
 class ObjectImage : public ::testing::Test {
  protected:
   static constexpr int kMaxChannel = 16;

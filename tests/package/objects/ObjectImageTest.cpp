@@ -15,26 +15,11 @@ using namespace kv;
 namespace kvtest {
 namespace {
 
-const char* const kObjectsForm = R"(object Form1: TForm
-  Width = 160
-  Height = 120
-  object View1: TKV3DView
-    Left = 0
-    Top = 0
-    Width = 128
-    Height = 96
-    Scene = Scene1
-    Camera = Camera1
-  end
-  object Scene1: TKV3DScene
-    BackgroundColor = clNavy
-  end
-  object Camera1: TKV3DCamera
-    ParentFrame = Scene1
-    Position.Y = 1.0
-    Position.Z = -6.0
-  end
-  object Ambient: TKV3DLight
+const std::string kObjectsForm = PictureForm(
+    "clNavy",
+    "    Position.Y = 1.0\n"
+    "    Position.Z = -6.0\n",
+    R"(  object Ambient: TKV3DLight
     ParentFrame = Scene1
     Type = tAmbient
     Color = $00404040
@@ -108,8 +93,7 @@ const char* const kObjectsForm = R"(object Form1: TForm
     Scale.Z = 5.0
     Color = clSilver
   end
-end
-)";
+)");
 
 TEST_F(ObjectImage, LitObjectsWithAShadowMatchTheirPicture) {
   // A mesh file beside the generated shapes: a cube of our own, written in
