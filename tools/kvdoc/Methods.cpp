@@ -40,6 +40,8 @@ const std::vector<MethodDoc>& Methods() {
       KVDOC_METHOD(TControl, Show, "void Show()", "Makes the control (a form: its window) visible."),
       KVDOC_METHOD(TControl, Hide, "void Hide()", "Hides it."),
       // ---- TKV3DView
+      KVDOC_METHOD(TKV3DView, WaitUntilReady, "bool WaitUntilReady(std::chrono::milliseconds timeout = 10 s)", "Serves the main thread until the view's device chain is built (call it after showing the form), then says whether the view can draw; false when the time runs out first."),
+      KVDOC_METHOD(TKV3DView, SaveFrameToPNG, "bool SaveFrameToPNG(const std::string& fileName)", "Writes the last frame the view drew (the screen in full screen) as a PNG file; false, with the reason in `LastErrorText()`, before the first frame or when the file cannot be written."),
       KVDOC_METHOD(TKV3DView, Render, "bool Render()", "Draws one frame on the calling thread: collision check and `OnFlip`, moving the scene by `RenderDelta`, drawing and presenting. Returns false when the frame was presented, true when it was not."),
       KVDOC_METHOD(TKV3DView, Update3D, "void Update3D()", "Moves the scene one unit of time and draws it into the back surface, without events and without presenting it."),
       KVDOC_METHOD(TKV3DView, GenPick, "void GenPick(int x, int y)", "Picks at a point of the view's client area: fills `PickedList` with the objects under it, nearest first, then tells each object (`OnFramePicked`) and fires `OnPicked` once per object with its layer."),
