@@ -2,13 +2,16 @@
 // under the names its form text gives them.
 //
 //   DemoFlip        view OnFlip: switches the mouse and keyboard on at the
-//                   first frame, then moves the camera by the arrow keys held
+//                   first frame, then moves the camera (and the point it
+//                   orbits) by the arrow keys held
 //   DemoKeyDown     keyboard OnKeyDown / OnKeyUp: which arrow keys are held
 //   DemoKeyUp
-//   DemoButtonDown  mouse OnButton0Down / OnButton0Up: dragging turns
+//   DemoButtonDown  mouse OnButton0Down / OnButton0Up: dragging orbits
 //   DemoButtonUp
-//   DemoMouseMove   mouse OnMove: turns the camera while dragging; the wheel
-//                   moves it forwards and back
+//   DemoMouseMove   mouse OnMove: while dragging, orbits the camera about
+//                   the point it looks at (at first, where its line of
+//                   sight passes closest to the scene's origin); the wheel
+//                   zooms towards that point and away from it
 //
 // The camera is the component named "Camera", the devices "Mouse" and
 // "Keyboard"; a handler whose component is missing does nothing.

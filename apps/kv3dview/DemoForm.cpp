@@ -25,7 +25,7 @@ bool HasDemoFiles(const fs::path& folder) {
 // plane is given in the scene's coordinates: just above the floor's top
 // (y = -1.475), whatever its object does.
 constexpr const char* kDemoForm = R"(object DemoForm: TForm
-  Caption = 'Korvane 3D demo - arrow keys move, drag with the mouse to turn'
+  Caption = 'Korvane 3D demo - drag to orbit, wheel to zoom, arrows to move, F1 frame rate, Esc to quit'
   Left = 80
   Top = 60
   Width = 800
@@ -222,9 +222,13 @@ std::string DemoFormText() {
 
 std::unique_ptr<TComponent> ReadDemoForm() {
   auto form = std::make_unique<TForm>(nullptr);
-  RegisterDemoControls(*form);
-  if (!ReadComponentText(DemoFormText(), "demo form", form.get())) return nullptr;
+  if (!ReadDemoForm(*form)) return nullptr;
   return form;
+}
+
+bool ReadDemoForm(TForm& form) {
+  RegisterDemoControls(form);
+  return ReadComponentText(DemoFormText(), "demo form", &form);
 }
 
 }  // namespace kv::viewer

@@ -8,6 +8,7 @@
 
 namespace kv {
 class TComponent;
+class TForm;
 }
 
 namespace kv::viewer {
@@ -23,5 +24,8 @@ std::string DemoFormText();
 // A form with the demo's camera controls registered and the demo text read
 // into it; null (last error set) when reading failed.
 std::unique_ptr<TComponent> ReadDemoForm();
+// The same into a form of the caller's (a derived one, say); false (last
+// error set) when reading failed.
+bool ReadDemoForm(TForm& form);
 
 }  // namespace kv::viewer

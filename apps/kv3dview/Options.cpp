@@ -25,22 +25,29 @@ bool ParseSize(const std::string& text, int& width, int& height) {
 }  // namespace
 
 const char* UsageText() {
-  return "usage: kv3dview [FORM] [options]\n"
-         "  Shows a Korvane 3D form file, or the built-in demo when no form is given.\n"
+  return "usage: kv3dview [FILE] [options]\n"
+         "  Shows a Korvane 3D form file or a DirectX mesh file (.x, any encoding), or\n"
+         "  the built-in demo when no file is given, in a window until it is closed or\n"
+         "  Esc (or Ctrl-C) is pressed. Drag with the left mouse button to orbit, turn\n"
+         "  the wheel to zoom, hold the arrow keys to move; F1 shows the frame rate.\n"
+         "  Without a display it draws off screen.\n"
          "options:\n"
          "  --headless          draw off screen, with no window\n"
          "  --frames N          draw exactly N frames (each advancing the scene by the\n"
-         "                      view's RenderDelta), then end\n"
-         "  --screenshot FILE   write the last frame as PNG\n"
+         "                      view's RenderDelta), then end; off screen 90 unless given\n"
+         "  --screenshot FILE   write the last frame as PNG (off screen it is always\n"
+         "                      written: demo.png, or NAME.png for NAME.kvf or NAME.x)\n"
          "  --save-form FILE    write the form back at the end\n"
          "  --size WxH          size of the view's form\n"
-         "  --fps               print the frame rate at the end\n"
+         "  --fps               print the frame rate at the end (off screen: as fast as\n"
+         "                      the frames are drawn, with no wait for a vertical blank)\n"
          "  --list-modes        print the full-screen display modes and end\n"
          "  --full-screen MODE  show full screen in MODE, e.g. 800x600x32\n"
          "  --pick X,Y          after the last frame, print the objects under the view's\n"
          "                      client position X,Y with their layers (in a window,\n"
          "                      clicking the view prints them too)\n"
-         "  --help              show this text\n";
+         "  --help              show this text\n"
+         "  --version           show the version of the viewer and the package\n";
 }
 
 std::optional<Options> ParseOptions(const std::vector<std::string>& args, std::string& error) {
@@ -58,6 +65,8 @@ std::optional<Options> ParseOptions(const std::vector<std::string>& args, std::s
     std::string text;
     if (arg == "--help" || arg == "-h") {
       options.help = true;
+    } else if (arg == "--version") {
+      options.version = true;
     } else if (arg == "--headless") {
       options.headless = true;
     } else if (arg == "--fps") {

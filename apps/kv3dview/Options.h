@@ -21,6 +21,7 @@ struct Options {
   std::string fullScreenMode;  // e.g. "800x600x32"
   std::optional<std::pair<int, int>> pick;  // client position picked after the last frame
   bool help = false;
+  bool version = false;
 };
 
 // Parses the arguments after the program name. On a mistake returns

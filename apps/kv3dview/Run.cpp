@@ -2,12 +2,17 @@
 
 #include <chrono>
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <memory>
 #include <thread>
 
 #include "DemoControls.h"
 #include "DemoForm.h"
+#include "FrameRateOverlay.h"
+#include "MeshForm.h"
+#include "StopSignals.h"
+#include "ViewerForm.h"
 #include "korvane3d/host/Application.h"
 #include "korvane3d/host/Error.h"
 #include "korvane3d/host/FormStream.h"
@@ -27,15 +32,27 @@ int Fail(const std::string& message, int status = 1) {
   return status;
 }
 
-// Every form the viewer reads knows the demo's camera-control handlers, so a
-// form written back from the demo (or one of the user's own that names
-// them) runs as well.
-std::unique_ptr<TComponent> ReadForm(const Options& options) {
-  if (options.formFile.empty()) return ReadDemoForm();
-  auto form = std::make_unique<TForm>(nullptr);
-  RegisterDemoControls(*form);
-  if (!ReadComponentResFile(options.formFile, form.get())) return nullptr;
-  return form;
+// Frames drawn off screen when --frames does not say.
+constexpr int kOffScreenFrames = 90;
+
+// The demo, a mesh file, or a form file. Every form the viewer reads knows
+// the demo's camera-control handlers, so a form written back from the demo
+// (or one of the user's own that names them) runs as well.
+std::unique_ptr<ViewerForm> ReadForm(const Options& options) {
+  if (!options.formFile.empty() && IsMeshFile(options.formFile)) return MakeMeshForm(options.formFile);
+  auto form = std::make_unique<ViewerForm>(nullptr);
+  const bool read = options.formFile.empty() ? ReadDemoForm(*form)
+                                             : (RegisterDemoControls(*form), ReadComponentResFile(options.formFile, form.get()));
+  return read ? std::move(form) : nullptr;
+}
+
+// Off screen the last frame is always written: where --screenshot says,
+// else demo.png for the demo and NAME.png for NAME.kvf or NAME.x, in the
+// current folder.
+std::string ScreenshotFile(const Options& options, bool offScreen) {
+  if (!options.screenshot.empty() || !offScreen) return options.screenshot;
+  if (options.formFile.empty()) return "demo.png";
+  return std::filesystem::path(options.formFile).stem().string() + ".png";
 }
 
 TKV3DView* FirstView(TComponent* root) {
@@ -53,9 +70,7 @@ void WaitForChain(TKV3DView* view) {
   }
 }
 
-bool WriteScreenshot(TKV3DView* view, const std::string& fileName) {
-  const ddraw::PixelImage shown =
-      view->FullScreen() ? ddraw::ReadScreenPixels() : ddraw::ReadSurfacePixels(view->BackSurface());
+bool WriteScreenshot(const ddraw::PixelImage& shown, const std::string& fileName) {
   if (shown.width == 0) return false;
   image::Image picture;
   picture.width = shown.width;
@@ -69,15 +84,18 @@ bool WriteScreenshot(TKV3DView* view, const std::string& fileName) {
   return static_cast<bool>(out);
 }
 
-// Draws `count` frames; returns the measured rate in frames per second.
-double DrawFrames(TKV3DView* view, int count) {
+// Draws `count` frames, fewer when the viewer is asked to stop (Esc, a
+// signal); returns the measured rate in frames per second.
+double DrawFrames(TKV3DView* view, int count, const StopSignals& stop) {
   const auto start = std::chrono::steady_clock::now();
-  for (int i = 0; i < count; ++i) {
+  int drawn = 0;
+  for (; drawn < count; ++drawn) {
     Application().ProcessMessages();
+    if (stop.Requested() || Application().Terminated()) break;
     view->Render();
   }
   const std::chrono::duration<double> spent = std::chrono::steady_clock::now() - start;
-  return spent.count() > 0 ? count / spent.count() : 0.0;
+  return spent.count() > 0 ? drawn / spent.count() : 0.0;
 }
 
 // Picks at a client position of the view and prints each object by layer.
@@ -91,8 +109,10 @@ void ReportPick(TKV3DView* view, int x, int y) {
 }
 
 // Runs the window until it is closed; returns the last frame rate the
-// view's loop reported (it reads 0 once the loop has stopped).
-double ShowUntilClosed(TKV3DView* view) {
+// view's loop reported (it reads 0 once the loop has stopped) and leaves in
+// `last` what the view showed as its form was closed (the window is gone
+// by the time the session ends).
+double ShowUntilClosed(TForm* form, TKV3DView* view, ddraw::PixelImage& last) {
   // A click on the view reports what lies under it, unless the form
   // handles clicks itself.
   if (!view->OnMouseDown.Assigned())
@@ -101,19 +121,30 @@ double ShowUntilClosed(TKV3DView* view) {
   Application().OnIdle = [view, &lastRate](TObject*, bool&) {
     if (view->GetFPS() > 0) lastRate = view->GetFPS();
   };
+  // On the main thread, which presents every frame: the picture shown is
+  // whole, whatever the loop draws meanwhile.
+  const TEvent<TObject*, TCloseAction&> formsOwn = form->OnClose;
+  form->OnClose = [&](TObject* sender, TCloseAction& action) {
+    formsOwn(sender, action);
+    if (action != caNone) last = view->FullScreen() ? ddraw::ReadScreenPixels() : ddraw::ReadWindowPixels(view->Handle());
+  };
   view->SetAutoRender(true);
   Application().Run();
   view->SetAutoRender(false);
+  form->OnClose = formsOwn;
   Application().OnIdle = nullptr;
   return lastRate;
 }
 
-int Finish(const Options& options, TForm* form, TKV3DView* view, bool autoRender, double measured) {
+// `shown`: the window's last picture, or nothing after counted frames (the
+// last one is then read from the view).
+int Finish(const Options& options, const std::string& shot, TForm* form, TKV3DView* view, bool autoRender,
+           double measured, ddraw::PixelImage shown) {
   int status = 0;
   if (options.pick) ReportPick(view, options.pick->first, options.pick->second);
-  std::string shot = options.screenshot;
-  if (shot.empty() && options.formFile.empty() && options.headless) shot = "demo.png";
-  if (!shot.empty() && !WriteScreenshot(view, shot)) status = Fail("cannot write the screenshot " + shot);
+  if (shown.width == 0)
+    shown = view->FullScreen() ? ddraw::ReadScreenPixels() : ddraw::ReadSurfacePixels(view->BackSurface());
+  if (!shot.empty() && !WriteScreenshot(shown, shot)) status = Fail("cannot write the screenshot " + shot);
   if (options.printFps) {
     // Counted runs measure around their frames (the view's own count is
     // refreshed once a second); a window reports its loop's last rate.
@@ -129,21 +160,29 @@ int Finish(const Options& options, TForm* form, TKV3DView* view, bool autoRender
 }  // namespace
 
 int Run(const Options& options) {
-  platform::SelectBackend(options.headless ? platform::BackendKind::Headless : platform::BackendKind::Auto);
+  const bool mesh = !options.formFile.empty() && IsMeshFile(options.formFile);
+  if (mesh && !options.saveForm.empty())
+    return Fail("--save-form writes forms; " + options.formFile + " is a mesh file", 2);
+  const platform::BackendKind backend =
+      platform::SelectBackend(options.headless ? platform::BackendKind::Headless : platform::BackendKind::Auto);
+  const bool offScreen = backend == platform::BackendKind::Headless;
   Register();
   // Files the form names that cannot be had: said on stderr, the rest shows.
   SetFileReportHandler([](const std::string& text) { std::fprintf(stderr, "kv3dview: %s\n", text.c_str()); });
-  std::unique_ptr<TComponent> root = ReadForm(options);
-  if (!root) return Fail(LastErrorText());
-  auto* form = dynamic_cast<TForm*>(root.get());
-  TKV3DView* view = form != nullptr ? FirstView(form) : nullptr;
+  std::unique_ptr<ViewerForm> form = ReadForm(options);
+  if (!form) return Fail(LastErrorText());
+  TKV3DView* view = FirstView(form.get());
   if (view == nullptr) return Fail("the form holds no TKV3DView");
   if (options.listModes) {
     for (const std::string& mode : view->AvailableDisplayModes()) std::printf("%s\n", mode.c_str());
     return 0;
   }
   // Counted frames are drawn here, one Render each.
-  const bool counted = options.frames.has_value() || options.headless;
+  const bool counted = options.frames.has_value() || offScreen;
+  const int frames = options.frames.value_or(kOffScreenFrames);
+  const std::string shot = ScreenshotFile(options, offScreen);
+  if (offScreen && !options.headless)
+    std::fprintf(stderr, "kv3dview: no display; drawing %d frames off screen into %s\n", frames, shot.c_str());
   const bool autoRender = view->AutoRender();
   if (counted) view->SetAutoRender(false);
   if (options.width > 0) {
@@ -158,12 +197,17 @@ int Run(const Options& options) {
     view->SetFullScreen(true);
   }
   double measured = 0;
-  if (counted) {
-    measured = DrawFrames(view, options.frames.value_or(1));
-  } else {
-    measured = ShowUntilClosed(view);
+  ddraw::PixelImage shown;
+  {
+    // Esc, Ctrl-C and SIGTERM end the frames or the window alike; F1 shows
+    // the frame rate over the picture.
+    StopSignals stop([form = form.get()] { form->Close(); });
+    FrameRateOverlay overlay(*view);
+    form->onToggleOverlay = [&overlay] { overlay.Toggle(); };
+    measured = counted ? DrawFrames(view, frames, stop) : ShowUntilClosed(form.get(), view, shown);
+    form->onToggleOverlay = nullptr;
   }
-  return Finish(options, form, view, autoRender, measured);
+  return Finish(options, shot, form.get(), view, autoRender, measured, std::move(shown));
 }
 
 }  // namespace kv::viewer

@@ -36,7 +36,7 @@ std::string LoadFailure(HRESULT hr) {
 // mesh file (where modelling programs leave them), then beside the form.
 struct TextureLookup {
   const TComponent* object;
-  std::filesystem::path meshFolder;
+  std::filesystem::path meshFile;
   std::vector<std::string> problems;
 };
 
@@ -44,17 +44,18 @@ HRESULT LoadNamedTexture(char* name, void* arg, IDirect3DRMTexture3** texture) {
   auto& lookup = *static_cast<TextureLookup*>(arg);
   std::string path = LocateFile(name);
   const std::filesystem::path relative(NormalizeFileName(name));
-  if (path.empty() && relative.is_relative() && FileFound((lookup.meshFolder / relative).string()))
-    path = (lookup.meshFolder / relative).string();
+  const std::filesystem::path beside = lookup.meshFile.parent_path() / relative;
+  if (path.empty() && relative.is_relative() && FileFound(beside.string())) path = beside.string();
   if (path.empty()) path = LocateDataFile(name, lookup.object);
+  const std::string namedBy = " named by " + lookup.meshFile.filename().string();
   if (path.empty()) {
-    lookup.problems.push_back(std::string("texture file \"") + name + "\" named by the mesh file not found");
+    lookup.problems.push_back(std::string("texture file \"") + name + "\"" + namedBy + " not found");
     return D3DRMERR_FILENOTFOUND;
   }
   IDirect3DRM3* root = SharedD3DRM3();
   if (root == nullptr) return D3DRMERR_BADOBJECT;
   const HRESULT hr = root->LoadTexture(path.c_str(), texture);
-  if (FAILED(hr)) lookup.problems.push_back("texture file \"" + path + "\" named by the mesh file could not be loaded");
+  if (FAILED(hr)) lookup.problems.push_back("texture file \"" + path + "\"" + namedBy + " could not be loaded");
   return hr;
 }
 
@@ -104,7 +105,9 @@ void TKV3DFile::LoadFromFile(const std::string& name) {
     if (path.empty()) {
       if (!given.empty()) reports_.Problem(object, "mesh file \"" + given + "\" not found");
     } else if (builder != nullptr) {
-      ReportDXError(LoadBuilder(builder, path, object, reports_), nullptr, false);
+      const HRESULT hr = LoadBuilder(builder, path, object, reports_);
+      ReportDXError(hr, nullptr, false);
+      if (FAILED(hr)) reports_.Problem(object, LastErrorText());
     }
   }
   const TFileFormat found = GetFileFormat(path);
@@ -116,13 +119,16 @@ void TKV3DFile::LoadFromFile(const std::string& name) {
 HRESULT TKV3DFile::LoadBuilder(IDirect3DRMMeshBuilder3* builder, const std::string& path, const TComponent* about,
                                TFileReports& reports) {
   if (builder == nullptr) return D3DRMERR_BADOBJECT;
-  TextureLookup lookup{about, std::filesystem::path(path).parent_path(), {}};
+  TextureLookup lookup{about, std::filesystem::path(path), {}};
   const HRESULT hr =
       builder->Load(const_cast<char*>(path.c_str()), nullptr, D3DRMLOAD_FROMFILE, &LoadNamedTexture, &lookup);
   LastDXResult = hr;
-  if (FAILED(hr)) lookup.problems.push_back("mesh file \"" + path + "\" could not be loaded: " + LoadFailure(hr));
   for (const std::string& problem : lookup.problems) reports.Problem(about, problem);
-  if (lookup.problems.empty()) reports.Clear();
+  if (FAILED(hr)) {
+    SetLastErrorText("mesh file \"" + path + "\" could not be loaded: " + LoadFailure(hr));
+  } else if (lookup.problems.empty()) {
+    reports.Clear();
+  }
   return hr;
 }
 

@@ -52,10 +52,11 @@ class TKV3DFile : public TPersistent {
   void LoadFromFile(const std::string& name);
   // Loads the mesh file at `path` (already located) into `builder`, with
   // the textures it names looked for as named, beside the mesh file and
-  // beside the form of `about`; the file or a texture that cannot be had is
-  // reported through `reports`, naming `about`. The builder keeps the file's
-  // own materials and textures (an object's mesh then puts the object's
-  // appearance over them). Returns the engine's result.
+  // beside the form of `about`; a texture that cannot be had is reported
+  // through `reports`, naming `about`. The builder keeps the file's own
+  // materials and textures (an object's mesh then puts the object's
+  // appearance over them). Returns the engine's result; on a failure the
+  // reason is in LastErrorText(), not reported.
   static HRESULT LoadBuilder(IDirect3DRMMeshBuilder3* builder, const std::string& path, const TComponent* about,
                              TFileReports& reports);
   // Writes the mesh's geometry (normals, texture coordinates, materials,

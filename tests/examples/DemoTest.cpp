@@ -1,6 +1,7 @@
 // The viewer's built-in demo: its files are found, every object has its
-// geometry, textures and shadows, it draws; the arrow keys move the camera
-// and dragging with the mouse turns it, fed through the headless input.
+// geometry, textures and shadows, it draws; the arrow keys move the camera,
+// dragging with the mouse orbits it and the wheel zooms, fed through the
+// headless input.
 #include <cmath>
 
 #include "DemoForm.h"
@@ -102,28 +103,54 @@ TEST_F(Demo, FirstFrameSwitchesTheDevicesOnAndArrowKeysMoveTheCamera) {
   EXPECT_EQ(CameraAt().z, stopped.z);
 }
 
-TEST_F(Demo, DraggingTurnsTheCameraWithoutRollAndTheWheelMovesIt) {
+TEST_F(Demo, DraggingOrbitsAboutThePointLookedAtAndTheWheelZoomsTowardsIt) {
   view->Render();
-  const float dirX = camera->Orientation()->GetDirX();
+  TKV3DOrientation* o = camera->Orientation();
+  auto dir = [&] {
+    D3DVECTOR d{o->GetDirX(), o->GetDirY(), o->GetDirZ()};
+    return *D3DRMVectorNormalize(&d);
+  };
+  // The point orbited: where the line of sight passes closest to the origin.
+  const D3DVECTOR p0 = CameraAt(), d0 = dir();
+  const float ahead = -(p0.x * d0.x + p0.y * d0.y + p0.z * d0.z);
+  const D3DVECTOR pivot{p0.x + d0.x * ahead, p0.y + d0.y * ahead, p0.z + d0.z * ahead};
+  auto distance = [&] {
+    const D3DVECTOR p = CameraAt();
+    return std::sqrt((p.x - pivot.x) * (p.x - pivot.x) + (p.y - pivot.y) * (p.y - pivot.y) +
+                     (p.z - pivot.z) * (p.z - pivot.z));
+  };
+  auto looksAtPivot = [&] {
+    const D3DVECTOR p = CameraAt(), d = dir();
+    const float r = distance();
+    return std::fabs((pivot.x - p.x) / r - d.x) < 1e-3f && std::fabs((pivot.y - p.y) / r - d.y) < 1e-3f &&
+           std::fabs((pivot.z - p.z) / r - d.z) < 1e-3f;
+  };
+
   // Moving without a button held turns nothing.
   HeadlessInput::MoveMouse(40, 0, 0, 10);
   for (int i = 0; i < 20; ++i) {
     Application().ProcessMessages();
     view->Render();
   }
-  EXPECT_NEAR(camera->Orientation()->GetDirX(), dirX, 1e-4f);
+  EXPECT_NEAR(o->GetDirX(), d0.x, 1e-4f);
 
   ASSERT_TRUE(HeadlessInput::Button(0, true, 20));
-  HeadlessInput::MoveMouse(40, 0, 0, 30);
-  ASSERT_TRUE(DrawUntil([&] { return camera->Orientation()->GetDirX() > dirX + 0.1f; }));
+  HeadlessInput::MoveMouse(40, -20, 0, 30);
+  ASSERT_TRUE(DrawUntil([&] { return dir().x > d0.x + 0.1f; }));
+  EXPECT_LT(CameraAt().x, p0.x - 0.5f);  // gone round to the left, looking right
+  EXPECT_NEAR(distance(), ahead, 1e-3f * ahead);
+  EXPECT_TRUE(looksAtPivot());
   // No roll: the camera's sideways axis stays level.
-  TKV3DOrientation* o = camera->Orientation();
   EXPECT_NEAR(o->GetDirZ() * o->GetUpX() - o->GetDirX() * o->GetUpZ(), 0.0f, 1e-4f);
   ASSERT_TRUE(HeadlessInput::Button(0, false, 40));
 
-  const float z = CameraAt().z;
+  // A notch of the wheel forwards: closer, still looking at the point.
+  const float before = distance();
   HeadlessInput::MoveMouse(0, 0, 120, 50);
-  ASSERT_TRUE(DrawUntil([&] { return std::fabs(CameraAt().z - z) > 0.1f; }));
+  ASSERT_TRUE(DrawUntil([&] { return distance() < before * 0.95f; }));
+  EXPECT_TRUE(looksAtPivot());
+  HeadlessInput::MoveMouse(0, 0, -240, 60);
+  ASSERT_TRUE(DrawUntil([&] { return distance() > before * 1.05f; }));
 }
 
 }  // namespace

@@ -1,30 +1,23 @@
 // The viewer program run as a user runs it: exit statuses, error text with
-// file and line, screenshots, the written-back form and picking.
+// file and line, screenshots, the written-back form, picking, mesh files and
+// files named relative to a form.
 #include <gtest/gtest.h>
 
-#include <array>
-#include <cstdio>
+#include <unistd.h>
+
 #include <filesystem>
 #include <fstream>
-#include <set>
+#include <iterator>
 #include <string>
 
-#include "korvane3d/rm/image/Image.h"
-#include "support/RunProgram.h"
+#include "ViewerProcess.h"
+#include "korvane3d/rm/xfile/XFile.h"
+#include "support/OwnPictures.h"
 
 using namespace kv;
 
+namespace kvtest {
 namespace {
-
-namespace fs = std::filesystem;
-using kvtest::RunCommand;
-using kvtest::RunResult;
-
-// Runs kv3dview headless with the given arguments (already quoted).
-RunResult RunViewer(const std::string& arguments) {
-  return RunCommand("cd '" + fs::temp_directory_path().string() + "' && '" KV_BINARY_DIR "/bin/kv3dview' --headless " +
-                    arguments);
-}
 
 class ViewerProgram : public ::testing::Test {
  protected:
@@ -35,16 +28,11 @@ class ViewerProgram : public ::testing::Test {
   void TearDown() override { fs::remove_all(dir_); }
 
   std::string Path(const std::string& name) const { return (dir_ / name).string(); }
+  // Runs the viewer headless in the test's folder.
+  RunResult RunViewer(const std::string& arguments) const { return kvtest::RunViewer(arguments, dir_); }
 
   fs::path dir_;
 };
-
-// Distinct colours in the picture: a drawn scene has many, a blank one few.
-std::size_t ColourCount(const std::string& png) {
-  kv::image::Image image;
-  if (!kv::image::LoadImageFile(png, image)) return 0;
-  return std::set<std::uint32_t>(image.pixels.begin(), image.pixels.end()).size();
-}
 
 TEST_F(ViewerProgram, DemoWritesItsScreenshotAndTheFormWrittenBackRunsAgain) {
   const RunResult demo =
@@ -90,6 +78,57 @@ TEST_F(ViewerProgram, FilesNamedRelativeToTheFormAreFoundFromAnyFolder) {
   EXPECT_GT(ColourCount(Path("textured.png")), ColourCount(Path("missing.png")));
 }
 
+// Any mesh file the engine reads, known by its content: centred, framed and
+// lit, with its own materials and textures.
+TEST_F(ViewerProgram, MeshFilesShowCentredWithTheirOwnLook) {
+  // The demo's knot under a name that says nothing: its own gold material.
+  fs::copy_file(KV_EXAMPLES_DATA_DIR "/knot.x", Path("knot.model"));
+  const RunResult knot = RunViewer("knot.model --frames 2 --size 160x120");
+  ASSERT_EQ(knot.status, 0) << knot.output;
+  kv::image::Image shot;
+  ASSERT_TRUE(kv::image::LoadImageFile(Path("knot.png"), shot)) << knot.output;
+  ASSERT_EQ(shot.width, 160);
+  const std::uint32_t background = shot.At(2, 2);
+  int gold = 0, left = 0, right = 0;
+  for (int y = 0; y < shot.height; ++y) {
+    for (int x = 0; x < shot.width; ++x) {
+      const std::uint32_t p = shot.At(x, y);
+      const int r = (p >> 16) & 255, g = (p >> 8) & 255, b = p & 255;
+      gold += r > 120 && g > 80 && b < r / 2;
+      if (p != background) (x < shot.width / 2 ? left : right) += 1;
+    }
+  }
+  EXPECT_GT(gold, 1000);
+  EXPECT_NEAR(left, right, (left + right) / 4) << "centred";
+  EXPECT_EQ(shot.At(0, 0), background);  // framed: the edges are clear
+  EXPECT_EQ(shot.At(159, 119), background);
+
+  // A square of our own in binary, its texture beside it.
+  kv::xfile::MeshData square;
+  square.positions = {{-1, -1, 0}, {-1, 1, 0}, {1, 1, 0}, {1, -1, 0}};
+  square.faceSizes = {4};
+  square.faceVertices = {0, 1, 2, 3};
+  square.texCoords = {{0, 1}, {0, 0}, {1, 0}, {1, 1}};
+  square.materials.resize(1);
+  square.materials[0].textureFile = "skin.bmp";
+  kv::xfile::SaveOptions binary;
+  binary.encoding = kv::xfile::Encoding::Binary;
+  ASSERT_TRUE(kv::xfile::SaveFile(Path("square.x"), square, binary));
+  ASSERT_FALSE(WritePicture(Path("skin.bmp"), 32, 32).empty());
+  const RunResult textured = RunViewer("square.x --frames 1 --screenshot shot.png");
+  ASSERT_EQ(textured.status, 0) << textured.output;
+  EXPECT_EQ(textured.output.find("not found"), std::string::npos) << textured.output;
+  EXPECT_GT(ColourCount(Path("shot.png")), 200u) << "the texture's colours";
+
+  std::ofstream(Path("broken.x")) << "xof 0302txt 0064\nMesh { 4; broken";
+  const RunResult broken = RunViewer("broken.x --frames 1");
+  EXPECT_EQ(broken.status, 1);
+  EXPECT_NE(broken.output.find("could not be loaded"), std::string::npos) << broken.output;
+  const RunResult saving = RunViewer("square.x --frames 1 --save-form back.kvf");
+  EXPECT_EQ(saving.status, 2);
+  EXPECT_NE(saving.output.find("mesh file"), std::string::npos) << saving.output;
+}
+
 TEST_F(ViewerProgram, BadInputEndsWithAStatusAndAMessage) {
   {
     std::ofstream bad(Path("bad.kvf"));
@@ -125,3 +164,4 @@ TEST_F(ViewerProgram, ListsModesInNumericOrderWithoutEightBitOnes) {
 }
 
 }  // namespace
+}  // namespace kvtest

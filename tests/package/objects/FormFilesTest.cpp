@@ -126,7 +126,7 @@ TEST_F(FormFiles, AreFoundBesideTheFormAndTheMissingOnesReportedOnce) {
   // Each missing file once, although the form's loading reloads them.
   EXPECT_TRUE(Reported("Lost: mesh file \"lost.x\" not found"));
   EXPECT_TRUE(Reported("Lost: texture file \"lost.png\" not found"));
-  EXPECT_TRUE(Reported("Ship: texture file \"gone.bmp\" named by the mesh file not found"));
+  EXPECT_TRUE(Reported("Ship: texture file \"gone.bmp\" named by ship.x not found"));
   EXPECT_EQ(reports_.size(), 3u) << ::testing::PrintToString(reports_);
 
   // The same name set again is no news; a file that appears loads, and
@@ -160,12 +160,13 @@ TEST_F(FormFiles, AMeshFileKeepsItsOwnTexturesFoundBesideIt) {
   ASSERT_EQ(g.FaceCount(), 2u);
   EXPECT_TRUE(g.groups[g.faceGroup[0]].texture);   // hull.bmp
   EXPECT_FALSE(g.groups[g.faceGroup[1]].texture);  // gone.bmp
-  EXPECT_EQ(reports_, std::vector<std::string>{"Model: texture file \"gone.bmp\" named by the mesh file not found"});
+  EXPECT_EQ(reports_, std::vector<std::string>{"Model: texture file \"gone.bmp\" named by ship.x not found"});
 
   const std::string junk = Data("junk.x").string();
   std::ofstream(junk) << "xof 0302txt 0064\nnot a mesh";
   EXPECT_EQ(TKV3DFile::LoadBuilder(builder.Get(), junk, &about, reports), D3DRMERR_BADFILE);
-  EXPECT_NE(reports_.back().find("could not be loaded"), std::string::npos) << reports_.back();
+  EXPECT_NE(LastErrorText().find("could not be loaded"), std::string::npos) << LastErrorText();
+  EXPECT_EQ(reports_.size(), 1u);  // the caller tells
 }
 
 TEST_F(FormFiles, TextInMemoryHasNoFolderAndAnEmptyHandlerIsSilent) {
