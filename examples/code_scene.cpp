@@ -10,6 +10,7 @@
 #include <cstring>
 #include <memory>
 
+#include "korvane3d/Version.h"
 #include "korvane3d/frames/Kv3dcamera.h"
 #include "korvane3d/host/Application.h"
 #include "korvane3d/host/Error.h"
@@ -30,11 +31,17 @@ namespace {
 struct Settings {
   bool headless = false;
   int frames = 0;  // 0: until the window is closed
+  bool help = false;
+  bool version = false;
 };
 
 bool ParseArguments(int argc, char** argv, Settings& settings) {
   for (int i = 1; i < argc; ++i) {
-    if (std::strcmp(argv[i], "--headless") == 0) {
+    if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
+      settings.help = true;
+    } else if (std::strcmp(argv[i], "--version") == 0) {
+      settings.version = true;
+    } else if (std::strcmp(argv[i], "--headless") == 0) {
       settings.headless = true;
     } else if (std::strcmp(argv[i], "--frames") == 0 && i + 1 < argc) {
       settings.frames = std::atoi(argv[++i]);
@@ -72,9 +79,18 @@ void Bounce(TKV3DObject* ball, TObject* other) {
 
 int main(int argc, char** argv) {
   Settings settings;
+  constexpr const char* kUsage = "usage: code_scene [--headless] [--frames N] [--help] [--version]\n";
   if (!ParseArguments(argc, argv, settings)) {
-    std::fprintf(stderr, "usage: code_scene [--headless] [--frames N]\n");
+    std::fputs(kUsage, stderr);
     return 2;
+  }
+  if (settings.help) {
+    std::fputs(kUsage, stdout);
+    return 0;
+  }
+  if (settings.version) {
+    std::printf("code_scene %s (Korvane 3D)\n", kv::Version());
+    return 0;
   }
   platform::SelectBackend(settings.headless ? platform::BackendKind::Headless : platform::BackendKind::Auto);
 

@@ -10,6 +10,7 @@
 #include <string>
 #include <utility>
 
+#include "korvane3d/Version.h"
 #include "korvane3d/rm/image/Image.h"
 #include "korvane3d/rm/xfile/XFile.h"
 
@@ -103,8 +104,17 @@ kv::image::Image Checker() {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 2 || std::strcmp(argv[1], "--help") == 0) {
-    std::fprintf(stderr, "usage: make_demo_data FOLDER\n");
+  constexpr const char* kUsage = "usage: make_demo_data FOLDER   (writes knot.x, planet.png and checker.png)\n";
+  if (argc == 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {
+    std::fputs(kUsage, stdout);
+    return 0;
+  }
+  if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
+    std::printf("make_demo_data %s (Korvane 3D)\n", kv::Version());
+    return 0;
+  }
+  if (argc != 2 || argv[1][0] == '-') {
+    std::fputs(kUsage, stderr);
     return 2;
   }
   const std::string folder = std::string(argv[1]) + "/";

@@ -14,6 +14,7 @@
 #include <string_view>
 #include <vector>
 
+#include "korvane3d/Version.h"
 #include "korvane3d/rm/xfile/SampleMesh.h"
 #include "korvane3d/rm/xfile/XFile.h"
 
@@ -27,6 +28,7 @@ constexpr const char* kUsage =
     "usage: kvmesh info FILE\n"
     "       kvmesh convert IN OUT --format text|binary|compressed [--float64] [--compressed-text] [--templates]\n"
     "       kvmesh sphere OUT --vertices N --format text|binary|compressed [same options as convert]\n"
+    "       kvmesh --help | --version\n"
     "\n"
     "info     prints the encoding, float size, counts, bounding box, materials and texture names\n"
     "convert  reads IN and writes OUT in the given encoding, with normals, texture coordinates,\n"
@@ -177,6 +179,10 @@ int Sphere(int argc, char** argv) {
 int main(int argc, char** argv) {
   if (argc >= 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {
     std::fputs(kUsage, stdout);
+    return 0;
+  }
+  if (argc >= 2 && std::strcmp(argv[1], "--version") == 0) {
+    std::printf("kvmesh %s (Korvane 3D)\n", kv::Version());
     return 0;
   }
   if (argc < 2) return Usage("missing command");
