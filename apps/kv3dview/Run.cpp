@@ -3,9 +3,8 @@
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
 #include <memory>
-#include <thread>
+#include <optional>
 
 #include "DemoControls.h"
 #include "DemoForm.h"
@@ -61,27 +60,16 @@ TKV3DView* FirstView(TComponent* root) {
   return nullptr;
 }
 
-// Serves the main thread until the view's loop has built its chain.
-void WaitForChain(TKV3DView* view) {
-  const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-  while (view->RenderLoop()->ChangePending() && std::chrono::steady_clock::now() < end) {
-    Application().ProcessMessages();
-    std::this_thread::sleep_for(std::chrono::milliseconds(1));
-  }
-}
-
-bool WriteScreenshot(const ddraw::PixelImage& shown, const std::string& fileName) {
-  if (shown.width == 0) return false;
+// Writes what a window showed as a PNG.
+bool WriteShown(const ddraw::PixelImage& shown, const std::string& fileName) {
+  if (shown.width == 0) return Fail("the window showed nothing to save");
   image::Image picture;
   picture.width = shown.width;
   picture.height = shown.height;
   picture.pixels.reserve(shown.pixels.size());
   for (std::uint32_t p : shown.pixels) picture.pixels.push_back(0xFF000000u | p);
-  std::vector<std::uint8_t> png;
-  if (!image::EncodePng(picture, png)) return false;
-  std::ofstream out(fileName, std::ios::binary);
-  out.write(reinterpret_cast<const char*>(png.data()), static_cast<std::streamsize>(png.size()));
-  return static_cast<bool>(out);
+  if (!image::SavePng(fileName, picture)) return Fail("cannot write " + fileName);
+  return true;
 }
 
 // Draws `count` frames, fewer when the viewer is asked to stop (Esc, a
@@ -112,7 +100,7 @@ void ReportPick(TKV3DView* view, int x, int y) {
 // view's loop reported (it reads 0 once the loop has stopped) and leaves in
 // `last` what the view showed as its form was closed (the window is gone
 // by the time the session ends).
-double ShowUntilClosed(TForm* form, TKV3DView* view, ddraw::PixelImage& last) {
+double ShowUntilClosed(TForm* form, TKV3DView* view, std::optional<ddraw::PixelImage>& last) {
   // A click on the view reports what lies under it, unless the form
   // handles clicks itself.
   if (!view->OnMouseDown.Assigned())
@@ -136,15 +124,14 @@ double ShowUntilClosed(TForm* form, TKV3DView* view, ddraw::PixelImage& last) {
   return lastRate;
 }
 
-// `shown`: the window's last picture, or nothing after counted frames (the
-// last one is then read from the view).
+// `shown`: a window's last picture; after counted frames the view's last
+// frame is written.
 int Finish(const Options& options, const std::string& shot, TForm* form, TKV3DView* view, bool autoRender,
-           double measured, ddraw::PixelImage shown) {
+           double measured, const std::optional<ddraw::PixelImage>& shown) {
   int status = 0;
   if (options.pick) ReportPick(view, options.pick->first, options.pick->second);
-  if (shown.width == 0)
-    shown = view->FullScreen() ? ddraw::ReadScreenPixels() : ddraw::ReadSurfacePixels(view->BackSurface());
-  if (!shot.empty() && !WriteScreenshot(shown, shot)) status = Fail("cannot write the screenshot " + shot);
+  if (!shot.empty() && !(shown ? WriteShown(*shown, shot) : view->SaveFrameToPNG(shot)))
+    status = Fail("cannot write the screenshot " + shot + ": " + LastErrorText());
   if (options.printFps) {
     // Counted runs measure around their frames (the view's own count is
     // refreshed once a second); a window reports its loop's last rate.
@@ -190,14 +177,14 @@ int Run(const Options& options) {
     form->SetClientHeight(options.height);
   }
   form->Show();
-  WaitForChain(view);
+  if (!view->WaitUntilReady()) return Fail(LastErrorText());
   if (!options.fullScreenMode.empty()) {
     if (!view->DisplayModeStr(options.fullScreenMode) || view->GetDisplayMode() != options.fullScreenMode)
       return Fail("display mode " + options.fullScreenMode + " is not offered (see --list-modes)", 2);
     view->SetFullScreen(true);
   }
   double measured = 0;
-  ddraw::PixelImage shown;
+  std::optional<ddraw::PixelImage> shown;
   {
     // Esc, Ctrl-C and SIGTERM end the frames or the window alike; F1 shows
     // the frame rate over the picture.
@@ -207,7 +194,7 @@ int Run(const Options& options) {
     measured = counted ? DrawFrames(view, frames, stop) : ShowUntilClosed(form.get(), view, shown);
     form->onToggleOverlay = nullptr;
   }
-  return Finish(options, shot, form.get(), view, autoRender, measured, std::move(shown));
+  return Finish(options, shot, form.get(), view, autoRender, measured, shown);
 }
 
 }  // namespace kv::viewer

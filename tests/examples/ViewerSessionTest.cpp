@@ -9,10 +9,12 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
 #include <string>
 
 #include "ViewerProcess.h"
 #include "korvane3d/rm/image/Image.h"
+#include "support/XGrab.h"
 #include "support/XServer.h"
 
 using namespace kv;
@@ -86,43 +88,70 @@ class ViewerWindow : public ViewerSession {
     if (std::system("command -v xdotool >/dev/null 2>&1") != 0) GTEST_SKIP() << "needs xdotool";
     ViewerSession::SetUp();
   }
-  // Runs xdotool on the demo's window once it is there and has the focus.
-  static bool OnWindow(const std::string& commands) {
-    const std::string find = "timeout 60 xdotool search --sync --name '^Korvane 3D demo' ";
-    return std::system((find + "windowfocus --sync %1 " + commands + " >/dev/null 2>&1").c_str()) == 0;
+  // The demo's X window once it is there (0 when it did not come).
+  static unsigned long DemoWindow() {
+    const RunResult found = RunCommand("timeout 60 xdotool search --sync --name '^Korvane 3D demo'");
+    return found.status == 0 ? std::strtoul(found.output.c_str(), nullptr, 10) : 0;
+  }
+  // Gives the window the keyboard and types `keys` into it.
+  static bool Type(unsigned long window, const std::string& keys) {
+    const std::string id = std::to_string(window);
+    return RunCommand("xdotool windowfocus --sync " + id + " key --window " + id + " " + keys).status == 0;
   }
 
   XServer x_;  // DISPLAY for the viewers this test starts
 };
 
-TEST_F(ViewerWindow, EscEndsTheWindowAndF1ShowsTheFrameRateOverThePicture) {
-  ViewerProcess viewer({"--screenshot", "shot.png", "--save-form", "esc.kvf", "--size", "320x240"}, dir_,
-                       {"KV_BACKEND"});
-  ASSERT_TRUE(OnWindow("key F1")) << viewer.Output();
-  std::this_thread::sleep_for(std::chrono::seconds(2));  // frames with the figure, and a rate to show
-  ASSERT_TRUE(OnWindow("key Escape")) << viewer.Output();
-  ASSERT_EQ(viewer.Wait(kLimit), 0) << viewer.Output();
-  EXPECT_TRUE(fs::exists(Path("esc.kvf")));
-
-  // The figure is white on a black box in the top left corner, where the
-  // demo has only its dark background.
-  kv::image::Image shot;
-  ASSERT_TRUE(kv::image::LoadImageFile(Path("shot.png"), shot)) << viewer.Output();
+// The frame-rate figure: white on a black box in the top left corner, where
+// the demo has only its dark background.
+bool ShowsTheFigure(const std::function<std::uint32_t(int, int)>& pixel) {
   int white = 0, black = 0;
   for (int y = 4; y < 28; ++y) {
     for (int x = 4; x < 100; ++x) {
-      const std::uint32_t p = shot.At(x, y) & 0xFFFFFF;
+      const std::uint32_t p = pixel(x, y) & 0xFFFFFF;
       white += p == 0xFFFFFF;
       black += p == 0;
     }
   }
-  EXPECT_GT(white, 20);
-  EXPECT_GT(black, 200);
+  return white > 20 && black > 200;
+}
+
+TEST_F(ViewerWindow, EscEndsTheWindowAndF1ShowsTheFrameRateOverThePicture) {
+#ifndef KV_HAVE_XGRAB
+  GTEST_SKIP() << "needs the X11 development files to read the window back";
+#else
+  ViewerProcess viewer({"--screenshot", "shot.png", "--save-form", "esc.kvf", "--size", "320x240"}, dir_,
+                       {"KV_BACKEND"});
+  const unsigned long window = DemoWindow();
+  ASSERT_NE(window, 0u) << viewer.Output();
+  // Read back from the display until the figure shows; a key that came
+  // before the window could take it is pressed once more.
+  auto figureShown = [&] {
+    const XPixels shown = GrabXWindow(window, 0, 0, 100, 30);
+    return shown.Ok() && ShowsTheFigure([&](int x, int y) { return shown.At(x, y); });
+  };
+  bool shown = false;
+  for (int press = 0; press < 2 && !shown; ++press) {
+    ASSERT_TRUE(Type(window, "F1")) << viewer.Output();
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(15);
+    while (!(shown = figureShown()) && std::chrono::steady_clock::now() < end)
+      std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  }
+  EXPECT_TRUE(shown) << viewer.Output();
+  ASSERT_TRUE(Type(window, "Escape")) << viewer.Output();
+  ASSERT_EQ(viewer.Wait(kLimit), 0) << viewer.Output();
+  EXPECT_TRUE(fs::exists(Path("esc.kvf")));
+
+  // The screenshot is what the window showed as it closed, figure included.
+  kv::image::Image shot;
+  ASSERT_TRUE(kv::image::LoadImageFile(Path("shot.png"), shot)) << viewer.Output();
+  EXPECT_TRUE(ShowsTheFigure([&](int x, int y) { return shot.At(x, y); }));
+#endif
 }
 
 TEST_F(ViewerWindow, CtrlCClosesTheWindowTheWayEscDoes) {
   ViewerProcess viewer({"--save-form", "interrupted.kvf"}, dir_, {"KV_BACKEND"});
-  ASSERT_TRUE(OnWindow("")) << viewer.Output();
+  ASSERT_NE(DemoWindow(), 0u) << viewer.Output();
   ASSERT_TRUE(viewer.BlocksStopSignals());
   viewer.Signal(SIGINT);
   ASSERT_EQ(viewer.Wait(kLimit), 0) << viewer.Output();
