@@ -1,6 +1,6 @@
 // Every program the project builds (but the getting-started example, kept
-// short) tells its version (the package's) and
-// its usage, as scripts and packagers expect.
+// short) tells its version, the package's, and its usage, as scripts and
+// packagers expect.
 #include <gtest/gtest.h>
 
 #include <sstream>
