@@ -11,7 +11,7 @@ set -euo pipefail
 cd "$(dirname "$0")"
 
 packages=(cmake g++ make pkg-config libsdl2-dev zlib1g-dev libpng-dev libgtest-dev libbenchmark-dev
-          xvfb xauth xdotool libosmesa6-dev)
+          xvfb xauth xdotool libosmesa6-dev libirrlicht-dev)
 flavour=${1:-release}
 [ "$flavour" = fuzz ] && packages+=(clang libclang-rt-14-dev)
 

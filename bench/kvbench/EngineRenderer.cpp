@@ -25,13 +25,13 @@ bool Check(HRESULT hr, const char* what) {
   return false;
 }
 
-DDSURFACEDESC2 SurfaceDesc(DWORD caps, DWORD flags, DWORD bits, DWORD r, DWORD g, DWORD b) {
+DDSURFACEDESC2 SurfaceDesc(const BenchScene& scene, DWORD caps, DWORD flags, DWORD bits, DWORD r, DWORD g, DWORD b) {
   DDSURFACEDESC2 desc;
   desc.dwSize = sizeof(desc);
   desc.dwFlags = DDSD_CAPS | DDSD_WIDTH | DDSD_HEIGHT | DDSD_PIXELFORMAT;
   desc.ddsCaps.dwCaps = caps;
-  desc.dwWidth = kWidth;
-  desc.dwHeight = kHeight;
+  desc.dwWidth = static_cast<DWORD>(scene.width);
+  desc.dwHeight = static_cast<DWORD>(scene.height);
   desc.ddpfPixelFormat.dwSize = sizeof(DDPIXELFORMAT);
   desc.ddpfPixelFormat.dwFlags = flags;
   if (flags == DDPF_ZBUFFER) {
@@ -51,7 +51,7 @@ class EngineRenderer final : public SceneRenderer {
   const char* Name() const override { return "korvane-rm"; }
 
   bool Init(const BenchScene& scene) override {
-    return InitDisplay() && InitEngine() && BuildMesh(scene) && BuildScene(scene);
+    return InitDisplay(scene) && InitEngine() && BuildMesh(scene) && BuildScene(scene);
   }
 
   bool RenderFrame() override {
@@ -62,16 +62,16 @@ class EngineRenderer final : public SceneRenderer {
   void ReadImage(std::vector<std::uint32_t>& rgb) override { rgb = kv::ddraw::ReadSurfacePixels(target_.Get()).pixels; }
 
  private:
-  bool InitDisplay() {
+  bool InitDisplay(const BenchScene& scene) {
     kv::platform::SelectBackend(kv::platform::BackendKind::Headless);
     ComPtr<IDirectDraw> dd;
     if (!Check(DirectDrawCreate(nullptr, dd.ReleaseAndGetAddressOf(), nullptr), "DirectDrawCreate") ||
         !Check(dd.As(IID_IDirectDraw4, dd_), "IDirectDraw4") ||
         !Check(dd_->SetCooperativeLevel(nullptr, DDSCL_NORMAL), "SetCooperativeLevel"))
       return false;
-    DDSURFACEDESC2 color = SurfaceDesc(DDSCAPS_OFFSCREENPLAIN | DDSCAPS_3DDEVICE | DDSCAPS_SYSTEMMEMORY, DDPF_RGB, 32,
+    DDSURFACEDESC2 color = SurfaceDesc(scene, DDSCAPS_OFFSCREENPLAIN | DDSCAPS_3DDEVICE | DDSCAPS_SYSTEMMEMORY, DDPF_RGB, 32,
                                        0xFF0000, 0xFF00, 0xFF);
-    DDSURFACEDESC2 depthDesc = SurfaceDesc(DDSCAPS_ZBUFFER | DDSCAPS_SYSTEMMEMORY, DDPF_ZBUFFER, 32, 0, 0, 0);
+    DDSURFACEDESC2 depthDesc = SurfaceDesc(scene, DDSCAPS_ZBUFFER | DDSCAPS_SYSTEMMEMORY, DDPF_ZBUFFER, 32, 0, 0, 0);
     ComPtr<IDirectDrawSurface4> depth;
     ComPtr<IDirect3D3> d3d3;
     ComPtr<IDirect3DDevice3> device3;
@@ -145,7 +145,7 @@ class EngineRenderer final : public SceneRenderer {
     }
     ComPtr<IDirect3DRMLight> ambient, sun;
     ComPtr<IDirect3DRMFrame3> sunFrame, camera;
-    const float top = kTanHalfFov * kNear, right = top * static_cast<float>(kWidth) / kHeight;
+    const float top = kTanHalfFov * kNear, right = top * static_cast<float>(scene.width) / static_cast<float>(scene.height);
     return Check(root_->CreateLightRGB(D3DRMLIGHT_AMBIENT, 0.2f, 0.2f, 0.2f, ambient.ReleaseAndGetAddressOf()),
                  "ambient") &&
            Check(scene_->AddLight(ambient.Get()), "AddLight") &&
@@ -156,7 +156,8 @@ class EngineRenderer final : public SceneRenderer {
            Check(sunFrame->AddLight(sun.Get()), "AddLight") &&
            Check(root_->CreateFrame(scene_.Get(), camera.ReleaseAndGetAddressOf()), "camera") &&
            Check(camera->SetPosition(scene_.Get(), 0, 0, kEyeZ), "camera position") &&
-           Check(root_->CreateViewport(device_.Get(), camera.Get(), 0, 0, kWidth, kHeight,
+           Check(root_->CreateViewport(device_.Get(), camera.Get(), 0, 0, static_cast<DWORD>(scene.width),
+                                       static_cast<DWORD>(scene.height),
                                        viewport_.ReleaseAndGetAddressOf()),
                  "CreateViewport") &&
            Check(viewport_->SetBack(kFar), "SetBack") && Check(viewport_->SetFront(kNear), "SetFront") &&

@@ -19,17 +19,18 @@ class KorvaneRenderer final : public SceneRenderer {
 
   bool Init(const BenchScene& scene) override {
     scene_ = &scene;
-    pixels_.assign(static_cast<std::size_t>(kWidth) * kHeight, 0);
-    target_ = {pixels_.data(), kWidth, kHeight, kWidth * 4, kr::PixelFormat::Xrgb8888, kr::DepthFormat::Float32};
+    const int w = scene.width, h = scene.height;
+    pixels_.assign(static_cast<std::size_t>(w) * h, 0);
+    target_ = {pixels_.data(), w, h, w * 4, kr::PixelFormat::Xrgb8888, kr::DepthFormat::Float32};
     view_.worldToCamera = kr::Translation(0, 0, -kEyeZ);
     kr::Projection& p = view_.projection;
     p.front = kNear;
     p.back = kFar;
     p.top = kTanHalfFov * kNear;
     p.bottom = -p.top;
-    p.right = p.top * static_cast<float>(kWidth) / static_cast<float>(kHeight);
+    p.right = p.top * static_cast<float>(w) / static_cast<float>(h);
     p.left = -p.right;
-    view_.viewport = {0, 0, kWidth, kHeight};
+    view_.viewport = {0, 0, w, h};
 
     lights_[0].type = kr::LightType::Ambient;
     lights_[0].color = {0.2f, 0.2f, 0.2f};

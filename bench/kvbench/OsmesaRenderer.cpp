@@ -29,13 +29,14 @@ class OsmesaRenderer final : public SceneRenderer {
     scene_ = &scene;
     setenv("LP_NUM_THREADS", "2", 0);
     context_ = OSMesaCreateContextExt(OSMESA_RGBA, 24, 0, 0, nullptr);
-    buffer_.assign(static_cast<std::size_t>(kWidth) * kHeight, 0);
-    if (!context_ || !OSMesaMakeCurrent(context_, buffer_.data(), GL_UNSIGNED_BYTE, kWidth, kHeight)) {
+    const int w = scene.width, h = scene.height;
+    buffer_.assign(static_cast<std::size_t>(w) * h, 0);
+    if (!context_ || !OSMesaMakeCurrent(context_, buffer_.data(), GL_UNSIGNED_BYTE, w, h)) {
       std::fprintf(stderr, "osmesa: cannot create a context\n");
       return false;
     }
-    glViewport(0, 0, kWidth, kHeight);
-    LoadProjection();
+    glViewport(0, 0, w, h);
+    LoadProjection(w, h);
     glEnable(GL_DEPTH_TEST);
     glDepthFunc(GL_LEQUAL);
     glEnable(GL_CULL_FACE);
@@ -86,17 +87,18 @@ class OsmesaRenderer final : public SceneRenderer {
     // OSMesa's rows run bottom up; bytes are R, G, B, A.
     rgb.resize(buffer_.size());
     const auto* bytes = reinterpret_cast<const std::uint8_t*>(buffer_.data());
-    for (int y = 0; y < kHeight; ++y)
-      for (int x = 0; x < kWidth; ++x) {
-        const std::uint8_t* p = bytes + 4 * ((kHeight - 1 - y) * kWidth + x);
-        rgb[static_cast<std::size_t>(y) * kWidth + x] = (p[0] << 16) | (p[1] << 8) | p[2];
+    const int w = scene_->width, h = scene_->height;
+    for (int y = 0; y < h; ++y)
+      for (int x = 0; x < w; ++x) {
+        const std::uint8_t* p = bytes + 4 * (static_cast<std::size_t>(h - 1 - y) * w + x);
+        rgb[static_cast<std::size_t>(y) * w + x] = (p[0] << 16) | (p[1] << 8) | p[2];
       }
   }
 
  private:
   // View space is left-handed (z forward); clip w = z.
-  void LoadProjection() {
-    const float ys = 1.0f / kTanHalfFov, xs = ys * static_cast<float>(kHeight) / static_cast<float>(kWidth);
+  void LoadProjection(int width, int height) {
+    const float ys = 1.0f / kTanHalfFov, xs = ys * static_cast<float>(height) / static_cast<float>(width);
     const float n = kNear, f = kFar;
     const GLfloat proj[16] = {xs, 0, 0, 0, 0, ys, 0, 0, 0, 0, (f + n) / (f - n), 1, 0, 0, -2 * f * n / (f - n), 0};
     glMatrixMode(GL_PROJECTION);

@@ -1,4 +1,5 @@
-// kvbench <scene> <frames> [--warmup N] [--png FILE] [--peer-png FILE] [--no-peer]
+// kvbench <scene> <frames> [--warmup N] [--size WxH] [--png FILE] [--peer-png FILE] [--no-peer]
+//         [--header] [--only RENDERER]; kvbench --header
 #pragma once
 
 namespace kvbench {

@@ -1,5 +1,6 @@
-// Renderers that kvbench times on the reference scenes: ours, and OSMesa's
-// fixed-function GL (llvmpipe) as the side-by-side peer when it is built in.
+// Renderers that kvbench times on the reference scenes: ours, and as the
+// side-by-side peers OSMesa's fixed-function GL (llvmpipe) and Irrlicht's
+// Burning's Video when they are built in; the viewer's demo through the view.
 #pragma once
 
 #include <cstdint>
@@ -22,6 +23,9 @@ class SceneRenderer {
   virtual bool RenderFrame() = 0;
   // The last frame as 0x00RRGGBB, top row first.
   virtual void ReadImage(std::vector<std::uint32_t>& rgb) = 0;
+  // Triangles submitted in the last frame, when the renderer counts them
+  // itself (0: the scene's fixed count).
+  virtual std::uint64_t TrianglesPerFrame() const { return 0; }
 };
 
 std::unique_ptr<SceneRenderer> MakeKorvaneRenderer();
@@ -30,5 +34,9 @@ std::unique_ptr<SceneRenderer> MakeKorvaneRenderer();
 std::unique_ptr<SceneRenderer> MakeEngineRenderer();
 // Null when kvbench was built without OSMesa.
 std::unique_ptr<SceneRenderer> MakeOsmesaRenderer();
+// Null when kvbench was built without Irrlicht.
+std::unique_ptr<SceneRenderer> MakeIrrlichtRenderer();
+// The viewer's demo form through a view (the scene named "demo").
+std::unique_ptr<SceneRenderer> MakeDemoRenderer();
 
 }  // namespace kvbench

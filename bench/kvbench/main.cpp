@@ -1,5 +1,7 @@
-// kvbench: renders the reference scenes, or times mesh-file loading.
-//   kvbench <scene> <frames> [--warmup N] [--png FILE] [--peer-png FILE] [--no-peer]
+// kvbench: renders the reference scenes or the viewer's demo, or times
+// mesh-file loading.
+//   kvbench <scene> <frames> [--warmup N] [--size WxH] [--png FILE] [--peer-png FILE] [--no-peer] [--header]
+//   kvbench --header
 //   kvbench --xload [--runs N] FILE...
 #include <cstdio>
 #include <cstring>
@@ -9,8 +11,10 @@
 
 int main(int argc, char** argv) {
   if (argc >= 2 && std::strcmp(argv[1], "--xload") == 0) return kvbench::RunXLoad(argc - 2, argv + 2);
-  if (argc >= 3) return kvbench::RunRenderBench(argc - 1, argv + 1);
-  std::fputs("usage: kvbench <spheres|textured|fill|many> <frames> [--warmup N] [--png FILE]\n"
+  if (argc >= 3 || (argc == 2 && std::strcmp(argv[1], "--header") == 0))
+    return kvbench::RunRenderBench(argc - 1, argv + 1);
+  std::fputs("usage: kvbench <spheres|textured|fill|many|demo> <frames> [--warmup N] [--size WxH] [--png FILE]\n"
+             "       kvbench --header\n"
              "       kvbench --xload [--runs N] FILE...\n",
              stderr);
   return 2;

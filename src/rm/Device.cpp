@@ -144,6 +144,11 @@ HRESULT Device::RenderStateChange(DWORD state, DWORD value, DWORD) {
   return D3DRM_OK;
 }
 
+kr::FrameStats Device::LastFrameStats() const {
+  EngineLock lock;
+  return raster_->LastFrameStats();
+}
+
 HRESULT Device::WinDevice::HandlePaint(HDC) { return D3DRM_OK; }
 
 HRESULT Device::DrawFrame(const kr::View& view, const kr::FrameState& state, FrameBody body, void* context) {

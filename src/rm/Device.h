@@ -56,6 +56,9 @@ class Device final : public ObjectImpl<IDirect3DRMDevice3> {
   const DeviceSettings& Settings() const { return settings_; }
   SceneCache& Cache() { return cache_; }
   Root* Owner() const { return root_.Get(); }
+  // Draws and triangles of the last rasterizer frame (the last Render, or a
+  // Clear after it). Takes the engine lock.
+  kv::raster::FrameStats LastFrameStats() const;
 
  private:
   class WinDevice final : public IDirect3DRMWinDevice {

@@ -185,11 +185,13 @@ void Display::ResetHooks() {
   videoMemoryFailures_ = 0;
   nextBltFailure_ = S_OK;
   nextFlipFailure_ = S_OK;
+  verticalBlankWait_ = true;
 }
 
 // ---- Vertical blank ---------------------------------------------------------------
 
 void Display::WaitForVerticalBlank(bool end) {
+  if (!verticalBlankWait_) return;
   int hz = CurrentMode().refreshRate;
   if (hz <= 0 || hz > 1000) hz = 60;
   using Clock = std::chrono::steady_clock;

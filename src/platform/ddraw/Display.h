@@ -5,6 +5,7 @@
 // One per process. Internal to the display layer.
 #pragma once
 
+#include <atomic>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -72,8 +73,10 @@ class Display {
   HRESULT TakeFlipFailure();
   void ResetHooks();
 
-  // Sleeps until the next vertical blank begins (or, with end, ends).
+  // Sleeps until the next vertical blank begins (or, with end, ends);
+  // returns at once while the wait is switched off.
   void WaitForVerticalBlank(bool end);
+  void SetVerticalBlankWait(bool wait) { verticalBlankWait_ = wait; }
 
  private:
   Display() = default;
@@ -91,6 +94,7 @@ class Display {
   int videoMemoryFailures_ = 0;
   HRESULT nextBltFailure_ = S_OK;
   HRESULT nextFlipFailure_ = S_OK;
+  std::atomic<bool> verticalBlankWait_{true};
 };
 
 }  // namespace kv::ddraw

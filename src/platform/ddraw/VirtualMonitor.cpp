@@ -22,6 +22,8 @@ void FailNextBlt(HRESULT result) { Display::Instance().FailNextBlt(result); }
 
 void FailNextFlip(HRESULT result) { Display::Instance().FailNextFlip(result); }
 
+void SetVerticalBlankWait(bool wait) { Display::Instance().SetVerticalBlankWait(wait); }
+
 PixelImage ReadSurfacePixels(IDirectDrawSurface4* surface) {
   SurfaceImpl* impl = SurfaceImpl::From(surface);
   return impl ? impl->ReadPixels() : PixelImage{};

@@ -47,6 +47,12 @@ void FailVideoMemoryCreations(int count);
 void FailNextBlt(HRESULT result);
 void FailNextFlip(HRESULT result);
 
+// ---- Pacing ----------------------------------------------------------------
+// Whether WaitForVerticalBlank and Flip wait for the simulated vertical blank
+// (on by default). Off, they return at once: benchmarks time frames without
+// the 60 Hz cap.
+void SetVerticalBlankWait(bool wait);
+
 // ---- Read-back -------------------------------------------------------------
 struct PixelImage {
   int width = 0;
