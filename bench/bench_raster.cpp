@@ -1,6 +1,7 @@
 // Micro benchmarks of the software rasterizer's stages: per-vertex work
-// (many small draws), set-up of small triangles, fill rate, and clipping,
-// each with one thread and with two.
+// (many small draws), set-up of small triangles, fill rate, texture
+// sampling on small and large triangles, and clipping, each with one thread
+// and with two.
 #include <benchmark/benchmark.h>
 
 #include <cmath>
@@ -8,6 +9,7 @@
 
 #include "korvane3d/rm/raster/RasterMath.h"
 #include "korvane3d/rm/raster/Rasterizer.h"
+#include "korvane3d/rm/raster/Texture.h"
 
 using namespace kv;
 
@@ -34,15 +36,30 @@ struct Scene {
 
 struct Mesh {
   std::vector<Vec3> positions, normals;
+  std::vector<Vec2> uvs;
   std::vector<std::uint32_t> indices;
   MeshData View() const {
     MeshData m;
     m.positions = positions;
     m.normals = normals;
+    m.uvs = uvs;
     m.indices = indices;
     return m;
   }
 };
+
+// 256x256 checker of 32-texel squares, as in the reference textured scene.
+std::shared_ptr<const Texture> Checker() {
+  std::vector<std::uint32_t> texels(256 * 256);
+  for (int y = 0; y < 256; ++y)
+    for (int x = 0; x < 256; ++x) texels[y * 256 + x] = ((x / 32 + y / 32) % 2 == 0) ? 0xffffffffu : 0xffc82828u;
+  TextureDesc desc;
+  desc.width = desc.height = 256;
+  desc.pixels = texels;
+  std::shared_ptr<const Texture> texture;
+  Texture::Create(desc, texture);
+  return texture;
+}
 
 Mesh SphereMesh(int n) {
   Mesh m;
@@ -52,6 +69,7 @@ Mesh SphereMesh(int n) {
       Vec3 p{std::sin(th) * std::cos(ph), std::cos(th), std::sin(th) * std::sin(ph)};
       m.positions.push_back(p);
       m.normals.push_back(p);
+      m.uvs.push_back({static_cast<float>(j) / n, static_cast<float>(i) / n});
     }
   for (int i = 0; i < n; ++i)
     for (int j = 0; j < n; ++j) {
@@ -62,8 +80,9 @@ Mesh SphereMesh(int n) {
 }
 
 template <typename DrawAll>
-void RunFrames(benchmark::State& st, DrawAll drawAll) {
+void RunFrames(benchmark::State& st, DrawAll drawAll, TextureFilter filter = TextureFilter::Nearest) {
   Scene scene;
+  scene.state.textureFilter = filter;
   RasterizerOptions options;
   options.threads = static_cast<int>(st.range(0));
   Rasterizer r(options);
@@ -100,6 +119,34 @@ void BM_SmallTriangles(benchmark::State& st) {
   RunFrames(st, [&](Rasterizer& r) { r.Draw(d); });
 }
 BENCHMARK(BM_SmallTriangles)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// Texture sampling (bilinear, perspective, modulated) where it is most
+// wasteful: 64 spheres of about 400 triangles, a few pixels each.
+void BM_TexturedSmallTriangles(benchmark::State& st) {
+  const Mesh sphere = SphereMesh(15);
+  DrawCall d;
+  d.mesh = sphere.View();
+  d.texture = Checker();
+  RunFrames(st, [&](Rasterizer& r) {
+    for (int k = 0; k < 64; ++k) {
+      d.modelToWorld = Translation(-8.75f + (k % 8) * 2.5f, 8.75f - (k / 8) * 2.5f, 25);
+      r.Draw(d);
+    }
+  }, TextureFilter::Linear);
+}
+BENCHMARK(BM_TexturedSmallTriangles)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// The same texture over one sphere filling most of the frame: sampling on
+// large triangles.
+void BM_TexturedLargeTriangles(benchmark::State& st) {
+  const Mesh sphere = SphereMesh(15);
+  DrawCall d;
+  d.mesh = sphere.View();
+  d.texture = Checker();
+  d.modelToWorld = Translation(0, 0, 2.2f);
+  RunFrames(st, [&](Rasterizer& r) { r.Draw(d); }, TextureFilter::Linear);
+}
+BENCHMARK(BM_TexturedLargeTriangles)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 // Ten full-screen layers drawn far to near: fill rate.
 void BM_FillRate(benchmark::State& st) {

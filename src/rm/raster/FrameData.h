@@ -43,9 +43,15 @@ inline constexpr std::uint8_t kClipNeeded = 63;
 // whose three vertices share one is invisible.
 enum OffscreenBits : std::uint8_t { kOffLeft = 1, kOffRight = 2, kOffBottom = 4, kOffTop = 8 };
 
+// One mip level. Each row carries one more texel, a copy of its first, and
+// one more row follows, a copy of the first: the four texels of a bilinear
+// sample at (x, y) are then always x and x + 1 of rows y and y + 1, with no
+// wrap test, and each pair can be read in one load.
 struct TextureLevel {
   int width = 0, height = 0;
-  const std::uint32_t* texels = nullptr;  // rows packed, width texels each
+  int pitch = 0;                          // texels from one row to the next (width + 1)
+  const std::uint32_t* texels = nullptr;  // texel (0, 0)
+  float fw = 0, fh = 0, invW = 0, invH = 0;  // the sizes as floats and their reciprocals
 };
 
 // Per-draw state that the set-up and pixel stages read.

@@ -15,7 +15,35 @@ std::uint32_t Average4(std::uint32_t a, std::uint32_t b, std::uint32_t c, std::u
   return out;
 }
 
+// A level with its wrap border (see TextureLevel): rows of width + 1 texels,
+// height + 1 rows.
+std::vector<std::uint32_t> Bordered(const std::uint32_t* texels, int width, int height) {
+  const std::size_t pitch = static_cast<std::size_t>(width) + 1;
+  std::vector<std::uint32_t> out(pitch * (static_cast<std::size_t>(height) + 1));
+  for (int y = 0; y <= height; ++y) {
+    const std::uint32_t* src = texels + static_cast<std::size_t>(y % height) * width;
+    std::uint32_t* dst = out.data() + static_cast<std::size_t>(y) * pitch;
+    std::copy(src, src + width, dst);
+    dst[width] = src[0];
+  }
+  return out;
+}
+
 }  // namespace
+
+void Texture::AddLevel(std::vector<std::uint32_t> texels, int width, int height) {
+  storage_.push_back(Bordered(texels.data(), width, height));
+  TextureLevel level;
+  level.width = width;
+  level.height = height;
+  level.pitch = width + 1;
+  level.texels = storage_.back().data();
+  level.fw = static_cast<float>(width);
+  level.fh = static_cast<float>(height);
+  level.invW = 1.0f / level.fw;
+  level.invH = 1.0f / level.fh;
+  levels_.push_back(level);
+}
 
 Result Texture::Create(const TextureDesc& desc, std::shared_ptr<const Texture>& out) {
   if (desc.width <= 0 || desc.height <= 0)
@@ -36,8 +64,7 @@ Result Texture::Create(const TextureDesc& desc, std::shared_ptr<const Texture>& 
     if (alpha != 255) texture->hasTransparency_ = true;
     if (alpha != 255 && alpha != 0) texture->hasAlpha_ = true;
   }
-  texture->storage_.push_back(std::move(base));
-  texture->levels_.push_back({desc.width, desc.height, texture->storage_[0].data()});
+  texture->AddLevel(std::move(base), desc.width, desc.height);
   if (desc.mipmaps) texture->BuildMipChain();
   out = std::move(texture);
   return {};
@@ -56,13 +83,12 @@ void Texture::BuildMipChain() {
       int y0 = std::min(2 * y, src.height - 1), y1 = std::min(2 * y + 1, src.height - 1);
       for (int x = 0; x < w; ++x) {
         int x0 = std::min(2 * x, src.width - 1), x1 = std::min(2 * x + 1, src.width - 1);
-        const std::uint32_t* r0 = src.texels + static_cast<size_t>(y0) * src.width;
-        const std::uint32_t* r1 = src.texels + static_cast<size_t>(y1) * src.width;
+        const std::uint32_t* r0 = src.texels + static_cast<size_t>(y0) * src.pitch;
+        const std::uint32_t* r1 = src.texels + static_cast<size_t>(y1) * src.pitch;
         texels[static_cast<size_t>(y) * w + x] = Average4(r0[x0], r0[x1], r1[x0], r1[x1]);
       }
     }
-    storage_.push_back(std::move(texels));
-    levels_.push_back({w, h, storage_.back().data()});
+    AddLevel(std::move(texels), w, h);
   }
 }
 

@@ -40,6 +40,7 @@ class Texture {
 
  private:
   Texture() = default;
+  void AddLevel(std::vector<std::uint32_t> texels, int width, int height);
   void BuildMipChain();
 
   std::vector<std::vector<std::uint32_t>> storage_;

@@ -49,7 +49,7 @@ void FillTileBackground(const TileTarget& t, const Texture& image, const Rect& v
   const double sx = static_cast<double>(level.width) / vp.width, sy = static_cast<double>(level.height) / vp.height;
   for (int y = t.y0; y < t.y1; ++y) {
     int ty = std::min(level.height - 1, static_cast<int>((y - vp.y + 0.5) * sy));
-    const std::uint32_t* src = level.texels + static_cast<std::ptrdiff_t>(ty) * level.width;
+    const std::uint32_t* src = level.texels + static_cast<std::ptrdiff_t>(ty) * level.pitch;
     std::uint32_t* dst = ColorRow(t, y);
     for (int x = t.x0; x < t.x1; ++x) {
       int tx = std::min(level.width - 1, static_cast<int>((x - vp.x + 0.5) * sx));

@@ -109,7 +109,7 @@ void SetUpGlTexture(const Texture& t) {
   const TextureLevel& level = t.GetLevel(0);
   std::vector<GLubyte> rgba;
   for (int i = 0; i < level.width * level.height; ++i) {
-    std::uint32_t p = level.texels[i];
+    std::uint32_t p = level.texels[(i / level.width) * level.pitch + i % level.width];
     rgba.insert(rgba.end(), {static_cast<GLubyte>(p >> 16), static_cast<GLubyte>(p >> 8), static_cast<GLubyte>(p),
                              static_cast<GLubyte>(p >> 24)});
   }
