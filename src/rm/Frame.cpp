@@ -24,7 +24,7 @@ Frame::~Frame() {
 
 ComPtr<Frame> Frame::Create() { return ComPtr<Frame>::Adopt(new Frame); }
 
-Frame* Frame::From(IUnknown* object) { return dynamic_cast<Frame*>(object); }
+Frame* Frame::From(IUnknown* object) { return ExactCast<Frame>(object); }
 
 HRESULT Frame::QueryInterface(REFIID iid, void** out) {
   return AnswerQuery(iid, out,

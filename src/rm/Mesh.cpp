@@ -10,7 +10,7 @@ ComPtr<Mesh> Mesh::Create(const MeshGeometry& geometry, D3DRMRENDERQUALITY quali
   return mesh;
 }
 
-Mesh* Mesh::From(IUnknown* object) { return dynamic_cast<Mesh*>(object); }
+Mesh* Mesh::From(IUnknown* object) { return ExactCast<Mesh>(object); }
 
 HRESULT Mesh::QueryInterface(REFIID iid, void** out) {
   return AnswerQuery(iid, out, {IID_IDirect3DRMObject, IID_IDirect3DRMVisual, IID_IDirect3DRMMesh},

@@ -49,7 +49,7 @@ HRESULT ParseFaceData(const DWORD* faceData, DWORD vertexCount, DWORD normalCoun
 
 ComPtr<MeshBuilder> MeshBuilder::Create() { return ComPtr<MeshBuilder>::Adopt(new MeshBuilder); }
 
-MeshBuilder* MeshBuilder::From(IUnknown* object) { return dynamic_cast<MeshBuilder*>(object); }
+MeshBuilder* MeshBuilder::From(IUnknown* object) { return ExactCast<MeshBuilder>(object); }
 
 HRESULT MeshBuilder::QueryInterface(REFIID iid, void** out) {
   return AnswerQuery(iid, out,

@@ -234,6 +234,9 @@ struct SceneDraw {
     call.cull = static_cast<kr::CullMode>(settings.cullMode);
     call.perspectiveTexturing = perspective;
     call.lightMask = LightMask(v.path);
+    // The cache keeps the converted arrays for the frame: the rasterizer may
+    // transform and light them later, on every core.
+    call.meshStaysValid = true;
     call.color = v.frame->Color();
     for (const ConvertedPart& part : mesh.parts) {
       call.mesh = part.Mesh();

@@ -22,7 +22,7 @@ ComPtr<Texture> Texture::FromImage(kv::image::Image image) {
   return texture;
 }
 
-Texture* Texture::From(IUnknown* object) { return dynamic_cast<Texture*>(object); }
+Texture* Texture::From(IUnknown* object) { return ExactCast<Texture>(object); }
 
 HRESULT Texture::QueryInterface(REFIID iid, void** out) {
   return AnswerQuery(iid, out,

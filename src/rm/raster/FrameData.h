@@ -114,6 +114,9 @@ struct DrawRecord {
   bool hasVertexColors = false;
   bool hasFaceColors = false;
   bool finalColors = false;  // ClipVertex::c and s are final: no per-face colour work
+  // The batch's recorded call whose transform and lighting run with the
+  // set-up, or -1: the vertices were written in Draw.
+  std::int32_t deferredCall = -1;
 };
 
 // Per triangle, when the draw needs it: base colour and flat lighting.

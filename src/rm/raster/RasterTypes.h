@@ -195,6 +195,11 @@ struct DrawCall {
   // flattened faces overlap there; with the transparent draws when they are
   // sorted), opaque otherwise, pulled slightly towards the camera.
   bool shadow = false;
+  // The mesh arrays stay valid and unchanged until EndFrame (as a renderer's
+  // cached meshes do). Draw then only records the call: the transform and
+  // lighting run at EndFrame beside the set-up, on every core. Without it
+  // they run in Draw, and the arrays may be reused as soon as it returns.
+  bool meshStaysValid = false;
 };
 
 // A screen-aligned textured rectangle at a point.

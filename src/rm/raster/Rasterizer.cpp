@@ -128,6 +128,7 @@ void Batch::Reset() {
   states.clear();
   draws.clear();
   textures.clear();
+  deferredCalls.clear();
   triangles = 0;
   clearFlags = 0;
   background.reset();
@@ -279,24 +280,50 @@ Result Rasterizer::Impl::RecordDraw(const DrawCall& input) {
   std::uint16_t* outcodes = batch.outcodes.Append(nv);
   std::uint32_t* baseColors = batch.baseColors.Append(nv);
   FaceData* faces = needFaces ? batch.faces.Append(nt) : nullptr;
-  VertexStageInput in;
-  in.draw = &draw;
-  in.state = &state;
-  in.lighting = &lighting;
-  in.worldToClip = input.shadow ? worldToClipShadow : worldToClip;
-  in.worldToCamera = view.worldToCamera;
-  in.guard = guard;
-  in.map = map;
-  in.finalColors = finalColors;
-  RunVertexStage(in, vertices, outcodes, baseColors, faces);
-
   std::uint32_t* out = batch.indices.Append(m.indices.size());
-  for (size_t i = 0; i < m.indices.size(); ++i) out[i] = m.indices[i] + rec.firstVertex;
+  if (draw.meshStaysValid && !draw.shadow) {
+    // Filled in at the flush, on every core (RunDeferredVertices).
+    rec.deferredCall = static_cast<std::int32_t>(batch.deferredCalls.size());
+    batch.deferredCalls.push_back(draw);
+  } else {
+    VertexStageInput in = VertexInput(draw, state, finalColors);
+    if (input.shadow) in.worldToClip = worldToClipShadow;
+    RunVertexStage(in, vertices, outcodes, baseColors, faces);
+    for (size_t i = 0; i < m.indices.size(); ++i) out[i] = m.indices[i] + rec.firstVertex;
+  }
   batch.triangles += nt;
   batch.states.push_back(state);
   batch.draws.push_back(rec);
   if (draw.texture) batch.textures.push_back(draw.texture);
   return {};
+}
+
+VertexStageInput Rasterizer::Impl::VertexInput(const DrawCall& draw, const DrawState& state, bool finalColors) const {
+  VertexStageInput in;
+  in.draw = &draw;
+  in.state = &state;
+  in.lighting = &lighting;
+  in.worldToClip = worldToClip;
+  in.worldToCamera = view.worldToCamera;
+  in.guard = guard;
+  in.map = map;
+  in.finalColors = finalColors;
+  return in;
+}
+
+void Rasterizer::Impl::RunDeferredVertices(std::uint32_t first, std::uint32_t end) {
+  for (std::uint32_t d = first; d < end; ++d) {
+    const DrawRecord& rec = batch.draws[d];
+    if (rec.deferredCall < 0) continue;
+    const DrawCall& draw = batch.deferredCalls[static_cast<std::size_t>(rec.deferredCall)];
+    const VertexStageInput in = VertexInput(draw, batch.states[rec.state], rec.finalColors);
+    const std::uint32_t v = rec.firstVertex;
+    RunVertexStage(in, batch.vertices.Data() + v, batch.outcodes.Data() + v, batch.baseColors.Data() + v,
+                   rec.hasFaceData ? batch.faces.Data() + rec.firstFace : nullptr);
+    const std::span<const std::uint32_t> indices = draw.mesh.indices;
+    std::uint32_t* out = batch.indices.Data() + rec.firstIndex;
+    for (std::size_t i = 0; i < indices.size(); ++i) out[i] = indices[i] + v;
+  }
 }
 
 Result Rasterizer::Impl::RecordDecal(const DecalCall& d) {

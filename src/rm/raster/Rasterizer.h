@@ -7,9 +7,10 @@
 //   raster.EndFrame();                             // every pixel is in target now
 //
 // Draw transforms and lights the mesh at once (its arrays may be reused as
-// soon as it returns) and records the result; the set-up, binning and pixel
-// work runs on all cores, tile by tile, at EndFrame (or when a Clear follows
-// draws). The image depends only on the input: the same with any number of
+// soon as it returns) and records the result, or, for a draw whose arrays
+// stay valid until EndFrame (DrawCall::meshStaysValid), records just the
+// call; the vertex work of such draws, the set-up, binning and pixel work run
+// on all cores at EndFrame (or when a Clear follows draws). The image depends only on the input: the same with any number of
 // threads and on every run. No call throws; a call that fails changes nothing.
 #pragma once
 

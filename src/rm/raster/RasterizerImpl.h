@@ -23,6 +23,7 @@ struct Batch {
   std::vector<DrawState> states;
   std::vector<DrawRecord> draws;
   std::vector<std::shared_ptr<const Texture>> textures;  // kept alive until the flush
+  std::vector<DrawCall> deferredCalls;  // draws whose vertex work waits for the flush
   std::uint64_t triangles = 0;
   std::uint32_t clearFlags = 0;  // clear at the start of the batch
   std::uint32_t clearColor = 0;
@@ -93,6 +94,10 @@ struct Rasterizer::Impl {
   Result RecordDraw(const DrawCall& draw);
   Result RecordDecal(const DecalCall& decal);
   void Flush();
+  // The vertex work of draws [first, end) recorded for the flush: thread safe
+  // for disjoint ranges.
+  void RunDeferredVertices(std::uint32_t first, std::uint32_t end);
+  VertexStageInput VertexInput(const DrawCall& draw, const DrawState& state, bool finalColors) const;
 
  private:
   int SplitIntoChunks(std::vector<std::uint32_t>& bounds) const;

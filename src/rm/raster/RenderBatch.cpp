@@ -16,12 +16,17 @@ int Rasterizer::Impl::SplitIntoChunks(std::vector<std::uint32_t>& bounds) const 
   const auto& draws = batch.draws;
   bounds.assign(1, 0);
   if (draws.empty()) return 0;
+  // Weights: set-up per triangle, and the vertex work where it waits for
+  // the flush.
+  auto weight = [](const DrawRecord& d) -> std::uint64_t {
+    return d.triangleCount + (d.deferredCall >= 0 ? d.vertexCount : d.vertexCount / 4) + 1;
+  };
   std::uint64_t total = 0;
-  for (const DrawRecord& d : draws) total += d.triangleCount + d.vertexCount / 4 + 1;
+  for (const DrawRecord& d : draws) total += weight(d);
   const int wanted = static_cast<int>(std::min<std::size_t>(draws.size(), static_cast<std::size_t>(pool.Size()) * 3));
   std::uint64_t acc = 0;
   for (std::size_t i = 0; i < draws.size(); ++i) {
-    acc += draws[i].triangleCount + draws[i].vertexCount / 4 + 1;
+    acc += weight(draws[i]);
     const std::uint64_t next = total * bounds.size() / static_cast<std::uint64_t>(wanted);
     if (acc >= next && static_cast<int>(bounds.size()) < wanted) bounds.push_back(static_cast<std::uint32_t>(i + 1));
   }
@@ -189,6 +194,7 @@ void Rasterizer::Impl::Flush() {
   if (static_cast<int>(chunks.size()) < chunkCount) chunks.resize(static_cast<std::size_t>(chunkCount));
   pool.Run(chunkCount, [&](int c, int) {
     chunks[c].Reset(tiles);
+    RunDeferredVertices(bounds[c], bounds[c + 1]);
     SetUpDraws(ctx, bounds[c], bounds[c + 1], static_cast<std::uint32_t>(c), chunks[c]);
   });
   late.Reset(tiles);

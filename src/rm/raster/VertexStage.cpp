@@ -96,27 +96,33 @@ void BuildDrawLighting(const VertexStageInput& in, const Matrix& worldToSpace, f
   }
 }
 
+// The common case: only lights whose direction is the same everywhere and
+// no highlights. Inline: it runs once per vertex.
+inline void LightParallel(const DrawLighting& dl, Vec3 n, float diffuse[3], float specular[3]) {
+  float dr = dl.ambient[0], dg = dl.ambient[1], db = dl.ambient[2];
+  for (int i = 0; i < dl.count; ++i) {
+    const SpaceLight& L = dl.lights[i];
+    const float ndl = n.x * L.toLight.x + n.y * L.toLight.y + n.z * L.toLight.z;
+    if (ndl > 0) {
+      dr += L.r * ndl;
+      dg += L.g * ndl;
+      db += L.b * ndl;
+    }
+  }
+  diffuse[0] = dr;
+  diffuse[1] = dg;
+  diffuse[2] = db;
+  specular[0] = specular[1] = specular[2] = 0;
+}
+
 // Lighting factors at one point: diffuse (ambient included) and specular.
 void LightPoint(const DrawLighting& dl, Vec3 p, Vec3 n, float diffuse[3], float specular[3]) {
-  float dr = dl.ambient[0], dg = dl.ambient[1], db = dl.ambient[2];
-  float sr = 0, sg = 0, sb = 0;
   if (dl.parallelOnly) {
-    // The common case: the direction to each light is the same everywhere.
-    for (int i = 0; i < dl.count; ++i) {
-      const SpaceLight& L = dl.lights[i];
-      const float ndl = n.x * L.toLight.x + n.y * L.toLight.y + n.z * L.toLight.z;
-      if (ndl > 0) {
-        dr += L.r * ndl;
-        dg += L.g * ndl;
-        db += L.b * ndl;
-      }
-    }
-    diffuse[0] = dr;
-    diffuse[1] = dg;
-    diffuse[2] = db;
-    specular[0] = specular[1] = specular[2] = 0;
+    LightParallel(dl, n, diffuse, specular);
     return;
   }
+  float dr = dl.ambient[0], dg = dl.ambient[1], db = dl.ambient[2];
+  float sr = 0, sg = 0, sb = 0;
   for (int i = 0; i < dl.count; ++i) {
     const SpaceLight& L = dl.lights[i];
     Vec3 toLight;
@@ -256,20 +262,6 @@ void PrepareFrameLighting(std::span<const Light> lights, const Matrix& worldToCa
   out.fog = fog;
 }
 
-std::uint16_t ProjectClipVertex(ClipVertex& v, const GuardBand& guard, const ScreenMapping& map) {
-  const std::uint16_t code = Outcode(v.x, v.y, v.z, v.w, guard);
-  if (!(code & (kClipNeeded | kClipInvalid))) {
-    v.q = 1.0f / v.w;
-    v.sz = v.z * v.q;
-    v.fx = SnapToSubPixel(map.centreX + map.halfWidth * v.x * v.q);
-    v.fy = SnapToSubPixel(map.centreY - map.halfHeight * v.y * v.q);
-  } else {
-    v.q = v.sz = 0;
-    v.fx = v.fy = 0;
-  }
-  return code;
-}
-
 void RunVertexStage(const VertexStageInput& in, ClipVertex* vertices, std::uint16_t* outcodes,
                     std::uint32_t* baseColors, FaceData* faces) {
   const DrawCall& draw = *in.draw;
@@ -305,7 +297,12 @@ void RunVertexStage(const VertexStageInput& in, ClipVertex* vertices, std::uint1
     v.w = c.w;
     outcodes[i] = ProjectClipVertex(v, in.guard, map);
     float diffuse[3] = {1, 1, 1}, specular[3] = {0, 0, 0};
-    if (vertexLighting) LightIn(dl, space, draw.modelToWorld, p, mesh.normals[i], diffuse, specular);
+    if (vertexLighting) {
+      if (space.model && dl.parallelOnly)
+        LightParallel(dl, mesh.normals[i], diffuse, specular);
+      else
+        LightIn(dl, space, draw.modelToWorld, p, mesh.normals[i], diffuse, specular);
+    }
     const std::uint32_t base = mesh.vertexColors.empty() ? draw.color : mesh.vertexColors[i];
     baseColors[i] = base;
     if (in.finalColors && uniformBase) {

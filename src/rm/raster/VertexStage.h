@@ -48,13 +48,25 @@ struct VertexStageInput {
   bool finalColors = false;   // write final colours (else lighting factors) into vertices
 };
 
-// Outcode of v's clip position; inside the guard band also its snapped
-// screen position, depth and 1/w.
-std::uint16_t ProjectClipVertex(ClipVertex& v, const GuardBand& guard, const ScreenMapping& map);
-
 // Snaps a pixel coordinate to the sub-pixel grid (round to nearest, with
 // cvtss2si: no library call); callers keep |pixel| well inside 32 bits.
 inline std::int32_t SnapToSubPixel(float pixel) { return _mm_cvtss_si32(_mm_set_ss(pixel * 16.0f)); }
+
+// Outcode of v's clip position; inside the guard band also its snapped
+// screen position, depth and 1/w. Inline: it runs once per vertex.
+inline std::uint16_t ProjectClipVertex(ClipVertex& v, const GuardBand& guard, const ScreenMapping& map) {
+  const std::uint16_t code = Outcode(v.x, v.y, v.z, v.w, guard);
+  if (!(code & (kClipNeeded | kClipInvalid))) {
+    v.q = 1.0f / v.w;
+    v.sz = v.z * v.q;
+    v.fx = SnapToSubPixel(map.centreX + map.halfWidth * v.x * v.q);
+    v.fy = SnapToSubPixel(map.centreY - map.halfHeight * v.y * v.q);
+  } else {
+    v.q = v.sz = 0;
+    v.fx = v.fy = 0;
+  }
+  return code;
+}
 
 // Per-vertex output: vertices, outcodes and base colours (one per position).
 // Per-face output (when faces is not null): base colour, edge flags and,
