@@ -203,7 +203,7 @@ std::string DemoDataFolder() {
       fs::path(KV_EXAMPLES_DATA_DIR),                            // the source tree this was built from
 #endif
       program.parent_path() / "../../examples/data",             // build/bin inside the source tree
-      program.parent_path() / "../share/korvane/examples/data",  // an installed copy
+      program.parent_path() / "../share/korvane3d/examples/data",  // an installed copy
   };
   for (const fs::path& candidate : candidates) {
     if (HasDemoFiles(candidate)) return fs::weakly_canonical(candidate, ec).string() + "/";
