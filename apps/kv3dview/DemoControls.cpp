@@ -152,6 +152,20 @@ class Pilot {
 
 }  // namespace
 
+const char* const kDemoDevicesAndEnd = R"(  object Mouse: TKVIMouse
+    Exclusive = False
+    OnButton0Down = DemoButtonDown
+    OnButton0Up = DemoButtonUp
+    OnMove = DemoMouseMove
+  end
+  object Keyboard: TKVIKeyboard
+    Exclusive = False
+    OnKeyDown = DemoKeyDown
+    OnKeyUp = DemoKeyUp
+  end
+end
+)";
+
 void RegisterDemoControls(TComponent& form) {
   auto pilot = std::make_shared<Pilot>(form);
   form.RegisterMethod("DemoFlip", [pilot](TObject*) { pilot->OnFlip(); });

@@ -27,4 +27,9 @@ namespace kv::viewer {
 // into the form.
 void RegisterDemoControls(TComponent& form);
 
+// The demo's mouse and keyboard as form text: the components "Mouse" and
+// "Keyboard", bound to the handlers above, and the "end" of the form. A form
+// text that uses the controls ends with it.
+extern const char* const kDemoDevicesAndEnd;
+
 }  // namespace kv::viewer

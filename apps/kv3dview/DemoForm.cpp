@@ -21,9 +21,10 @@ bool HasDemoFiles(const fs::path& folder) {
   return fs::is_regular_file(folder / "knot.x", ec);
 }
 
-// The demo's text with "@DATA@" standing for the data folder. A shadow's
-// plane is given in the scene's coordinates: just above the floor's top
-// (y = -1.475), whatever its object does.
+// The demo's text, less its mouse and keyboard (kDemoDevicesAndEnd), with
+// "@DATA@" standing for the data folder. A shadow's plane is given in the
+// scene's coordinates: just above the floor's top (y = -1.475), whatever its
+// object does.
 constexpr const char* kDemoForm = R"(object DemoForm: TForm
   Caption = 'Korvane 3D demo - drag to orbit, wheel to zoom, arrows to move, F1 frame rate, Esc to quit'
   Left = 80
@@ -175,18 +176,6 @@ constexpr const char* kDemoForm = R"(object DemoForm: TForm
     Rotation.Y = 1.0
     Rotation.Angle = 1.0
   end
-  object Mouse: TKVIMouse
-    Exclusive = False
-    OnButton0Down = DemoButtonDown
-    OnButton0Up = DemoButtonUp
-    OnMove = DemoMouseMove
-  end
-  object Keyboard: TKVIKeyboard
-    Exclusive = False
-    OnKeyDown = DemoKeyDown
-    OnKeyUp = DemoKeyUp
-  end
-end
 )";
 
 }  // namespace
@@ -212,7 +201,7 @@ std::string DemoDataFolder() {
 }
 
 std::string DemoFormText() {
-  std::string text = kDemoForm;
+  std::string text = std::string(kDemoForm) + kDemoDevicesAndEnd;
   const std::string folder = DemoDataFolder();
   const std::string marker = "@DATA@";
   for (std::size_t at = text.find(marker); at != std::string::npos; at = text.find(marker, at + folder.size()))

@@ -25,6 +25,7 @@ namespace {
 constexpr float kLookY = -0.35f;
 constexpr float kLookZ = 1.0f;
 
+// The form, less the demo's mouse and keyboard (kDemoDevicesAndEnd).
 constexpr const char* kMeshForm = R"(object MeshForm: TForm
   Width = 800
   Height = 600
@@ -60,18 +61,6 @@ constexpr const char* kMeshForm = R"(object MeshForm: TForm
   object Model: TKV3DFrame
     ParentFrame = Scene
   end
-  object Mouse: TKVIMouse
-    Exclusive = False
-    OnButton0Down = DemoButtonDown
-    OnButton0Up = DemoButtonUp
-    OnMove = DemoMouseMove
-  end
-  object Keyboard: TKVIKeyboard
-    Exclusive = False
-    OnKeyDown = DemoKeyDown
-    OnKeyUp = DemoKeyUp
-  end
-end
 )";
 
 // Where the mesh lies: the centre of its bounding box and the radius of the
@@ -129,7 +118,7 @@ bool IsMeshFile(const std::string& path) {
 std::unique_ptr<ViewerForm> MakeMeshForm(const std::string& path) {
   auto form = std::make_unique<ViewerForm>(nullptr);
   RegisterDemoControls(*form);
-  if (!ReadComponentText(kMeshForm, "mesh form", form.get())) return nullptr;
+  if (!ReadComponentText(std::string(kMeshForm) + kDemoDevicesAndEnd, "mesh form", form.get())) return nullptr;
   form->SetCaption(std::filesystem::path(path).filename().string() +
                    " - Korvane 3D (drag to orbit, wheel to zoom, arrows to move, Esc to quit)");
   auto* model = dynamic_cast<TKV3DFrame*>(form->FindComponent("Model"));
