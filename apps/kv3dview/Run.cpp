@@ -172,6 +172,9 @@ int Run(const Options& options) {
     std::fprintf(stderr, "kv3dview: no display; drawing %d frames off screen into %s\n", frames, shot.c_str());
   const bool autoRender = view->AutoRender();
   if (counted) view->SetAutoRender(false);
+  // Off screen nobody watches: frames go as fast as they are drawn, so
+  // --fps tells the real rate.
+  if (counted && offScreen) ddraw::SetVerticalBlankWait(false);
   if (options.width > 0) {
     form->SetClientWidth(options.width);
     form->SetClientHeight(options.height);
