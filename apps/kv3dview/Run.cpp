@@ -156,7 +156,16 @@ int Run(const Options& options) {
   Register();
   // Files the form names that cannot be had: said on stderr, the rest shows.
   SetFileReportHandler([](const std::string& text) { std::fprintf(stderr, "kv3dview: %s\n", text.c_str()); });
-  std::unique_ptr<ViewerForm> form = ReadForm(options);
+  // Esc, Ctrl-C and SIGTERM end the frames or the window alike; a signal
+  // while a large file loads ends the session as soon as it is read.
+  // Counted frames look at stop.Requested() themselves; a window is closed
+  // (on the main thread, like this flag).
+  std::unique_ptr<ViewerForm> form;
+  bool inWindow = false;
+  StopSignals stop([&form, &inWindow] {
+    if (inWindow) form->Close();
+  });
+  form = ReadForm(options);
   if (!form) return Fail(LastErrorText());
   TKV3DView* view = FirstView(form.get());
   if (view == nullptr) return Fail("the form holds no TKV3DView");
@@ -180,7 +189,7 @@ int Run(const Options& options) {
     form->SetClientHeight(options.height);
   }
   form->Show();
-  if (!view->WaitUntilReady()) return Fail(LastErrorText());
+  if (!view->WaitUntilReady() && !stop.Requested()) return Fail(LastErrorText());
   if (!options.fullScreenMode.empty()) {
     if (!view->DisplayModeStr(options.fullScreenMode) || view->GetDisplayMode() != options.fullScreenMode)
       return Fail("display mode " + options.fullScreenMode + " is not offered (see --list-modes)", 2);
@@ -188,13 +197,13 @@ int Run(const Options& options) {
   }
   double measured = 0;
   std::optional<ddraw::PixelImage> shown;
-  {
-    // Esc, Ctrl-C and SIGTERM end the frames or the window alike; F1 shows
-    // the frame rate over the picture.
-    StopSignals stop([form = form.get()] { form->Close(); });
+  if (!stop.Requested()) {
+    // F1 shows the frame rate over the picture.
     FrameRateOverlay overlay(*view);
     form->onToggleOverlay = [&overlay] { overlay.Toggle(); };
+    inWindow = !counted;
     measured = counted ? DrawFrames(view, frames, stop) : ShowUntilClosed(form.get(), view, shown);
+    inWindow = false;
     form->onToggleOverlay = nullptr;
   }
   return Finish(options, shot, form.get(), view, autoRender, measured, shown);
