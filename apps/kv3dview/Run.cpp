@@ -26,7 +26,8 @@
 namespace kv::viewer {
 
 namespace {
-int Fail(const std::string& message, int status = 1) {
+// Says what went wrong on stderr; returns the exit status.
+int Complain(const std::string& message, int status = 1) {
   std::fprintf(stderr, "kv3dview: %s\n", message.c_str());
   return status;
 }
@@ -40,9 +41,9 @@ constexpr int kOffScreenFrames = 90;
 std::unique_ptr<ViewerForm> ReadForm(const Options& options) {
   if (!options.formFile.empty() && IsMeshFile(options.formFile)) return MakeMeshForm(options.formFile);
   auto form = std::make_unique<ViewerForm>(nullptr);
-  const bool read = options.formFile.empty() ? ReadDemoForm(*form)
-                                             : (RegisterDemoControls(*form), ReadComponentResFile(options.formFile, form.get()));
-  return read ? std::move(form) : nullptr;
+  if (options.formFile.empty()) return ReadDemoForm(*form) ? std::move(form) : nullptr;
+  RegisterDemoControls(*form);
+  return ReadComponentResFile(options.formFile, form.get()) ? std::move(form) : nullptr;
 }
 
 // Off screen the last frame is always written: where --screenshot says,
@@ -60,15 +61,16 @@ TKV3DView* FirstView(TComponent* root) {
   return nullptr;
 }
 
-// Writes what a window showed as a PNG.
+// Writes what a window showed as a PNG; false with the reason in
+// LastErrorText().
 bool WriteShown(const ddraw::PixelImage& shown, const std::string& fileName) {
-  if (shown.width == 0) return Fail("the window showed nothing to save");
+  if (shown.width == 0) return kv::Fail("the window showed nothing");
   image::Image picture;
   picture.width = shown.width;
   picture.height = shown.height;
   picture.pixels.reserve(shown.pixels.size());
   for (std::uint32_t p : shown.pixels) picture.pixels.push_back(0xFF000000u | p);
-  if (!image::SavePng(fileName, picture)) return Fail("cannot write " + fileName);
+  if (const image::Result saved = image::SavePng(fileName, picture); !saved) return kv::Fail(saved.message);
   return true;
 }
 
@@ -131,7 +133,7 @@ int Finish(const Options& options, const std::string& shot, TForm* form, TKV3DVi
   int status = 0;
   if (options.pick) ReportPick(view, options.pick->first, options.pick->second);
   if (!shot.empty() && !(shown ? WriteShown(*shown, shot) : view->SaveFrameToPNG(shot)))
-    status = Fail("cannot write the screenshot " + shot + ": " + LastErrorText());
+    status = Complain("cannot write the screenshot " + shot + ": " + LastErrorText());
   if (options.printFps) {
     // Counted runs measure around their frames (the view's own count is
     // refreshed once a second); a window reports its loop's last rate.
@@ -141,7 +143,7 @@ int Finish(const Options& options, const std::string& shot, TForm* form, TKV3DVi
   // The form is written as it was given, with its own AutoRender.
   view->SetAutoRender(autoRender);
   if (!options.saveForm.empty() && !WriteComponentResFile(options.saveForm, form))
-    status = Fail(LastErrorText());
+    status = Complain(LastErrorText());
   return status;
 }
 }  // namespace
@@ -149,7 +151,7 @@ int Finish(const Options& options, const std::string& shot, TForm* form, TKV3DVi
 int Run(const Options& options) {
   const bool mesh = !options.formFile.empty() && IsMeshFile(options.formFile);
   if (mesh && !options.saveForm.empty())
-    return Fail("--save-form writes forms; " + options.formFile + " is a mesh file", 2);
+    return Complain("--save-form writes forms; " + options.formFile + " is a mesh file", 2);
   const platform::BackendKind backend =
       platform::SelectBackend(options.headless ? platform::BackendKind::Headless : platform::BackendKind::Auto);
   const bool offScreen = backend == platform::BackendKind::Headless;
@@ -166,9 +168,9 @@ int Run(const Options& options) {
     if (inWindow) form->Close();
   });
   form = ReadForm(options);
-  if (!form) return Fail(LastErrorText());
+  if (!form) return Complain(LastErrorText());
   TKV3DView* view = FirstView(form.get());
-  if (view == nullptr) return Fail("the form holds no TKV3DView");
+  if (view == nullptr) return Complain("the form holds no TKV3DView");
   if (options.listModes) {
     for (const std::string& mode : view->AvailableDisplayModes()) std::printf("%s\n", mode.c_str());
     return 0;
@@ -189,10 +191,10 @@ int Run(const Options& options) {
     form->SetClientHeight(options.height);
   }
   form->Show();
-  if (!view->WaitUntilReady() && !stop.Requested()) return Fail(LastErrorText());
+  if (!view->WaitUntilReady() && !stop.Requested()) return Complain(LastErrorText());
   if (!options.fullScreenMode.empty()) {
     if (!view->DisplayModeStr(options.fullScreenMode) || view->GetDisplayMode() != options.fullScreenMode)
-      return Fail("display mode " + options.fullScreenMode + " is not offered (see --list-modes)", 2);
+      return Complain("display mode " + options.fullScreenMode + " is not offered (see --list-modes)", 2);
     view->SetFullScreen(true);
   }
   double measured = 0;
