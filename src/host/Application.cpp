@@ -5,13 +5,12 @@
 
 #include "korvane3d/host/Forms.h"
 #include "korvane3d/host/Timer.h"
+#include "korvane3d/platform/win/MainThread.h"
 #include "korvane3d/platform/win/WinApi.h"
 
 namespace kv {
 
 namespace {
-
-constexpr std::chrono::milliseconds kIdleSleep{10};
 
 struct ApplicationHolder {
   std::mutex mutex;
@@ -78,7 +77,10 @@ void TApplication::ProcessMessages() {
   TTimer::FireDueTimers();
 }
 
-std::chrono::milliseconds TApplication::SleepBudget() const { return TTimer::TimeToNextTimer(kIdleSleep); }
+void TApplication::Terminate() {
+  terminated_ = true;
+  queue_->Wake();
+}
 
 void TApplication::HandleMessage() {
   bool busy = DispatchPending();
@@ -87,7 +89,9 @@ void TApplication::HandleMessage() {
   if (busy || terminated_) return;
   bool done = true;
   OnIdle(this, done);
-  if (done) queue_->WaitForWork(SleepBudget());
+  if (!done) return;
+  platform::WaitOnMainThread(platform::WakeOn::TasksAndMessages, TTimer::NextDue(),
+                             [this] { return terminated_.load(); });
 }
 
 void TApplication::Run() {

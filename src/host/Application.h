@@ -8,7 +8,7 @@
 // before the application goes.
 #pragma once
 
-#include <chrono>
+#include <atomic>
 #include <memory>
 #include <string>
 #include <thread>
@@ -37,14 +37,15 @@ class TApplication : public TObject {
   // requests and fires due timers, then returns.
   void ProcessMessages();
   // One pass of the loop: like ProcessMessages, but when there was nothing
-  // to do it fires OnIdle and then sleeps until work arrives or the next
-  // timer is due (at most a few milliseconds, since window messages cannot
-  // wake it).
+  // to do it fires OnIdle and then blocks until a window message, a task
+  // from another thread, a wake-up or the next timer arrives. An idle
+  // program does not wake otherwise.
   void HandleMessage();
   // Loops until Terminate() (closing the main form terminates).
   void Run();
-  void Terminate() { terminated_ = true; }
-  bool Terminated() const { return terminated_; }
+  // Any thread: ends Run after the pass under way.
+  void Terminate();
+  bool Terminated() const { return terminated_.load(); }
 
   TForm* MainForm() const;
   // The first form created becomes the main form unless one is set.
@@ -61,11 +62,10 @@ class TApplication : public TObject {
 
  private:
   bool DispatchPending();
-  std::chrono::milliseconds SleepBudget() const;
 
   std::thread::id mainThread_;
   std::shared_ptr<MainThreadQueue> queue_;
-  bool terminated_ = false;
+  std::atomic<bool> terminated_{false};
   std::unique_ptr<Link<TForm>> mainForm_;
   std::string title_;
 };

@@ -1,30 +1,41 @@
-// "Run this on the main thread": the one hand-off between worker threads and
-// the main thread. Workers queue tasks; the main thread serves them from its
-// message loop (or while it waits for a worker, so that a worker blocked in
-// RunAndWait never deadlocks a main thread waiting for it).
+// "Run this on the main thread": the host's front on the platform's one
+// main-thread queue (korvane3d/platform/win/MainThread.h). Workers queue
+// tasks; the main thread serves them from its message loop, or while it
+// waits for a worker, so that a worker blocked in RunAndWait never
+// deadlocks a main thread waiting for it.
 //
 //   worker:  queue.RunAndWait([&] { view.CallOnFlip(); });  // blocks until run
 //   main:    queue.Serve();                                 // in the loop
 //
-// Stop() is the shutdown request: callers blocked in RunAndWait return false
-// without their task having run, and later calls return false at once.
-// Posted (non-waiting) tasks are kept and still run when served. All members
-// are safe from any thread; tasks run on whichever thread serves.
+// Every front serves the same queue: tasks are run wherever the main thread
+// takes work (Serve, ServeUntil, the application loop, PeekMessageA).
+// Stop() is the shutdown request of this front: callers blocked in its
+// RunAndWait return false without their task having run, and later calls
+// return false at once. Posted (non-waiting) tasks are kept and still run
+// when served. All members are safe from any thread; tasks run on the
+// thread that serves (the main thread).
 #pragma once
 
-#include <chrono>
-#include <condition_variable>
-#include <cstdint>
-#include <deque>
-#include <exception>
+#include <cstddef>
 #include <functional>
 #include <memory>
-#include <mutex>
+#include <optional>
+#include <vector>
+
+#include "korvane3d/platform/win/MainThread.h"
+#include "korvane3d/platform/win/ThreadSafety.h"
 
 namespace kv {
 
 class MainThreadQueue {
  public:
+  using Clock = platform::MainThreadClock;
+
+  MainThreadQueue() = default;
+  ~MainThreadQueue() = default;
+  MainThreadQueue(const MainThreadQueue&) = delete;
+  MainThreadQueue& operator=(const MainThreadQueue&) = delete;
+
   // Queues `task` and blocks until it has run. False, without running it,
   // when the queue is or becomes stopped. An exception thrown by the task is
   // rethrown here, in the calling thread.
@@ -37,38 +48,22 @@ class MainThreadQueue {
   // Runs the tasks queued at the time of the call, in order; returns how
   // many ran. Tasks queued meanwhile wait for the next call.
   std::size_t Serve();
-  // Serves tasks until `done` holds, blocking in between. `done` is
-  // evaluated under the queue's lock, so it must only read (atomics, say);
-  // whoever makes it true calls Wake().
-  void ServeUntil(const std::function<bool()>& done);
-  // Blocks until a task is queued, Wake() is called or `timeout` passes.
-  void WaitForWork(std::chrono::milliseconds timeout);
+  // Serves tasks until `done` holds or the deadline passes, blocking in the
+  // main thread's one wait in between; returns whether `done` held. Whoever
+  // makes `done` true from another thread calls Wake().
+  bool ServeUntil(const std::function<bool()>& done, std::optional<Clock::time_point> deadline = std::nullopt);
   void Wake();
 
   void Stop();
   void Restart();
   bool Stopped() const;
+  // Whether tasks wait to be served.
   bool HasWork() const;
 
  private:
-  struct Waiter {
-    bool done = false;
-    bool cancelled = false;
-    std::exception_ptr error;
-  };
-  struct Task {
-    std::function<void()> run;
-    const void* tag = nullptr;
-    std::shared_ptr<Waiter> waiter;  // null for posted tasks
-  };
-  void RunTask(Task& task);
-
-  mutable std::mutex mutex_;
-  std::condition_variable workArrived_;
-  std::condition_variable taskDone_;
-  std::deque<Task> tasks_;
-  bool stopped_ = false;
-  std::uint64_t wakes_ = 0;
+  mutable Mutex mutex_;
+  bool stopped_ KV_GUARDED_BY(mutex_) = false;
+  std::vector<std::shared_ptr<platform::MainThreadCall>> waiting_ KV_GUARDED_BY(mutex_);
 };
 
 }  // namespace kv

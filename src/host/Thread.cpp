@@ -57,16 +57,16 @@ void TThread::Body() {
   try {
     Execute();
   } catch (const std::exception& e) {
-    std::lock_guard lock(mutex_);
+    MutexLock lock(mutex_);
     fatal_ = e.what();
   } catch (...) {
-    std::lock_guard lock(mutex_);
+    MutexLock lock(mutex_);
     fatal_ = "unknown exception";
   }
   if (OnTerminate) Synchronize([this] { OnTerminate(this); });
   const bool freeSelf = freeOnTerminate_;
   {
-    std::lock_guard lock(mutex_);
+    MutexLock lock(mutex_);
     finished_ = true;
     changed_.notify_all();
   }
@@ -85,15 +85,35 @@ void TThread::DeleteSelf() {
   delete this;
 }
 
+void TThread::Dispose(std::unique_ptr<TThread> thread) {
+  if (!thread) return;
+  thread->Terminate();
+  if (Application().IsMainThread() && thread->InSynchronize() && thread->Started() && !thread->Finished()) {
+    // The thread waits for the method on this stack; it ends when that
+    // returns, and only then may it go.
+    thread->SetFreeOnTerminate(true);
+    thread.release();
+    return;
+  }
+  thread.reset();
+}
+
 void TThread::Terminate() {
-  std::lock_guard lock(mutex_);
-  terminated_ = true;
-  changed_.notify_all();
+  {
+    MutexLock lock(mutex_);
+    terminated_ = true;
+    changed_.notify_all();
+  }
+  TerminateRequested();
 }
 
 bool TThread::WaitUntilTerminated(std::chrono::milliseconds timeout) {
-  std::unique_lock lock(mutex_);
-  return changed_.wait_for(lock, timeout, [this] { return terminated_.load(); });
+  const auto deadline = std::chrono::steady_clock::now() + timeout;
+  MutexLock lock(mutex_);
+  while (!terminated_.load()) {
+    if (changed_.wait_until(mutex_, deadline) == std::cv_status::timeout) return terminated_.load();
+  }
+  return true;
 }
 
 int TThread::WaitFor() {
@@ -110,14 +130,14 @@ int TThread::WaitFor() {
       queue_->Post([this] { DeleteSelf(); }, this);
     }
   } else {
-    std::unique_lock lock(mutex_);
-    changed_.wait(lock, [this] { return finished_.load(); });
+    MutexLock lock(mutex_);
+    while (!finished_.load()) changed_.wait(mutex_);
   }
   return returnValue_;
 }
 
 std::string TThread::FatalException() const {
-  std::lock_guard lock(mutex_);
+  MutexLock lock(mutex_);
   return fatal_;
 }
 
@@ -147,8 +167,21 @@ bool TThread::Synchronize(TThread* thread, std::function<void()> method) {
     method();
     return true;
   }
-  std::shared_ptr<MainThreadQueue> queue = thread != nullptr ? thread->queue_ : Application().QueuePtr();
-  if (!queue->RunAndWait(std::move(method))) return Fail("the main thread no longer serves requests");
+  if (thread == nullptr) {
+    if (!Application().Queue().RunAndWait(std::move(method))) return Fail("the main thread no longer serves requests");
+    return true;
+  }
+  // The thread object outlives the call: it is blocked here, and Dispose
+  // never frees a thread whose method is running.
+  const bool ran = thread->queue_->RunAndWait([thread, &method] {
+    ++thread->synchronizing_;
+    struct Done {
+      int& depth;
+      ~Done() { --depth; }
+    } done{thread->synchronizing_};
+    method();
+  });
+  if (!ran) return Fail("the main thread no longer serves requests");
   return true;
 }
 

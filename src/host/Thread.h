@@ -6,11 +6,16 @@
 //   auto* loop = TThread::CreateRunning<TRenderLoop>(view);  // built, then started
 //   auto worker = std::make_unique<TWorker>();  worker->Start();
 //
-// Ending a thread: Terminate() asks (Execute polls Terminated() or waits in
-// WaitUntilTerminated), WaitFor() waits for Execute to return. Deleting a
-// running thread does both. A class whose Execute uses its own members must
-// stop the thread (Terminate + WaitFor) in its own destructor, before those
-// members go.
+// Ending a thread: Terminate() asks (Execute polls Terminated(), waits in
+// WaitUntilTerminated, or is woken by an override of TerminateRequested),
+// WaitFor() waits for Execute to return. Deleting a running thread does
+// both. A class whose Execute uses its own members must stop the thread
+// (Terminate + WaitFor) in its own destructor, before those members go.
+//
+// An owner that may be freed from inside the thread's own Synchronize (an
+// event handler the thread is waiting for frees the component that owns
+// the thread) ends it with Dispose: joining there would wait for the very
+// call that waits for the join.
 //
 // Synchronize(method) runs the method on the main thread and blocks until it
 // has run (directly when called on the main thread). WaitFor and deletion
@@ -36,6 +41,7 @@
 
 #include "korvane3d/host/Event.h"
 #include "korvane3d/host/Object.h"
+#include "korvane3d/platform/win/ThreadSafety.h"
 
 namespace kv {
 
@@ -54,6 +60,13 @@ class TThread : public TObject {
     thread->Start();
     return thread;
   }
+
+  // Ends the thread and frees it (main thread). Joined at once, unless the
+  // call comes from inside one of the thread's own Synchronize calls: the
+  // thread is then left to end as soon as that call returns, and frees
+  // itself on the main thread. Either way the owner forgets it here, and
+  // the thread touches nothing of the owner's after Terminated() is seen.
+  static void Dispose(std::unique_ptr<TThread> thread);
 
   // Starts Execute on a new thread; false when already started.
   bool Start();
@@ -85,10 +98,16 @@ class TThread : public TObject {
   // thread's queue has been stopped (the application is shutting down).
   bool Synchronize(std::function<void()> method);
   static bool Synchronize(TThread* thread, std::function<void()> method);
+  // Main thread: whether one of this thread's Synchronize methods is running
+  // now, further down the calling stack.
+  bool InSynchronize() const { return synchronizing_ > 0; }
 
  protected:
   virtual void Execute() = 0;
   void SetReturnValue(int value) { returnValue_ = value; }
+  // Called by Terminate (on the terminating thread) after Terminated() has
+  // turned true: an Execute that blocks on something of its own wakes here.
+  virtual void TerminateRequested() {}
   // Blocks up to `timeout` or until Terminate is called; true when
   // terminated. For threads that poll without spinning.
   bool WaitUntilTerminated(std::chrono::milliseconds timeout);
@@ -107,12 +126,13 @@ class TThread : public TObject {
   std::atomic<TThreadPriority> priority_{tpNormal};
   std::atomic<int> returnValue_{0};
   std::atomic<int> tid_{0};  // the kernel's thread id once running
-  mutable std::mutex mutex_;
-  std::condition_variable changed_;  // finished or terminated
-  std::string fatal_;
+  mutable Mutex mutex_;
+  std::condition_variable_any changed_;  // finished or terminated
+  std::string fatal_ KV_GUARDED_BY(mutex_);
   // Main thread only: WaitFor calls in progress, and a self-deletion that
-  // arrived during one of them.
+  // arrived during one of them; Synchronize methods running.
   int waitDepth_ = 0;
+  int synchronizing_ = 0;
   bool deletePending_ = false;
 };
 

@@ -66,13 +66,10 @@ int TTimer::FireDueTimers() {
   return fired;
 }
 
-std::chrono::milliseconds TTimer::TimeToNextTimer(std::chrono::milliseconds ceiling) {
-  const Clock::time_point now = Clock::now();
-  std::chrono::milliseconds next = ceiling;
+std::optional<Clock::time_point> TTimer::NextDue() {
+  std::optional<Clock::time_point> next;
   for (TTimer* t : Timers()) {
-    if (!t->Active()) continue;
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(t->due_ - now);
-    next = std::min(next, std::max(left, std::chrono::milliseconds(0)));
+    if (t->Active() && (!next || t->due_ < *next)) next = t->due_;
   }
   return next;
 }

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <chrono>
+#include <optional>
 
 #include "korvane3d/host/Component.h"
 
@@ -25,8 +26,8 @@ class TTimer : public TComponent {
   // Fires every timer that is due; returns how many fired. The application
   // loop calls it.
   static int FireDueTimers();
-  // Time until the next enabled timer is due (`ceiling` when none is sooner).
-  static std::chrono::milliseconds TimeToNextTimer(std::chrono::milliseconds ceiling);
+  // When the next active timer is due; none while no timer is active.
+  static std::optional<std::chrono::steady_clock::time_point> NextDue();
 
  private:
   void Restart();

@@ -10,32 +10,39 @@ namespace kv {
 TInputCheckLoop::TInputCheckLoop(TKVIInputDevice* device, std::shared_ptr<dinput::InputEvent> wake)
     : device_(device), wake_(std::move(wake)) {}
 
-TInputCheckLoop::~TInputCheckLoop() { Stop(); }
-
-void TInputCheckLoop::Stop() {
-  wake_->RequestStop();
+TInputCheckLoop::~TInputCheckLoop() {
   Terminate();
   WaitFor();
 }
 
+void TInputCheckLoop::TerminateRequested() { wake_->RequestStop(); }
+
 void TInputCheckLoop::Execute() {
-  while (wake_->Wait(kPollInterval) != dinput::InputEvent::Stopped) {
-    if (!device_->Active()) continue;
+  std::optional<std::chrono::milliseconds> repeat;
+  for (;;) {
+    const dinput::InputEvent::WaitResult woken = repeat ? wake_->Wait(*repeat) : wake_->Wait();
+    if (woken == dinput::InputEvent::Stopped) return;
+    if (!device_->Active()) {
+      repeat.reset();
+      continue;  // sleeps until the next activation signals
+    }
     // Synchronize returns once the main thread has run the poll, so the
     // next request is made only after the previous poll is done.
-    Synchronize([this] { PollOnMainThread(); });
+    Synchronize([this, &repeat] { PollOnMainThread(repeat); });
   }
 }
 
-void TInputCheckLoop::PollOnMainThread() {
-  // A request already queued when Stop was called is dropped here: Stop
-  // runs on the main thread before it waits, so this check sees it.
-  if (wake_->StopRequested()) return;
+void TInputCheckLoop::PollOnMainThread(std::optional<std::chrono::milliseconds>& repeat) {
+  // A request already queued when the thread was stopped is dropped here:
+  // the stop happens on the main thread, before this runs.
+  if (Terminated()) return;
   try {
     device_->CallCheckChange();
   } catch (...) {
-    device_->PollFailed();
+    if (!Terminated()) device_->PollFailed();
   }
+  // A handler may have stopped the thread or freed the component.
+  if (!Terminated()) repeat = device_->RepeatInterval();
 }
 
 // ---- TKVIInputDevice -------------------------------------------------------------
@@ -72,20 +79,22 @@ void TKVIInputDevice::SetAutoCheck(bool value) {
   }
   wake_ = std::make_shared<dinput::InputEvent>();
   AttachWakeEvent();
+  wake_->Signal();  // the first poll acquires a device nobody acquired yet
   thread_ = std::make_unique<TInputCheckLoop>(this, wake_);
   thread_->Start();
 }
 
 void TKVIInputDevice::StopPolling() {
   if (!thread_) return;
-  thread_->Stop();
-  thread_.reset();
+  TThread::Dispose(std::move(thread_));
   if (device_) dinput::SetInputEvent(device_.Get(), nullptr);
   wake_.reset();
 }
 
 void TKVIInputDevice::AttachWakeEvent() {
-  if (wake_ && device_) dinput::SetInputEvent(device_.Get(), wake_);
+  if (!wake_ || !device_) return;
+  dinput::SetInputEvent(device_.Get(), wake_);
+  wake_->Signal();
 }
 
 void TKVIInputDevice::Rebuild() {

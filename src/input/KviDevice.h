@@ -2,21 +2,30 @@
 // their setters, the cooperative-level flags, the owner's window, and the
 // polling thread that hands every poll to the main thread.
 //
-// The polling thread (TInputCheckLoop) does not spin: it sleeps until the
-// device takes in input, or for at most a millisecond, then asks the main
-// thread to poll and waits until that poll has run before it sleeps again.
+// The polling thread (TInputCheckLoop) does not spin and keeps no timer: it
+// sleeps until the device takes in input (or an acquisition it lost may
+// succeed again), then asks the main thread to poll and waits until that
+// poll has run before it sleeps again. It polls once at its start and after
+// each activation, so that a device not yet acquired is acquired by the
+// first poll. The one repeat is the keyboard's: in immediate mode, while a
+// key is held, it polls every kHeldKeyRepeat, so that OnKeyPressed and
+// OnMoreKeys keep coming.
+//
 // Stopping it (AutoCheck false, destruction) is orderly: a poll that was
 // requested but not yet run is dropped, and the thread is joined before the
-// call returns.
+// call returns, or, when an event handler of this very poll stops or frees
+// the component, left to end once the poll returns (TThread::Dispose).
 //
 // Threads: the component belongs to the main thread. The polling thread only
 // reads Active (atomic) and waits on the component's wake-up event.
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 
 #include "korvane3d/host/Component.h"
 #include "korvane3d/host/Thread.h"
@@ -29,21 +38,19 @@ class TKVIInputDevice;
 
 class TInputCheckLoop : public TThread {
  public:
-  // How long the thread sleeps at most before it polls without new input.
-  static constexpr std::chrono::milliseconds kPollInterval{1};
-
   TInputCheckLoop(TKVIInputDevice* device, std::shared_ptr<dinput::InputEvent> wake);
   ~TInputCheckLoop() override;
-  // Ends the loop and joins the thread (main thread). No poll runs after it.
-  void Stop();
 
  protected:
   void Execute() override;
+  // Stop wins over input: no poll is requested once it is asked for.
+  void TerminateRequested() override;
 
  private:
-  void PollOnMainThread();
+  // On the main thread; `repeat` receives when to poll again without input.
+  void PollOnMainThread(std::optional<std::chrono::milliseconds>& repeat);
 
-  TKVIInputDevice* device_;
+  TKVIInputDevice* device_;  // not owning: valid until Terminated()
   std::shared_ptr<dinput::InputEvent> wake_;
 };
 
@@ -81,6 +88,9 @@ class TKVIInputDevice : public TComponent {
   virtual bool CheckChange() = 0;
   // The poll the polling thread hands to the main thread.
   void CallCheckChange() { CheckChange(); }
+  // How soon the polling thread polls again without new input; none: only
+  // on input.
+  virtual std::optional<std::chrono::milliseconds> RepeatInterval() const { return std::nullopt; }
 
   IDirectInputDeviceA* GetIDirectInputDevice() const { return device_.Get(); }
 
@@ -92,7 +102,8 @@ class TKVIInputDevice : public TComponent {
   HWND OwnerWindow() const;
   // The DIPROP_BUFFERSIZE value for the device as a whole.
   static DIPROPDWORD BufferSizeProperty(DWORD size);
-  // Attaches the polling thread's wake-up event (if any) to a new device.
+  // Attaches the polling thread's wake-up event (if any) to a new device,
+  // and has the thread poll it once.
   void AttachWakeEvent();
   // Ends the polling thread, if any, in order (destructors call this first).
   void StopPolling();

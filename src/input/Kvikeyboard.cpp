@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "korvane3d/host/Link.h"
 #include "korvane3d/host/PropertyBuilder.h"
 #include "korvane3d/package/Kv.h"
 #include "korvane3d/platform/win/WinApi.h"
@@ -75,44 +76,52 @@ bool TKVIKeyboard::CheckChange() {
     if (hr == DIERR_INPUTLOST || hr == DIERR_NOTACQUIRED) Note(device_->Acquire());
     return false;
   }
-  GenEvent();
-  return true;
+  return GenEvent();
 }
 
 void TKVIKeyboard::Tick(TObject* /*sender*/) {
-  if (CheckChange()) GenEvent();
+  if (CheckChange()) GenEvent();  // CheckChange is false once a handler freed this
 }
 
-void TKVIKeyboard::GenEvent() {
-  if (Buffered()) {
-    GenBufferedEvents();
-  } else {
-    GenImmediateEvents();
-  }
+std::optional<std::chrono::milliseconds> TKVIKeyboard::RepeatInterval() const {
+  if (Buffered()) return std::nullopt;
+  const bool held = std::any_of(keyState_.begin(), keyState_.end(), [](BYTE b) { return (b & 0x80) != 0; });
+  return held ? std::optional(kHeldKeyRepeat) : std::nullopt;
 }
 
-void TKVIKeyboard::GenBufferedEvents() {
+bool TKVIKeyboard::GenEvent() { return Buffered() ? GenBufferedEvents() : GenImmediateEvents(); }
+
+bool TKVIKeyboard::GenBufferedEvents() {
+  const Link<TKVIKeyboard> self(this);
   const DWORD count = std::min<DWORD>(received_, kReceiveRecords);
   for (DWORD i = 0; i < count; ++i) {
-    const DIDEVICEOBJECTDATA& r = buffer_[i];
+    const DIDEVICEOBJECTDATA r = buffer_[i];
     if (r.dwOfs == 0) continue;
     if (r.dwData == 0x80) OnKeyDown(this, r.dwOfs, r.dwTimeStamp, r.dwSequence);
+    if (!self) return false;
     if (r.dwData == 0) OnKeyUp(this, r.dwOfs, r.dwTimeStamp, r.dwSequence);
+    if (!self) return false;
   }
+  return true;
 }
 
-void TKVIKeyboard::GenImmediateEvents() {
+bool TKVIKeyboard::GenImmediateEvents() {
+  const Link<TKVIKeyboard> self(this);
   bool anyDown = false;
   for (DWORD key = 0; key < DIKEYBOARD_STATE_SIZE; ++key) {
     const BYTE old = previousKeyState_[key];
     const BYTE now = keyState_[key];
-    if (old < now) OnKeyDown(this, key, 0, 0);
-    if (old > now) OnKeyUp(this, key, 0, 0);
-    if ((now & 0x80) != 0) OnKeyPressed(this, key);
     previousKeyState_[key] = now;
     anyDown = anyDown || now != 0;
+    if (old < now) OnKeyDown(this, key, 0, 0);
+    if (!self) return false;
+    if (old > now) OnKeyUp(this, key, 0, 0);
+    if (!self) return false;
+    if ((now & 0x80) != 0) OnKeyPressed(this, key);
+    if (!self) return false;
   }
   if (anyDown) OnMoreKeys(this);
+  return static_cast<bool>(self);
 }
 
 }  // namespace kv

@@ -10,7 +10,9 @@
 //   keys->SetAutoCheck(true);   // or call Tick from a timer
 //
 // DirectInput results go to LastDXResult and the (normally silent) error
-// reporter; nothing is shown by the component itself.
+// reporter; nothing is shown by the component itself. An event handler may
+// stop the polling or free the component: the events of the read that
+// would follow are then dropped.
 #pragma once
 
 #include <array>
@@ -50,6 +52,10 @@ class TKVIKeyboard : public TKVIInputDevice {
   bool CheckChange() override;
   // A poll for a timer: a successful poll fires its events a second time.
   void Tick(TObject* sender);
+  // Immediate mode with a key held at the last read: the polling thread
+  // polls again after kHeldKeyRepeat, so held keys keep reporting.
+  std::optional<std::chrono::milliseconds> RepeatInterval() const override;
+  static constexpr std::chrono::milliseconds kHeldKeyRepeat{10};
   // Whether the key was held at the last immediate read.
   bool IsKeyPressed(BYTE key) const { return (keyState_[key] & 0x80) != 0; }
 
@@ -61,9 +67,10 @@ class TKVIKeyboard : public TKVIInputDevice {
  private:
   // Stores a DirectInput result where diagnostics look and reports it.
   static HRESULT Note(HRESULT hr);
-  void GenEvent();
-  void GenBufferedEvents();
-  void GenImmediateEvents();
+  // Each returns false when a handler freed the component.
+  bool GenEvent();
+  bool GenBufferedEvents();
+  bool GenImmediateEvents();
 
   std::array<DIDEVICEOBJECTDATA, kReceiveRecords> buffer_{};
   DWORD received_ = 0;

@@ -119,7 +119,8 @@ void TKVIMouse::SetFocusControl() {
 }
 
 void TKVIMouse::Tick(TObject* /*sender*/) {
-  if (CheckChange()) OnChange(this);
+  const Link<TKVIMouse> self(this);
+  if (CheckChange() && self) OnChange(this);
 }
 
 bool TKVIMouse::CheckChange() {
@@ -158,12 +159,16 @@ void TKVIMouse::ReadBuffered() {
     return;
   }
   count = std::min<DWORD>(count, kReceiveRecords);
-  for (DWORD i = 0; i < count; ++i) ReportRecord(buffer_[i]);
+  for (DWORD i = 0; i < count; ++i) {
+    if (!ReportRecord(buffer_[i])) return;
+  }
 }
 
-void TKVIMouse::ReportRecord(const DIDEVICEOBJECTDATA& record) {
+bool TKVIMouse::ReportRecord(const DIDEVICEOBJECTDATA& record) {
+  const Link<TKVIMouse> self(this);
   if (record.dwOfs >= DIMOFS_BUTTON0 && record.dwOfs <= DIMOFS_BUTTON3) {
     ReportButton(static_cast<int>(record.dwOfs - DIMOFS_BUTTON0), record);
+    if (!self) return false;
   }
   dx_ = dy_ = dz_ = 0;
   const auto movement = static_cast<LONG>(record.dwData);
@@ -172,7 +177,9 @@ void TKVIMouse::ReportRecord(const DIDEVICEOBJECTDATA& record) {
   if (record.dwOfs == DIMOFS_Z) dz_ = movement;
   UpdateCursor();
   OnMove(this, dx_, dy_, dz_, record.dwTimeStamp, record.dwSequence);
+  if (!self) return false;
   OnChange(this);
+  return static_cast<bool>(self);
 }
 
 void TKVIMouse::ReportButton(int button, const DIDEVICEOBJECTDATA& record) {

@@ -74,7 +74,8 @@ class TKVIMouse : public TKVIInputDevice {
   bool ReadImmediate();
   // Re-acquires lost input and rebuilds a device that lost its buffer.
   void RecoverFromReadError(HRESULT hr);
-  void ReportRecord(const DIDEVICEOBJECTDATA& record);
+  // Fire the record's events; false once a handler freed the component.
+  bool ReportRecord(const DIDEVICEOBJECTDATA& record);
   void ReportButton(int button, const DIDEVICEOBJECTDATA& record);
   void UpdateCursor();
   void SetBufferSizeProperty();

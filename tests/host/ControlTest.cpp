@@ -199,14 +199,25 @@ TEST_F(Controls, TimersFireFromTheLoopWhileEnabled) {
   EXPECT_EQ(owner->ComponentCount(), 0);
 }
 
+// OnIdle runs when the loop runs dry; with Done false it is called again at
+// once, with Done true the loop sleeps until work arrives.
 TEST_F(Controls, IdleHandlerRunsWhenThereIsNothingToDo) {
   int idle = 0;
+  std::thread worker;
   Application().OnIdle = [&](TObject*, bool& done) {
-    done = true;
-    if (++idle == 2) Application().Terminate();
+    ++idle;
+    done = idle != 1;
+    if (idle == 2) {
+      worker = std::thread([] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        Application().Queue().Post([] {});
+      });
+    }
+    if (idle == 3) Application().Terminate();
   };
   Application().Run();
-  EXPECT_EQ(idle, 2);
+  worker.join();
+  EXPECT_EQ(idle, 3);
 }
 
 TEST_F(Controls, ApplicationServicesReachThePlatform) {

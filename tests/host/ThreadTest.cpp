@@ -204,6 +204,51 @@ TEST_F(Threads, PrioritiesAreAppliedWhereAllowedAndReportedAsAsked) {
   EXPECT_TRUE(checked);
 }
 
+// A thread whose owner is freed from inside the thread's own Synchronize:
+// Dispose cannot join there (the thread waits for that very call), so the
+// thread ends after it and frees itself; a later owner joins as usual.
+TEST_F(Threads, DisposeFromInsideTheThreadsOwnSynchronize) {
+  static std::atomic<int> destroyed{0};
+  struct TOwned : TLambdaThread {
+    using TLambdaThread::TLambdaThread;
+    ~TOwned() override { ++destroyed; }
+  };
+  destroyed = 0;
+  std::unique_ptr<TThread> owned;
+  std::atomic<bool> touchedAfterStop{false};
+  owned = std::make_unique<TOwned>([&](TLambdaThread& self) {
+    while (!self.Terminated()) {
+      self.Synchronize([&] {
+        EXPECT_TRUE(owned->InSynchronize());
+        TThread::Dispose(std::move(owned));  // the owner lets go from the handler
+      });
+      if (!self.Terminated()) touchedAfterStop = true;
+    }
+  });
+  owned->Start();
+  ASSERT_TRUE(Application().Queue().ServeUntil([&] { return owned == nullptr; },
+                                               std::chrono::steady_clock::now() + 60s));
+  ASSERT_TRUE(Application().Queue().ServeUntil([&] { return destroyed.load() == 1; },
+                                               std::chrono::steady_clock::now() + 60s));
+  EXPECT_FALSE(touchedAfterStop);
+
+  // Outside a Synchronize, Dispose joins before it returns.
+  auto joined = std::make_unique<TOwned>([](TLambdaThread& self) {
+    while (!self.WaitUntilTerminated(10s)) {
+    }
+  });
+  joined->Start();
+  TThread::Dispose(std::move(joined));
+  EXPECT_EQ(destroyed, 2);
+}
+
+TEST(MainThreadQueue, ServeUntilStopsAtItsDeadline) {
+  MainThreadQueue queue;
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_FALSE(queue.ServeUntil([] { return false; }, start + 100ms));
+  EXPECT_GE(std::chrono::steady_clock::now() - start, 100ms);
+}
+
 TEST_F(Threads, SynchronizeFailsCleanlyOnceTheApplicationStops) {
   std::atomic<int> result{0};
   auto thread = std::make_unique<TLambdaThread>([&](TLambdaThread& self) {

@@ -129,10 +129,13 @@ HRESULT Device::Unacquire() {
   InputHub& hub = InputHub::Instance();
   {
     auto hubLock = hub.Lock();
-    std::lock_guard lock(mutex_);
-    lost_ = false;
-    if (!acquired_) return DI_NOEFFECT;
-    acquired_ = false;
+    {
+      std::lock_guard lock(mutex_);
+      lost_ = false;
+      if (!acquired_) return DI_NOEFFECT;
+      acquired_ = false;
+    }
+    // Without this device's own lock: the hub signals the others.
     hub.ReleaseExclusiveLocked(kind_, this);
   }
   hub.ApplyPending();
@@ -157,6 +160,11 @@ bool Device::LoseInputIf(const std::function<bool(std::uint32_t)>& lost) {
   lost_ = true;
   Notify();
   return true;
+}
+
+void Device::SignalIfUnacquired() {
+  std::lock_guard lock(mutex_);
+  if (!acquired_) Notify();
 }
 
 std::optional<InputHub::AcquiredInfo> Device::AcquiredInfo() const {

@@ -50,6 +50,9 @@ class Device final : public IDirectInputDevice2A, public RefCount {
   // Unacquires the device, marking its input lost, when it is an acquired
   // foreground device whose focus key satisfies lost. Returns whether it did.
   bool LoseInputIf(const std::function<bool(std::uint32_t)>& lost);
+  // Signals the input event while the device is not acquired: an
+  // acquisition refused earlier may succeed now.
+  void SignalIfUnacquired();
   std::optional<InputHub::AcquiredInfo> AcquiredInfo() const;
 
  private:

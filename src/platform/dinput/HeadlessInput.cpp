@@ -54,7 +54,10 @@ void HeadlessInput::LoseFocus() {
   InputHub::Instance().LoseFocus([](std::uint32_t) { return true; });
 }
 
-void HeadlessInput::GainFocus() { State().focused.store(true); }
+void HeadlessInput::GainFocus() {
+  State().focused.store(true);
+  InputHub::Instance().FocusGained();
+}
 
 bool HeadlessInput::HasFocus() { return State().focused.load(); }
 

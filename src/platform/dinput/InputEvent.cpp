@@ -4,36 +4,54 @@ namespace kv::dinput {
 
 void InputEvent::Signal() {
   {
-    std::lock_guard lock(mutex_);
+    MutexLock lock(mutex_);
     signalled_ = true;
   }
   wake_.notify_one();
 }
 
-InputEvent::WaitResult InputEvent::Wait(std::chrono::milliseconds timeout) {
-  std::unique_lock lock(mutex_);
-  wake_.wait_for(lock, timeout, [this] { return stop_ || signalled_; });
+std::optional<InputEvent::WaitResult> InputEvent::TakeLocked() {
   if (stop_) return Stopped;
-  if (!signalled_) return Timeout;
+  if (!signalled_) return std::nullopt;
   signalled_ = false;
   return Input;
 }
 
+InputEvent::WaitResult InputEvent::Wait(std::chrono::milliseconds timeout) {
+  const auto deadline = std::chrono::steady_clock::now() + timeout;
+  MutexLock lock(mutex_);
+  for (;;) {
+    if (const std::optional<WaitResult> taken = TakeLocked()) return *taken;
+    if (wake_.wait_until(mutex_, deadline) == std::cv_status::timeout) {
+      const std::optional<WaitResult> late = TakeLocked();
+      return late ? *late : Timeout;
+    }
+  }
+}
+
+InputEvent::WaitResult InputEvent::Wait() {
+  MutexLock lock(mutex_);
+  for (;;) {
+    if (const std::optional<WaitResult> taken = TakeLocked()) return *taken;
+    wake_.wait(mutex_);
+  }
+}
+
 void InputEvent::RequestStop() {
   {
-    std::lock_guard lock(mutex_);
+    MutexLock lock(mutex_);
     stop_ = true;
   }
   wake_.notify_all();
 }
 
 void InputEvent::ClearStop() {
-  std::lock_guard lock(mutex_);
+  MutexLock lock(mutex_);
   stop_ = false;
 }
 
 bool InputEvent::StopRequested() const {
-  std::lock_guard lock(mutex_);
+  MutexLock lock(mutex_);
   return stop_;
 }
 

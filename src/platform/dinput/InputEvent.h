@@ -4,9 +4,13 @@
 //
 //   auto wake = std::make_shared<kv::dinput::InputEvent>();
 //   kv::dinput::SetInputEvent(device, wake);       // any time, any thread
-//   while (wake->Wait(std::chrono::milliseconds(10)) != InputEvent::Stopped)
+//   while (wake->Wait() != InputEvent::Stopped)
 //     ... have the main thread read the device ...
 //   // elsewhere: wake->RequestStop();              // ends the loop at once
+//
+// Besides new input, a device signals when an acquisition it was refused
+// may succeed now (one of our windows got the focus, an exclusive owner let
+// go), so that a thread whose device lost its input tries again.
 //
 // The event is shared: the device, the component and its thread each hold
 // it, so none of them outlives it. One event may serve several devices.
@@ -15,8 +19,9 @@
 #include <chrono>
 #include <condition_variable>
 #include <memory>
-#include <mutex>
+#include <optional>
 
+#include "korvane3d/platform/win/ThreadSafety.h"
 #include "korvane3d/platform/win/WinTypes.h"
 
 namespace kv {
@@ -35,15 +40,20 @@ class InputEvent {
   // Stop wins over pending input: once requested, every Wait returns
   // Stopped at once until ClearStop.
   WaitResult Wait(std::chrono::milliseconds timeout);
+  // Without a time limit: Input or Stopped.
+  WaitResult Wait();
   void RequestStop();
   void ClearStop();
   bool StopRequested() const;
 
  private:
-  mutable std::mutex mutex_;
-  std::condition_variable wake_;
-  bool signalled_ = false;
-  bool stop_ = false;
+  // Takes the signal (Input) or says Stopped; none while neither is there.
+  std::optional<WaitResult> TakeLocked() KV_REQUIRES(mutex_);
+
+  mutable Mutex mutex_;
+  std::condition_variable_any wake_;
+  bool signalled_ KV_GUARDED_BY(mutex_) = false;
+  bool stop_ KV_GUARDED_BY(mutex_) = false;
 };
 
 // Attaches event to a device made by DirectInputCreateA (null detaches).

@@ -82,6 +82,17 @@ void InputHub::LoseFocus(const std::function<bool(std::uint32_t)>& lost) {
   ApplyPending();
 }
 
+void InputHub::FocusGained() {
+  std::lock_guard lock(mutex_);
+  WakeUnacquiredLocked(nullptr);
+}
+
+void InputHub::WakeUnacquiredLocked(const DeviceKind* kind) {
+  for (Device* device : devices_) {
+    if (kind == nullptr || device->Kind() == *kind) device->SignalIfUnacquired();
+  }
+}
+
 HeldInput InputHub::Held() const {
   std::lock_guard lock(mutex_);
   return held_;
@@ -106,6 +117,8 @@ void InputHub::ReleaseExclusiveLocked(DeviceKind kind, Device* device) {
   if (owner != device) return;
   owner = nullptr;
   UpdateMouseCaptureLocked();
+  // Another device of this kind may have been refused meanwhile.
+  WakeUnacquiredLocked(&kind);
 }
 
 void InputHub::UpdateMouseCaptureLocked() {

@@ -48,6 +48,9 @@ class InputHub {
   // Takes the input away from every acquired foreground device whose focus
   // key satisfies lost.
   void LoseFocus(const std::function<bool(std::uint32_t focusKey)>& lost);
+  // A window of ours got the focus: devices that are not acquired may now
+  // be, so their input events are signalled (a polling thread then tries).
+  void FocusGained();
   HeldInput Held() const;
   // Headless reset: nothing held, sequence numbers start over.
   void ResetHeldAndSequence();
@@ -71,6 +74,9 @@ class InputHub {
  private:
   InputHub();
   DWORD NextSequenceLocked() { return ++sequence_; }
+  // Signals the input event of every device of this kind (any kind when
+  // null) that is not acquired.
+  void WakeUnacquiredLocked(const DeviceKind* kind);
   void UpdateMouseCaptureLocked();
 
   mutable std::mutex mutex_;

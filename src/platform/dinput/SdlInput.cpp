@@ -108,6 +108,7 @@ class Sdl final : public InputSource {
   void OnWindowEvent(const SDL_WindowEvent& e) {
     if (e.event == SDL_WINDOWEVENT_FOCUS_GAINED) {
       focusedWindow_.store(e.windowID);
+      InputHub::Instance().FocusGained();
     } else if (e.event == SDL_WINDOWEVENT_FOCUS_LOST || e.event == SDL_WINDOWEVENT_CLOSE) {
       std::uint32_t expected = e.windowID;
       focusedWindow_.compare_exchange_strong(expected, 0);

@@ -98,6 +98,16 @@ std::shared_ptr<PlatformBackend> ActiveBackend() {
   return state.backend;
 }
 
+std::shared_ptr<PlatformBackend> SelectedBackend() {
+  auto& state = State();
+  std::lock_guard lock(state.mutex);
+  return state.backend;
+}
+
+bool IsSelectedMainThread() {
+  return SelectedBackend() != nullptr && State().mainThread.load() == std::this_thread::get_id();
+}
+
 int DefaultMessageBoxAnswer(UINT type) {
   switch (type & 0x0F) {
     case MB_YESNO:

@@ -5,8 +5,10 @@
 // message boxes, the screen and the cursor. Internal to the platform layer.
 #pragma once
 
+#include <chrono>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "korvane3d/platform/win/Backend.h"
@@ -34,11 +36,14 @@ class PlatformBackend {
   virtual void* NativeHandle(HWND) { return nullptr; }
   virtual HWND KeyboardFocusWindow() { return nullptr; }
 
-  // Events. PumpEvents turns pending native events into window messages
-  // (main thread). WaitForEvents blocks until a native event arrives or Wake
-  // is called (main thread). Wake may be called from any thread.
-  virtual void PumpEvents() {}
-  virtual void WaitForEvents() = 0;
+  // Events (main thread, except Wake). PumpEvents turns pending native
+  // events into window messages and says whether a wake-up was among them.
+  // WaitForEvents blocks until a native event arrives, Wake is called or the
+  // deadline passes. A Wake given while nobody waits is kept: the next
+  // WaitForEvents (or, for SDL, the next PumpEvents) sees it.
+  enum class WaitResult { Woken, NativeEvents, TimedOut };
+  virtual bool PumpEvents() { return false; }
+  virtual WaitResult WaitForEvents(std::optional<std::chrono::steady_clock::time_point> deadline) = 0;
   virtual void Wake() = 0;
 
   // A modal message box on the main thread; returns the button's ID.
@@ -49,16 +54,21 @@ class PlatformBackend {
 
 // The backend in effect, selecting Auto on first use. Never null.
 std::shared_ptr<PlatformBackend> ActiveBackend();
+// The backend in effect without selecting one: null before the first use.
+// For other threads, which must not become the main thread by asking.
+std::shared_ptr<PlatformBackend> SelectedBackend();
+// Whether the calling thread is the main thread, false while no backend
+// has been selected (nobody is the main thread yet).
+bool IsSelectedMainThread();
 
 std::unique_ptr<PlatformBackend> MakeHeadlessBackend();
 // Null when SDL's video cannot start.
 std::unique_ptr<PlatformBackend> MakeSdlBackend();
 
 // Runs fn on the main thread and waits for it: at once when called there,
-// otherwise the next time the main thread takes messages.
+// otherwise the next time the main thread takes messages or serves its
+// queue (MainThread.h).
 void RunOnMainThread(const std::function<void()>& fn);
-// Main thread: runs what other threads asked for with RunOnMainThread.
-void RunPendingMainThreadTasks();
 
 // What answers a message box when nobody can be asked: the first button.
 int DefaultMessageBoxAnswer(UINT type);

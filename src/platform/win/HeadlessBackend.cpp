@@ -1,11 +1,12 @@
 // The headless backend: windows exist only as records, message boxes are
 // written to stderr and recorded, and waiting for messages blocks until some
-// thread posts one. Deterministic: nothing happens unless the program asks.
+// thread posts one or wakes it. Deterministic: nothing happens unless the
+// program asks.
 #include <condition_variable>
-#include <mutex>
 
 #include "korvane3d/platform/win/BackendImpl.h"
 #include "korvane3d/platform/win/HeadlessState.h"
+#include "korvane3d/platform/win/ThreadSafety.h"
 
 namespace kv::win::detail {
 namespace {
@@ -14,13 +15,20 @@ class HeadlessBackend final : public PlatformBackend {
  public:
   kv::platform::BackendKind Kind() const override { return kv::platform::BackendKind::Headless; }
 
-  void WaitForEvents() override {
-    std::unique_lock lock(mutex_);
-    woken_.wait(lock, [this] { return wakeRequested_; });
+  WaitResult WaitForEvents(std::optional<std::chrono::steady_clock::time_point> deadline) override {
+    MutexLock lock(mutex_);
+    while (!wakeRequested_) {
+      if (!deadline) {
+        woken_.wait(mutex_);
+      } else if (woken_.wait_until(mutex_, *deadline) == std::cv_status::timeout && !wakeRequested_) {
+        return WaitResult::TimedOut;
+      }
+    }
     wakeRequested_ = false;
+    return WaitResult::Woken;
   }
   void Wake() override {
-    std::lock_guard lock(mutex_);
+    MutexLock lock(mutex_);
     wakeRequested_ = true;
     woken_.notify_all();
   }
@@ -33,9 +41,9 @@ class HeadlessBackend final : public PlatformBackend {
   POINT CursorPos() override { return HeadlessScreen().Cursor(); }
 
  private:
-  std::mutex mutex_;
-  std::condition_variable woken_;
-  bool wakeRequested_ = false;
+  Mutex mutex_;
+  std::condition_variable_any woken_;
+  bool wakeRequested_ KV_GUARDED_BY(mutex_) = false;
 };
 
 }  // namespace

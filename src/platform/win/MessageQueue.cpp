@@ -49,14 +49,9 @@ std::optional<int> MessageQueue::TakeQuit(bool remove) {
   return code;
 }
 
-void MessageQueue::PushTask(std::function<void()> task) {
+bool MessageQueue::HasPosted() {
   std::lock_guard lock(mutex_);
-  tasks_.push_back(std::move(task));
-}
-
-std::deque<std::function<void()>> MessageQueue::TakeTasks() {
-  std::lock_guard lock(mutex_);
-  return std::exchange(tasks_, {});
+  return !posted_.empty();
 }
 
 void MessageQueue::Clear() {

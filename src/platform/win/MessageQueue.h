@@ -1,10 +1,9 @@
-// The main thread's message queue: posted messages, the quit request and the
-// work other threads hand to the main thread. Any thread may post; only the
-// main thread takes. Internal.
+// The main thread's message queue: posted messages and the quit request.
+// Any thread may post; only the main thread takes. (Work other threads hand
+// to the main thread goes through MainThread.h.) Internal.
 #pragma once
 
 #include <deque>
-#include <functional>
 #include <mutex>
 #include <optional>
 
@@ -23,8 +22,7 @@ class MessageQueue {
   void RequestQuit(int exitCode);
   std::optional<int> TakeQuit(bool remove);
 
-  void PushTask(std::function<void()> task);
-  std::deque<std::function<void()>> TakeTasks();
+  bool HasPosted();
 
   // Forgets everything (backend switch).
   void Clear();
@@ -32,10 +30,12 @@ class MessageQueue {
  private:
   std::mutex mutex_;
   std::deque<MSG> posted_;
-  std::deque<std::function<void()>> tasks_;
   std::optional<int> quit_;
 };
 
 bool MessageInRange(UINT msg, UINT filterMin, UINT filterMax);
+// Whether PeekMessageA would find a message for the filter (posted, quit or
+// paint), without taking it, running tasks or pumping native events.
+bool MessageWaiting(HWND filterWnd = nullptr, UINT filterMin = 0, UINT filterMax = 0);
 
 }  // namespace kv::win::detail

@@ -1,9 +1,8 @@
 // Sending, posting, taking and dispatching messages. Posted messages come
 // first, then the quit request, then WM_PAINT for a window with an update
 // region, as on Windows.
-#include <condition_variable>
-
 #include "korvane3d/platform/win/BackendImpl.h"
+#include "korvane3d/platform/win/MainThread.h"
 #include "korvane3d/platform/win/MessageQueue.h"
 #include "korvane3d/platform/win/WinApi.h"
 #include "korvane3d/platform/win/WindowRegistry.h"
@@ -15,39 +14,14 @@ using namespace kv::win::detail;
 namespace win::detail {
 
 void RunOnMainThread(const std::function<void()>& fn) {
-  if (kv::platform::IsMainThread()) {
-    fn();
-    return;
-  }
-  struct Completion {
-    std::mutex mutex;
-    std::condition_variable cv;
-    bool done = false;
-  };
-  auto completion = std::make_shared<Completion>();
-  MessageQueue::Instance().PushTask([&fn, completion] {
-    fn();
-    std::lock_guard lock(completion->mutex);
-    completion->done = true;
-    completion->cv.notify_all();
-  });
-  ActiveBackend()->Wake();
-  std::unique_lock lock(completion->mutex);
-  completion->cv.wait(lock, [&] { return completion->done; });
+  kv::platform::MainThreadCall call([&fn] { fn(); });
+  call.PostAndWait();
 }
-
-void RunPendingMainThreadTasks() {
-  for (auto& task : MessageQueue::Instance().TakeTasks()) task();
-}
-
-}  // namespace win::detail
 
 namespace {
 
-std::optional<MSG> TakeMessage(HWND wnd, UINT filterMin, UINT filterMax, bool remove) {
-  RunPendingMainThreadTasks();
-  ActiveBackend()->PumpEvents();
-  RunPendingMainThreadTasks();
+// The message PeekMessageA would take next, left in place.
+std::optional<MSG> FindMessage(HWND wnd, UINT filterMin, UINT filterMax, bool remove) {
   auto& queue = MessageQueue::Instance();
   if (auto posted = queue.TakePosted(wnd, filterMin, filterMax, remove)) return posted;
   if (!wnd && MessageInRange(WM_QUIT, filterMin, filterMax)) {
@@ -61,6 +35,24 @@ std::optional<MSG> TakeMessage(HWND wnd, UINT filterMin, UINT filterMax, bool re
     if (HWND dirty = reg.FirstWindowNeedingPaint(wnd)) return MSG{dirty, WM_PAINT, 0, 0, GetTickCount()};
   }
   return std::nullopt;
+}
+
+}  // namespace
+
+bool MessageWaiting(HWND filterWnd, UINT filterMin, UINT filterMax) {
+  return FindMessage(filterWnd, filterMin, filterMax, false).has_value();
+}
+
+}  // namespace win::detail
+
+namespace {
+
+// Like Windows, taking messages also serves what other threads sent.
+std::optional<MSG> TakeMessage(HWND wnd, UINT filterMin, UINT filterMax, bool remove) {
+  kv::platform::RunMainThreadTasks();
+  ActiveBackend()->PumpEvents();
+  kv::platform::RunMainThreadTasks();
+  return FindMessage(wnd, filterMin, filterMax, remove);
 }
 
 std::optional<std::uint64_t> UpdateSerial(HWND wnd) {
@@ -105,7 +97,9 @@ BOOL GetMessageA(MSG* msg, HWND wnd, UINT filterMin, UINT filterMax) {
       return msg->message == WM_QUIT ? FALSE : TRUE;
     }
     if (wnd && !IsWindow(wnd)) return -1;  // the window went while waiting
-    ActiveBackend()->WaitForEvents();
+    kv::platform::WaitOnMainThread(kv::platform::WakeOn::Tasks, std::nullopt, [&] {
+      return MessageWaiting(wnd, filterMin, filterMax) || (wnd && !IsWindow(wnd));
+    });
   }
 }
 

@@ -159,16 +159,29 @@ HWND SdlBackend::KeyboardFocusWindow() {
   return reg.focus && reg.IsDescendant(top, reg.focus) ? reg.focus : top;
 }
 
-void SdlBackend::PumpEvents() {
+bool SdlBackend::PumpEvents() {
+  bool woken = false;
   SDL_Event event;
   while (SDL_PollEvent(&event)) {
-    if (event.type == wakeEvent_) continue;
+    if (event.type == wakeEvent_) {
+      woken = true;
+      continue;
+    }
     NotifyEventListeners(&event);
     Translate(event);
   }
+  return woken;
 }
 
-void SdlBackend::WaitForEvents() { SDL_WaitEvent(nullptr); }
+// The event stays queued (a null event only peeks): the next PumpEvents
+// takes it, a wake-up included.
+PlatformBackend::WaitResult SdlBackend::WaitForEvents(std::optional<std::chrono::steady_clock::time_point> deadline) {
+  if (!deadline) return SDL_WaitEvent(nullptr) != 0 ? WaitResult::NativeEvents : WaitResult::TimedOut;
+  const auto left = std::chrono::ceil<std::chrono::milliseconds>(*deadline - std::chrono::steady_clock::now());
+  if (left.count() <= 0) return WaitResult::TimedOut;
+  const int ms = static_cast<int>(std::min<std::chrono::milliseconds::rep>(left.count(), 1 << 30));
+  return SDL_WaitEventTimeout(nullptr, ms) != 0 ? WaitResult::NativeEvents : WaitResult::TimedOut;
+}
 
 void SdlBackend::Wake() {
   SDL_Event event{};

@@ -30,8 +30,8 @@ class SdlBackend final : public PlatformBackend {
   void* NativeHandle(HWND wnd) override;
   HWND KeyboardFocusWindow() override;
 
-  void PumpEvents() override;
-  void WaitForEvents() override;
+  bool PumpEvents() override;
+  WaitResult WaitForEvents(std::optional<std::chrono::steady_clock::time_point> deadline) override;
   void Wake() override;
 
   int ShowMessageBox(HWND owner, const std::string& text, const std::string& caption, UINT type) override;

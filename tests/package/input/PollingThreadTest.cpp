@@ -4,6 +4,7 @@
 #include <atomic>
 
 #include "InputFixture.h"
+#include "support/HangGuard.h"
 
 using namespace kv;
 
@@ -52,16 +53,86 @@ TEST_F(PollingThreadTest, KeyboardThreadPollsWithoutSpinningAndRestarts) {
   ASSERT_TRUE(PumpUntil([&] { return downs.size() == 2; }));
   EXPECT_EQ(downs, (std::vector<DWORD>{DIK_W, DIK_S}));
 
-  // A poll is requested only after the previous one ran, and idle waits
-  // sleep: over a quarter second the polls stay far below a spinning rate.
+  // Immediate mode with keys held: the keyboard keeps reporting them, one
+  // poll per repeat interval, never faster.
   int polls = 0;
   keys->SetBuffered(false);
   keys->OnMoreKeys = [&](TObject*) { ++polls; };
   const auto start = std::chrono::steady_clock::now();
   PumpFor(std::chrono::milliseconds(250));
-  const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start);
+  const auto spent = std::chrono::steady_clock::now() - start;
   EXPECT_GT(polls, 0);
-  EXPECT_LE(polls, ms.count() + 1) << "at most one poll per pump pass of at least a millisecond";
+  EXPECT_LE(polls, spent / TKVIKeyboard::kHeldKeyRepeat + 2);
+}
+
+// An event handler runs inside the poll that the polling thread waits for:
+// stopping or freeing the component from there must neither wait for that
+// thread (which waits for the handler) nor let the rest of the read reach a
+// freed component (run under the address sanitizer too).
+TEST_F(PollingThreadTest, HandlersMayStopOrFreeTheirOwnComponent) {
+  const HangGuard guard(std::chrono::seconds(120), "an input handler stopping or freeing its own component");
+
+  auto* keys = new TKVIKeyboard(form.get());
+  std::vector<DWORD> downs;
+  keys->OnKeyDown = [&](TObject*, DWORD key, DWORD, DWORD) {
+    downs.push_back(key);
+    keys->SetAutoCheck(false);
+  };
+  keys->SetActive(true);
+  keys->SetAutoCheck(true);
+  HeadlessInput::PressKey(DIK_A, 1);
+  ASSERT_TRUE(PumpUntil([&] { return !keys->AutoCheck(); }));
+  HeadlessInput::PressKey(DIK_B, 2);
+  PumpFor(std::chrono::milliseconds(50));
+  EXPECT_EQ(downs, (std::vector<DWORD>{DIK_A})) << "no poll once the handler stopped the thread";
+  keys->OnKeyDown = [&](TObject*, DWORD key, DWORD, DWORD) { downs.push_back(key); };
+  keys->SetAutoCheck(true);  // and polling starts again
+  ASSERT_TRUE(PumpUntil([&] { return downs.size() == 2; }));
+  EXPECT_EQ(downs.back(), static_cast<DWORD>(DIK_B));
+
+  // Freed by its first handler while more records of the same read wait.
+  int after = 0;
+  keys->OnKeyUp = [&](TObject*, DWORD, DWORD, DWORD) {
+    delete keys;
+    keys = nullptr;
+  };
+  keys->OnKeyDown = [&](TObject*, DWORD, DWORD, DWORD) { ++after; };
+  HeadlessInput::ReleaseKey(DIK_A, 3);
+  HeadlessInput::PressKey(DIK_C, 4);
+  ASSERT_TRUE(PumpUntil([&] { return keys == nullptr; }));
+  PumpFor(std::chrono::milliseconds(50));
+  EXPECT_EQ(after, 0) << "the rest of the read went with the component";
+
+  // The same in immediate mode, where one read reports every held key.
+  auto* held = new TKVIKeyboard(form.get());
+  held->SetBuffered(false);
+  int pressed = 0;
+  held->OnKeyPressed = [&](TObject*, DWORD) {
+    ++pressed;
+    delete held;
+    held = nullptr;
+  };
+  held->SetActive(true);
+  held->SetAutoCheck(true);
+  ASSERT_TRUE(PumpUntil([&] { return held == nullptr; }));
+  EXPECT_EQ(pressed, 1);
+
+  // The mouse, freed from a button handler before its move and change
+  // events of the same record.
+  auto* mouse = new TKVIMouse(form.get());
+  int moves = 0;
+  mouse->OnButton0Down = [&](TObject*, DWORD, DWORD) {
+    delete mouse;
+    mouse = nullptr;
+  };
+  mouse->OnMove = [&](TObject*, LONG, LONG, LONG, DWORD, DWORD) { ++moves; };
+  mouse->SetActive(true);
+  mouse->SetFocusControl();
+  mouse->SetAutoCheck(true);
+  HeadlessInput::Button(0, true, 5);
+  ASSERT_TRUE(PumpUntil([&] { return mouse == nullptr; }));
+  PumpFor(std::chrono::milliseconds(50));  // the thread ends and frees itself
+  EXPECT_EQ(moves, 0);
 }
 
 TEST_F(PollingThreadTest, MainThreadSwitchesAndFreesComponentsWhileTheyPoll) {
