@@ -3,6 +3,7 @@
 // vectors, rotation steps about the frame's own axes, and Clone.
 #include "korvane3d/frames/Kv3dframe.h"
 #include "korvane3d/package/Kv.h"
+#include "korvane3d/rm/EngineLock.h"
 
 namespace kv {
 
@@ -100,6 +101,11 @@ void TKV3DCustomFrame::SetDirOrientation(const D3DVECTOR& dir, const D3DVECTOR& 
 }
 
 // ---- Rotation steps ------------------------------------------------------------
+//
+// A step sets a spin, moves the frame once and takes the spin away again. It
+// holds the engine lock throughout, so that a Move of the scene on another
+// thread (the view's render loop) can neither apply the spin a second time
+// nor see it half done.
 
 void TKV3DCustomFrame::TurnOnce(IDirect3DRMFrame3* ref, const D3DVECTOR& axis, std::int32_t degrees) {
   ReportDXError(frame_->SetRotation(ref, axis.x, axis.y, axis.z, static_cast<D3DVALUE>(DegToRad(degrees))), nullptr,
@@ -110,6 +116,7 @@ void TKV3DCustomFrame::TurnOnce(IDirect3DRMFrame3* ref, const D3DVECTOR& axis, s
 
 void TKV3DCustomFrame::RotBetha(std::int32_t degrees) {
   if (!frame_) return;
+  const rm::EngineLock lock;
   TKV3DOrientation& o = *orientation_;
   const D3DVECTOR up{o.GetUpX(), o.GetUpY(), o.GetUpZ()};
   TurnOnce(GetIRefFrame(), up, degrees);
@@ -117,6 +124,7 @@ void TKV3DCustomFrame::RotBetha(std::int32_t degrees) {
 
 void TKV3DCustomFrame::RotGamma(std::int32_t degrees) {
   if (!frame_) return;
+  const rm::EngineLock lock;
   TKV3DOrientation& o = *orientation_;
   const D3DVECTOR dir{o.GetDirX(), o.GetDirY(), o.GetDirZ()};
   TurnOnce(GetIRefFrame(), dir, degrees);
@@ -124,6 +132,7 @@ void TKV3DCustomFrame::RotGamma(std::int32_t degrees) {
 
 void TKV3DCustomFrame::RotAlpha(std::int32_t degrees) {
   if (!frame_) return;
+  const rm::EngineLock lock;
   IDirect3DRMFrame3* ref = GetIRefFrame();
   D3DVECTOR d0{}, u0{};
   ReportDXError(frame_->GetOrientation(ref, &d0, &u0), nullptr, false);

@@ -6,6 +6,7 @@
 #include "korvane3d/frames/Kv3dframe.h"
 #include "korvane3d/host/PropertyBuilder.h"
 #include "korvane3d/package/Kv.h"
+#include "korvane3d/rm/EngineLock.h"
 
 namespace kv {
 
@@ -156,6 +157,11 @@ void TKV3DOrientation::Turn(Axis axis, float& angleField, float degrees) {
   UpdateRef();
   IDirect3DRMFrame3* f = LiveFrame();
   if (f == nullptr) return;
+  // The scratch copy hangs beside the frame from the moment it is made until
+  // it is taken out again: under the engine lock throughout, no Move of the
+  // scene on another thread reaches it (its callbacks, its spin, copies of
+  // the children) or sees the frame half turned.
+  const rm::EngineLock lock;
   ComPtr<IDirect3DRMFrame3> scratch;
   if (FAILED(f->Clone(nullptr, IID_IDirect3DRMFrame3, reinterpret_cast<void**>(scratch.ReleaseAndGetAddressOf()))) ||
       !scratch) {

@@ -4,6 +4,7 @@
 
 #include "korvane3d/frames/Kv3dframe.h"
 #include "korvane3d/frames/SceneViewport.h"
+#include "korvane3d/rm/DeviceInterfaces.h"
 #include "korvane3d/host/PropertyBuilder.h"
 #include "korvane3d/package/Kv.h"
 
@@ -118,8 +119,6 @@ void TKV3DPosition::Change() {
 
 bool TKV3DPosition::Shown(IDirect3DRMViewport2*& viewport, IDirect3DRMFrame3*& scene) {
   if (LiveFrame() == nullptr) return false;
-  const SceneViewportHooks& hooks = GetSceneViewportHooks();
-  if (hooks.transform == nullptr || hooks.inverseTransform == nullptr) return false;
   viewport = ownerFrame_->GetIViewport();
   if (viewport == nullptr || ownerFrame_->ParentFrame() == nullptr) return false;
   scene = ownerFrame_->GetIScene();
@@ -127,9 +126,9 @@ bool TKV3DPosition::Shown(IDirect3DRMViewport2*& viewport, IDirect3DRMFrame3*& s
 }
 
 bool TKV3DPosition::ScreenOf(D3DRMVECTOR4D& screen, IDirect3DRMViewport2* viewport, IDirect3DRMFrame3* scene) {
-  const D3DVECTOR world = FetchPosition(LiveFrame(), scene);
+  D3DVECTOR world = FetchPosition(LiveFrame(), scene);
   screen = D3DRMVECTOR4D{};
-  return SUCCEEDED(GetSceneViewportHooks().transform(viewport, &screen, &world));
+  return SUCCEEDED(viewport->Transform(&screen, &world));
 }
 
 namespace {
@@ -162,7 +161,7 @@ void TKV3DPosition::MoveOnScreen(float screenX, float screenY) {
   h.x = screenX * h.w;
   h.y = screenY * h.w;
   D3DVECTOR world{};
-  if (SUCCEEDED(GetSceneViewportHooks().inverseTransform(viewport, &world, &h))) {
+  if (SUCCEEDED(viewport->InverseTransform(&world, &h))) {
     LiveFrame()->SetPosition(scene, world.x, world.y, world.z);
   }
 }

@@ -18,7 +18,6 @@
 #include "korvane3d/objects/Kv3dshape.h"
 #include "korvane3d/package/Kv.h"
 #include "korvane3d/rm/D3DRMGuids.h"
-#include "korvane3d/rm/EngineLock.h"
 
 namespace kv {
 
@@ -131,10 +130,10 @@ bool TKV3DMesh::Assign(const TPersistent* source) {
 // ---- The builder ------------------------------------------------------------------------
 
 void TKV3DMesh::ReplaceBuilder(ComPtr<IDirect3DRMMeshBuilder3> builder) {
-  // The object's move callback reads the builder on the thread that moves
-  // the scene, with the engine lock held.
-  rm::EngineLock lock;
   meshBuilder_ = std::move(builder);
+  // The object's move step reads the builder on the thread that moves the
+  // scene: it gets the new one published.
+  if (object_ != nullptr) object_->PublishMoveState();
 }
 
 void TKV3DMesh::Create() {

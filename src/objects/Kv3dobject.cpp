@@ -45,6 +45,7 @@ TKV3DObject::TKV3DObject(TComponent* owner) : TKV3DFrame(owner, DeferConstruct{}
   // Set directly: while the parts were made the mesh had no frame to hang on.
   visible_ = true;
   colorAlpha_ = kInitialColorAlpha;
+  PublishMoveState();  // the parts made while the object was not complete
 }
 
 TKV3DObject::~TKV3DObject() {
@@ -56,7 +57,7 @@ TKV3DObject::~TKV3DObject() {
 
 void TKV3DObject::DestroyParts() {
   // Engine calls made while the parts are released stay whole against a
-  // render on another thread.
+  // render on another thread: one step, under the engine lock.
   rm::EngineLock lock;
   wrap_.reset();
   texture_.reset();
@@ -229,12 +230,22 @@ void TKV3DObject::ChangeScale() {
 
 // ---- Movement, collision, copies ----------------------------------------------------
 
+void TKV3DObject::PublishMoveState() {
+  // The parts are still being made, or already going.
+  if (ComponentState().Contains(csDestroying)) return;
+  MoveState state;
+  state.builder = ComPtr<IDirect3DRMMeshBuilder3>(mesh_ ? mesh_->GetIDirect3DMeshBuilder() : nullptr);
+  if (wrap_ && wrap_->Type() == twChrome) state.chromeWrap = ComPtr<IDirect3DRMWrap>(wrap_->GetIDirect3DWrap());
+  rm::EngineLock lock;
+  moveState_ = std::move(state);
+}
+
 void TKV3DObject::DoOnMove() {
-  IDirect3DRMMeshBuilder3* builder = mesh_ ? mesh_->GetIDirect3DMeshBuilder() : nullptr;
-  IDirect3DRMWrap* wrap = wrap_ ? wrap_->GetIDirect3DWrap() : nullptr;
+  rm::AssertEngineLocked();  // the engine calls move callbacks under its lock
   // A chrome wrap depends on where the object sits relative to the viewer.
-  if (wrap != nullptr && wrap_->Type() == twChrome && builder != nullptr && GetIDirect3DRMFrame3() != nullptr)
-    wrap->ApplyRelative(GetIDirect3DRMFrame3(), builder);
+  const MoveState& state = moveState_;
+  if (state.chromeWrap && state.builder && GetIDirect3DRMFrame3() != nullptr)
+    state.chromeWrap->ApplyRelative(GetIDirect3DRMFrame3(), state.builder.Get());
   OnMove(this);
 }
 

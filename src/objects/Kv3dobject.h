@@ -18,12 +18,16 @@
 // collision test; the mesh and a change of scale refresh it.
 //
 // Threads: main thread, except DoOnMove, which runs inside the engine's Move
-// on the thread that moves the scene (the view's render loop).
+// on the thread that moves the scene (the view's render loop). What it reads
+// of the object (the mesh builder and a chrome wrap) is a snapshot the main
+// thread publishes under the engine lock whenever either changes.
 #pragma once
 
 #include "korvane3d/frames/Kv3dframe.h"
 #include "korvane3d/host/Event.h"
+#include "korvane3d/platform/win/Unknown.h"
 #include "korvane3d/rm/D3DRMDef.h"
+#include "korvane3d/rm/EngineLock.h"
 
 namespace kv {
 
@@ -63,6 +67,9 @@ class TKV3DObject : public TKV3DFrame {
   void Change() override;
   // Recomputes chrome wrap coordinates, then fires OnMove.
   void DoOnMove() override;
+  // Main thread: publishes the mesh builder and the chrome wrap to the move
+  // step (the mesh and the wrap call it when theirs change).
+  void PublishMoveState();
 
   // ---- Parts ------------------------------------------------------------------------
   TKV3DMesh* Mesh() const { return mesh_.get(); }
@@ -130,6 +137,12 @@ class TKV3DObject : public TKV3DFrame {
   TCollisionEvent OnCollision;
 
  private:
+  // What DoOnMove reads, on whatever thread moves the scene.
+  struct MoveState {
+    ComPtr<IDirect3DRMMeshBuilder3> builder;
+    ComPtr<IDirect3DRMWrap> chromeWrap;  // only while the wrap is a chrome wrap
+  };
+
   void DestroyParts();
   // The flag to the mesh builder; false when there is none.
   bool ApplyPerspective();
@@ -147,6 +160,7 @@ class TKV3DObject : public TKV3DFrame {
   bool perspective_ = true;
   D3DVECTOR boxMax_{0, 0, 0};
   D3DVECTOR boxMin_{0, 0, 0};
+  MoveState moveState_ KV_GUARDED_BY(rm::EngineMutex());
 };
 
 }  // namespace kv

@@ -8,7 +8,6 @@
 #include "korvane3d/objects/Kv3dquality.h"
 #include "korvane3d/objects/Kv3dtexture.h"
 #include "korvane3d/package/Kv.h"
-#include "korvane3d/rm/EngineLock.h"
 
 namespace kv {
 
@@ -42,8 +41,6 @@ TKV3DWrap::TKV3DWrap(TKV3DObject* object) : object_(object) { refFrame_ = object
 TKV3DWrap::~TKV3DWrap() {
   object_ = nullptr;
   refFrame_ = nullptr;
-  rm::EngineLock lock;
-  wrap_ = nullptr;
 }
 
 TPersistent* TKV3DWrap::GetOwner() const { return object_; }
@@ -90,11 +87,8 @@ void TKV3DWrap::RefFrameGone() {
 bool TKV3DWrap::SetType(TWrapType value) {
   if (value < twFlat || value > twChrome) return Fail("not a wrap type");
   if (value == type_) return true;
-  {
-    rm::EngineLock lock;  // the object's move callback reads it
-    type_ = value;
-  }
-  Change();
+  type_ = value;
+  Change();  // publishes the type to the object's move step
   return true;
 }
 
@@ -145,8 +139,10 @@ void TKV3DWrap::Rebuild() {
   root->CreateWrap(static_cast<D3DRMWRAPTYPE>(type_), refFrame, originX_, originY_, originZ_, dirX_, dirY_, dirZ_,
                    upX_, upY_, upZ_, textureOriginU_, textureOriginV_, textureScaleU_, textureScaleV_,
                    made.ReleaseAndGetAddressOf());
-  rm::EngineLock lock;  // the object's move callback uses the wrap
   wrap_ = std::move(made);
+  // The object's move step uses a chrome wrap on the thread that moves the
+  // scene: it gets the new one published.
+  object_->PublishMoveState();
 }
 
 void TKV3DWrap::ApplyToMesh() {

@@ -1,9 +1,14 @@
 #include "korvane3d/package/Kv.h"
 
+#include <cfenv>
 #include <cstdio>
 #include <filesystem>
 #include <memory>
 #include <utility>
+
+#if defined(__x86_64__) || defined(__i386__)
+#include <xmmintrin.h>
+#endif
 
 #include "korvane3d/host/Application.h"
 #include "korvane3d/host/Component.h"
@@ -32,18 +37,28 @@ HWND MainFormWindow() {
 
 }  // namespace
 
+struct SharedRuntime::ErrorLibrary {
+  HMODULE module = nullptr;
+  GetDXErrorStringFunc getText = nullptr;
+  explicit ErrorLibrary(HMODULE loaded) : module(loaded) {
+    getText = reinterpret_cast<GetDXErrorStringFunc>(GetProcAddress(module, kErrorStringExport));
+  }
+  ~ErrorLibrary() { FreeLibrary(module); }
+  ErrorLibrary(const ErrorLibrary&) = delete;
+  ErrorLibrary& operator=(const ErrorLibrary&) = delete;
+};
+
 SharedRuntime::~SharedRuntime() { UnloadErrorLibrary(); }
 
 SharedRuntime::LibraryState SharedRuntime::ErrorLibraryState() const {
-  std::lock_guard lock(errorMutex_);
+  MutexLock lock(errorMutex_);
   return libraryState_;
 }
 
 void SharedRuntime::UnloadErrorLibrary() {
-  std::lock_guard lock(errorMutex_);
-  if (errorLibrary_ != nullptr) FreeLibrary(errorLibrary_);
-  errorLibrary_ = nullptr;
-  getDXErrorString_ = nullptr;
+  std::shared_ptr<const ErrorLibrary> released;
+  MutexLock lock(errorMutex_);
+  released = std::move(errorLibrary_);
   libraryState_ = LibraryState::NotLoaded;
 }
 
@@ -113,34 +128,51 @@ std::string DXErrorCaption(const char* context) {
 bool ReportDXError(HRESULT result, const char* context, bool force) {
   SharedRuntime& rt = Runtime();
   if (!force && !rt.reportAllDXErrors) return false;
-  GetDXErrorStringFunc getText = nullptr;
+  // The report holds the library for as long as it uses the library's
+  // function and text: a view freed meanwhile on another thread unloads it
+  // only afterwards.
+  std::shared_ptr<const SharedRuntime::ErrorLibrary> library;
   bool announceLoadFailure = false;
   {
-    std::lock_guard lock(rt.errorMutex_);
+    MutexLock lock(rt.errorMutex_);
     if (rt.libraryState_ == SharedRuntime::LibraryState::NotLoaded) {
-      rt.errorLibrary_ = LoadLibraryA(rt.errorLibraryName.c_str());
-      if (rt.errorLibrary_ == nullptr) {
+      if (HMODULE loaded = LoadLibraryA(rt.errorLibraryName.c_str())) {
+        rt.errorLibrary_ = std::make_shared<const SharedRuntime::ErrorLibrary>(loaded);
+        rt.libraryState_ = SharedRuntime::LibraryState::Loaded;
+      } else {
         rt.libraryState_ = SharedRuntime::LibraryState::LoadFailed;
         announceLoadFailure = true;
-      } else {
-        rt.libraryState_ = SharedRuntime::LibraryState::Loaded;
-        rt.getDXErrorString_ =
-            reinterpret_cast<GetDXErrorStringFunc>(GetProcAddress(rt.errorLibrary_, kErrorStringExport));
       }
     }
-    getText = rt.getDXErrorString_;
+    library = rt.errorLibrary_;
   }
   // The boxes are modal: show them outside the lock.
   if (announceLoadFailure) {
     MessageBoxA(nullptr, "Error loading kverror.dll", "Korvane Message", MB_TOPMOST | MB_ICONINFORMATION);
   }
-  if (result != 0 && getText != nullptr) {
-    if (const char* text = getText(result)) {
+  if (result != 0 && library != nullptr && library->getText != nullptr) {
+    if (const char* text = library->getText(result)) {
+      const std::string copied = text;
       const std::string caption = DXErrorCaption(context);
-      MessageBoxA(MainFormWindow(), text, caption.c_str(), MB_OK | MB_ICONINFORMATION);
+      MessageBoxA(MainFormWindow(), copied.c_str(), caption.c_str(), MB_OK | MB_ICONINFORMATION);
     }
   }
   return result != 0;
+}
+
+void MaskFloatingPointExceptions() {
+#if defined(__x86_64__) || defined(__i386__)
+  // Both units: the SSE control (MXCSR bits 7 to 12) and the x87 control
+  // word (bits 0 to 5), denormal operands included.
+  _mm_setcsr(_mm_getcsr() | 0x1F80u);
+  unsigned short control = 0;
+  __asm__ volatile("fnstcw %0" : "=m"(control));
+  control = static_cast<unsigned short>(control | 0x3Fu);
+  __asm__ volatile("fldcw %0" : : "m"(control));
+#else
+  fedisableexcept(FE_ALL_EXCEPT);
+#endif
+  std::feclearexcept(FE_ALL_EXCEPT);
 }
 
 void CheckDirectX() {

@@ -17,11 +17,13 @@
 #include <atomic>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <set>
 #include <string>
 
 #include "korvane3d/host/Color.h"
+#include "korvane3d/platform/win/ThreadSafety.h"
 #include "korvane3d/platform/win/Unknown.h"
 #include "korvane3d/platform/win/WinTypes.h"
 #include "korvane3d/rm/D3DRM.h"
@@ -52,8 +54,9 @@ class SharedRuntime {
   // The error library, loaded at the first forced report.
   enum class LibraryState { NotLoaded, LoadFailed, Loaded };
   LibraryState ErrorLibraryState() const;
-  // Frees the error library; the next forced report loads it again (the
-  // view calls this when it is destroyed).
+  // Lets the error library go; the next forced report loads it again (the
+  // view calls this when it is destroyed). A report under way on another
+  // thread keeps it loaded until that report is done.
   void UnloadErrorLibrary();
 
   SharedRuntime() = default;
@@ -63,10 +66,11 @@ class SharedRuntime {
 
  private:
   friend bool ReportDXError(HRESULT, const char*, bool);
-  mutable std::mutex errorMutex_;
-  LibraryState libraryState_ = LibraryState::NotLoaded;
-  HMODULE errorLibrary_ = nullptr;
-  GetDXErrorStringFunc getDXErrorString_ = nullptr;
+  // A loaded error library; freed when the last holder lets it go.
+  struct ErrorLibrary;
+  mutable Mutex errorMutex_;
+  LibraryState libraryState_ KV_GUARDED_BY(errorMutex_) = LibraryState::NotLoaded;
+  std::shared_ptr<const ErrorLibrary> errorLibrary_ KV_GUARDED_BY(errorMutex_);
 };
 
 // The one runtime of the process (created on first use).
@@ -106,6 +110,13 @@ bool ReportDXError(HRESULT result, const char* context, bool force);
 // "DirectX Message - <context>", cut to fit 199 characters.
 std::string DXErrorCaption(const char* context);
 constexpr std::size_t kDXErrorCaptionSize = 200;
+
+// Masks all six floating-point exceptions of the processor on the calling
+// thread and clears their flags: the engine divides by zero on purpose in
+// degenerate geometry and expects infinities, not signals. The view does
+// this on every thread that renders; threads started afterwards by such a
+// thread (the engine's drawing threads) inherit it.
+void MaskFloatingPointExceptions();
 
 // Returns when DirectX (the display layer and the retained-mode engine) is
 // present; otherwise shows "DirectX 6.0 is required!" and ends the process

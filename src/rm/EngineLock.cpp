@@ -2,11 +2,13 @@
 
 namespace kv::rm {
 
-std::recursive_mutex& EngineMutex() {
+EngineMutexType& EngineMutex() {
   // One lock for every root object: frames of different roots may be mixed
   // in one hierarchy, so a per-root lock would not protect them.
-  static std::recursive_mutex mutex;
-  return mutex;
+  // Never destroyed: engine objects held by static objects are released
+  // at exit, under this lock.
+  static EngineMutexType* mutex = new EngineMutexType();
+  return *mutex;
 }
 
 }  // namespace kv::rm

@@ -7,6 +7,7 @@
 #include <unordered_set>
 
 #include "korvane3d/rm/Arrays.h"
+#include "korvane3d/rm/FramePositions.h"
 #include "korvane3d/rm/Light.h"
 
 namespace kv::rm {
@@ -20,6 +21,7 @@ Frame::~Frame() {
   // their parent as scene roots of their own.
   *anchor_ = nullptr;
   for (auto& child : children_) child->parent_ = nullptr;
+  if (!children_.empty()) NotePlacementChange();
 }
 
 ComPtr<Frame> Frame::Create() { return ComPtr<Frame>::Adopt(new Frame); }
@@ -58,6 +60,7 @@ bool Frame::Reaches(const Frame* target) const {
 
 void Frame::Detach() {
   if (!parent_) return;
+  NotePlacementChange();
   Frame* parent = std::exchange(parent_, nullptr);
   auto& siblings = parent->children_;
   auto it = std::find_if(siblings.begin(), siblings.end(), [&](const ComPtr<Frame>& c) { return c.Get() == this; });
@@ -74,6 +77,7 @@ HRESULT Frame::AddChild(IDirect3DRMFrame3* child) {
   ComPtr<Frame> keep(impl);
   impl->Detach();
   impl->parent_ = this;
+  NotePlacementChange();
   children_.push_back(keep);
   return D3DRM_OK;
 }

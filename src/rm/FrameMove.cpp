@@ -18,6 +18,7 @@
 #include <cmath>
 
 #include "korvane3d/rm/Frame.h"
+#include "korvane3d/rm/FramePositions.h"
 
 namespace kv::rm {
 namespace {
@@ -63,6 +64,7 @@ void Frame::RunMoveCallbacks(DWORD order, float delta) {
 }
 
 void Frame::ApplyMotion(float delta) {
+  if ((rotationAngle_ != 0 && !IsZero(rotationAxis_)) || !IsZero(velocity_)) NotePlacementChange();
   if (rotationAngle_ != 0 && !IsZero(rotationAxis_)) {
     Mat4 turn = RotationMatrix(rotationAxis_, rotationAngle_ * delta);
     Vec3 origin = local_.Translation();

@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "korvane3d/rm/Frame.h"
+#include "korvane3d/rm/FramePositions.h"
 
 namespace kv::rm {
 namespace {
@@ -45,6 +46,7 @@ bool Frame::ParentToRef(IDirect3DRMFrame3* ref, Mat4& parentToRef) const {
 }
 
 void Frame::Combine(D3DRMCOMBINETYPE type, const Mat4& n) {
+  NotePlacementChange();
   switch (type) {
     case D3DRMCOMBINE_REPLACE: local_ = n; break;
     case D3DRMCOMBINE_BEFORE: local_ = n * local_; break;  // n acts first, in the frame's own axes
@@ -98,6 +100,7 @@ HRESULT Frame::SetPosition(IDirect3DRMFrame3* ref, D3DVALUE x, D3DVALUE y, D3DVA
   Mat4 refToParent;
   if (!RefToParent(ref, refToParent)) return D3DRMERR_BADVALUE;
   local_.SetTranslation(TransformPoint({x, y, z}, refToParent));
+  NotePlacementChange();
   return D3DRM_OK;
 }
 
@@ -125,6 +128,7 @@ HRESULT Frame::SetOrientation(IDirect3DRMFrame3* ref, D3DVALUE dx, D3DVALUE dy, 
   local_.SetRow(0, Cross(y, z));
   local_.SetRow(1, y);
   local_.SetRow(2, z);
+  NotePlacementChange();
   return D3DRM_OK;
 }
 

@@ -1,11 +1,20 @@
 #include "korvane3d/rm/FramePositions.h"
 
+#include <atomic>
 #include <unordered_map>
 
 #include "korvane3d/rm/EngineLock.h"
 #include "korvane3d/rm/Frame.h"
 
 namespace kv::rm {
+
+namespace {
+std::atomic<std::uint64_t> placementChanges{0};
+}  // namespace
+
+std::uint64_t PlacementChanges() { return placementChanges.load(std::memory_order_relaxed); }
+
+void NotePlacementChange() { placementChanges.fetch_add(1, std::memory_order_relaxed); }
 
 bool GetPositions(std::span<IDirect3DRMFrame3* const> frames, IDirect3DRMFrame3* ref, std::span<D3DVECTOR> out) {
   EngineLock lock;

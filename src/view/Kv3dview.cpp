@@ -1,11 +1,8 @@
 #include "korvane3d/view/Kv3dview.h"
 
-#include <cfenv>
-#include <mutex>
-
 #include "korvane3d/frames/Kv3dcamera.h"
 #include "korvane3d/frames/Kv3dplacement.h"
-#include "korvane3d/frames/SceneViewport.h"
+#include "korvane3d/host/Application.h"
 #include "korvane3d/host/PropertyBuilder.h"
 #include "korvane3d/package/Kv.h"
 #include "korvane3d/scene/Kv3dscene.h"
@@ -54,11 +51,11 @@ const TClassInfo& TKV3DView::StaticClass() {
 }
 
 TKV3DView::TKV3DView(TComponent* owner) : TCustomControl(owner) {
-  InstallSceneViewportHooks();
   CheckDirectX();
   // Floating-point traps stay off: the engine divides by zero on purpose
-  // in degenerate geometry and expects infinities, not signals.
-  std::feclearexcept(FE_ALL_EXCEPT);
+  // in degenerate geometry and expects infinities, not signals. The loop
+  // thread and the engine's drawing threads start from this setting.
+  MaskFloatingPointExceptions();
   plane_ = std::make_unique<TKV3DPlane>();
   plane_->SetOwner(this);
   plane_->OnChange = [this](TObject* sender) { ChangePlane(sender); };
@@ -69,7 +66,7 @@ TKV3DView::TKV3DView(TComponent* owner) : TCustomControl(owner) {
   if (SharedD3DRM3() == nullptr) InitDirect3DRM();
   InitApp();
   forceSoftware_ = false;
-  renderLoop_ = std::make_unique<TRenderLoop>(this);
+  renderLoop_ = std::make_unique<TRenderLoop>(static_cast<RenderLoopClient*>(this));
   renderLoop_->SetPriority(ComponentState().Contains(csDesigning) ? tpIdle : tpLowest);
   renderLoop_->Start();
 }
@@ -81,26 +78,16 @@ TKV3DView::~TKV3DView() {
   modeRecs_.clear();
   pickedList_.clear();
   Runtime().UnloadErrorLibrary();
-  clipper_ = nullptr;
-  if (directDraw_) directDraw_->SetCooperativeLevel(GetCurrentHandle(), DDSCL_NORMAL);
-  direct3D_ = nullptr;
-  direct3D2_ = nullptr;
-  direct3D3_ = nullptr;
-  directDraw_ = nullptr;
+  if (IDirectDraw4* directDraw = chain_->DirectDraw()) directDraw->SetCooperativeLevel(GetCurrentHandle(), DDSCL_NORMAL);
+  chain_.reset();  // the DirectDraw object and its interfaces, last
 }
 
 void TKV3DView::StopRenderLoop() {
-  if (!renderLoop_) return;
-  if (renderLoop_->InStep()) {
-    // Freed from a handler the loop is waiting on: the loop cannot be
-    // joined from here. It ends after the step without touching the view,
-    // and the chain goes now, on the main thread.
-    renderLoop_.release()->Abandon();
-    ReleaseChain();
-    return;
-  }
-  renderLoop_->Stop();
-  renderLoop_.reset();
+  // Joined, or (freed from a handler the loop waits for) left to end after
+  // that step; either way the loop touches the view no more, and the chain
+  // goes here, on the main thread, from the viewport down to the primary.
+  TThread::Dispose(std::move(renderLoop_));
+  ReleaseChain();
 }
 
 bool TKV3DView::IsLoading() const {
@@ -156,42 +143,33 @@ void TKV3DView::SetHeight(int value) {
   if (!fullScreen_) TControl::SetHeight(value);
 }
 
-// ---- Frames' viewport hooks ----------------------------------------------------------
+// ---- Frames' viewports --------------------------------------------------------------------
 
-IDirect3DRMViewport2* FindViewportOfFrame(TKV3DCustomFrame* frame) {
-  if (frame == nullptr || frame->Owner() == nullptr) return nullptr;
-  TComponent* owner = frame->Owner();
-  IDirect3DRMFrame3* frameScene = frame->GetIScene();
-  for (int i = 0; i < owner->ComponentCount(); ++i) {
-    auto* view = dynamic_cast<TKV3DView*>(owner->Components(i));
-    if (view == nullptr || view->Scene() == nullptr) continue;
-    IDirect3DRMFrame3* sceneFrame = view->Scene()->GetIDirect3DRMFrame3();
-    if (sceneFrame == nullptr || sceneFrame != frameScene) continue;
-    if (IDirect3DRMViewport2* viewport = view->GetIDirect3DRMViewport2()) return viewport;
+IDirect3DRMViewport2* TKV3DView::ViewportForScene(IDirect3DRMFrame3* sceneFrame) {
+  TKV3DScene* scene = Scene();
+  if (sceneFrame == nullptr || scene == nullptr || scene->GetIDirect3DRMFrame3() != sceneFrame) return nullptr;
+  return GetIDirect3DRMViewport2();
+}
+
+// ---- The render loop's side ---------------------------------------------------------------
+
+void TKV3DView::LoopChangeViewport() {
+  CallChangeViewport();
+  // A failure shows only while error reports are visible; the retry uses
+  // the software driver.
+  if (lastChangeResult_) {
+    forceSoftware_ = true;
+    CallChangeViewport();
+    forceSoftware_ = false;
   }
-  return nullptr;
 }
 
-namespace {
-SceneViewportHooks ViewHooks() {
-  SceneViewportHooks hooks;
-  hooks.find = &FindViewportOfFrame;
-  hooks.transform = [](IDirect3DRMViewport2* viewport, D3DRMVECTOR4D* screen, const D3DVECTOR* world) {
-    D3DVECTOR point = *world;
-    return viewport->Transform(screen, &point);
-  };
-  hooks.inverseTransform = [](IDirect3DRMViewport2* viewport, D3DVECTOR* world, const D3DRMVECTOR4D* screen) {
-    D3DRMVECTOR4D point = *screen;
-    return viewport->InverseTransform(world, &point);
-  };
-  return hooks;
-}
-}  // namespace
-
-void InstallSceneViewportHooks() {
-  // Once: frames may read the hooks on a render loop while a view is made.
-  static std::once_flag installed;
-  std::call_once(installed, [] { SetSceneViewportHooks(ViewHooks()); });
+bool TKV3DView::LoopBeginFrame(FrameTargets& targets) {
+  const Link<TKV3DView> self(this);
+  CallOnFlip();
+  if (!self) return false;  // a handler freed the view
+  targets = TakeFrameTargets();
+  return true;
 }
 
 }  // namespace kv

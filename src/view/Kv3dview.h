@@ -1,12 +1,14 @@
 // Unit Kv3dview: the view, the window in which a scene is shown.
 //
-// A view owns the whole chain of display objects it draws with: the
-// DirectDraw object, the primary surface, a back surface (the render
-// target), a depth buffer, the Direct3D device, the retained-mode device
-// and the viewport that looks through the camera. ChangeViewport releases
-// and rebuilds that chain, windowed or full screen; the render loop
-// (Kv3dviewloop.h) asks for it on its first pass and whenever a setter
-// needs a new chain under automatic rendering.
+// A view owns the whole chain of display objects it draws with
+// (DisplayChain.h): the DirectDraw object, the primary surface, a back
+// surface (the render target), a depth buffer, the Direct3D device, the
+// retained-mode device and the viewport that looks through the camera.
+// ChangeViewport releases and rebuilds that chain, windowed or full screen;
+// the render loop (Kv3dviewloop.h) asks for it on its first pass and
+// whenever a setter needs a new chain under automatic rendering.
+// WaitUntilReady waits (serving the main thread) until the chain asked for
+// is built.
 //
 // A frame is drawn in five steps: collision checking and OnFlip; moving the
 // scene by RenderDelta, clearing and OnDrawBackGDI; rendering; OnDrawFrontGDI;
@@ -21,7 +23,10 @@
 // Threads: every operation belongs to the main thread, except that the loop
 // thread runs steps 2 to 4 on a snapshot of the chain taken on the main
 // thread (FrameTargets), so it never reads the view's fields while the main
-// thread changes them.
+// thread changes them. Every thread that renders does so with the
+// processor's floating-point exceptions masked. A handler of any of the
+// view's events may free the view: the step under way then ends without
+// touching it again.
 #pragma once
 
 #include <atomic>
@@ -33,6 +38,7 @@
 #include <string>
 #include <vector>
 
+#include "korvane3d/frames/SceneViewport.h"
 #include "korvane3d/host/Controls.h"
 #include "korvane3d/host/Event.h"
 #include "korvane3d/host/Link.h"
@@ -43,6 +49,7 @@
 #include "korvane3d/platform/ddraw/DDraw.h"
 #include "korvane3d/rm/DeviceInterfaces.h"
 #include "korvane3d/view/CollisionSweep.h"
+#include "korvane3d/view/DisplayChain.h"
 #include "korvane3d/view/Kv3dviewloop.h"
 #include "korvane3d/view/Kv3dviewquality.h"
 
@@ -81,7 +88,7 @@ enum class TObjectStorage : std::uint8_t {};
 
 using TPickedEvent = TEvent<TObject*, TObject*, std::int32_t>;  // (Sender, PickedObject, Layer)
 using TFlipErrorEvent = TEvent<TObject*, HRESULT>;               // (Sender, Error)
-using TGDIEvent = TEvent<TObject*, HDC>;                         // (Sender, hDC)
+// TGDIEvent (Sender, hDC): Kv3dviewloop.h.
 
 // Width, height and bit depth of a full-screen mode.
 class TDisplayRec : public TObject {
@@ -93,23 +100,9 @@ class TDisplayRec : public TObject {
   int BitsPerPixel;
 };
 
-// What steps 2 to 4 of a frame draw with, taken on the main thread so that
-// the loop thread holds its own references.
-struct FrameTargets {
-  bool loading = true;
-  bool hasCamera = false;
-  float delta = 1.0f;
-  ComPtr<IDirectDrawSurface4> back;
-  ComPtr<IDirect3DRMViewport2> viewport;
-  ComPtr<IDirect3DRMDevice3> device;
-  ComPtr<IDirect3DRMFrame3> scene;
-  TGDIEvent onDrawBackGDI;
-  TGDIEvent onDrawFrontGDI;
-};
-
 // ---- The view ----------------------------------------------------------------------
 
-class TKV3DView : public TCustomControl {
+class TKV3DView : public TCustomControl, private RenderLoopClient, public ISceneViewer {
  public:
   KV_DECLARE_CLASS()
   explicit TKV3DView(TComponent* owner);
@@ -155,12 +148,14 @@ class TKV3DView : public TCustomControl {
   TKV3DCamera* Camera() const { return camera_.get(); }
   void SetCamera(TKV3DCamera* value);
 
-  IDirect3DRMDevice3* GetIDirect3DRMDevice3() const { return rmDevice_.Get(); }
-  IDirect3DRMViewport2* GetIDirect3DRMViewport2() const { return viewport_.Get(); }
-  IDirectDrawClipper* GetIDirect3DClipper() const { return clipper_.Get(); }
-  IDirectDrawSurface4* BackSurface() const { return back_.Get(); }
-  IDirectDrawSurface4* PrimarySurface() const { return primary_.Get(); }
-  IDirectDrawSurface4* DepthBuffer() const { return zBuffer_.Get(); }
+  IDirect3DRMDevice3* GetIDirect3DRMDevice3() const { return chain_->Device(); }
+  IDirect3DRMViewport2* GetIDirect3DRMViewport2() const { return chain_->Viewport(); }
+  IDirectDrawClipper* GetIDirect3DClipper() const { return chain_->Clipper(); }
+  IDirectDrawSurface4* BackSurface() const { return chain_->Back(); }
+  IDirectDrawSurface4* PrimarySurface() const { return chain_->Primary(); }
+  IDirectDrawSurface4* DepthBuffer() const { return chain_->DepthBuffer(); }
+  // Frames ask the view for the viewport of their scene.
+  IDirect3DRMViewport2* ViewportForScene(IDirect3DRMFrame3* sceneFrame) override;
 
   // ---- Render loop and presentation --------------------------------------------------
   bool AutoRender() const { return autoRender_.load(); }
@@ -184,7 +179,9 @@ class TKV3DView : public TCustomControl {
   // Serves the main thread until the view's device chain is built (the
   // render loop's first pass, or a change asked for since), then reports
   // whether the view can draw: a device is there. False when `timeout`
-  // passes first. Main thread; call it after showing the form.
+  // passes first. Main thread; call it after showing the form. It blocks in
+  // the main thread's one wait and is woken by the loop's ready signal: no
+  // polling, and at once when nothing is pending.
   bool WaitUntilReady(std::chrono::milliseconds timeout = std::chrono::seconds(10));
   // Writes what the view last drew (the screen in full screen) as a PNG
   // file. False with the reason in LastErrorText() when nothing was drawn
@@ -195,8 +192,9 @@ class TKV3DView : public TCustomControl {
   void RequestViewportChange();
   // The chain's objects for steps 2 to 4 (main thread).
   FrameTargets TakeFrameTargets();
-  // Steps 2 to 4 on the given targets (any thread).
-  void DrawFrame(const FrameTargets& targets);
+  // Steps 2 to 4 on the given targets (any thread). False when a handler
+  // freed the view (possible on the main thread only).
+  bool DrawFrame(const FrameTargets& targets);
   // Releases the chain from the viewport down to the primary, in that order.
   void ReleaseChain();
   TRenderLoop* RenderLoop() const { return renderLoop_.get(); }
@@ -214,6 +212,7 @@ class TKV3DView : public TCustomControl {
   void GenPick(int x, int y);
   void FindTopParentFrame(IDirect3DRMFrame* frame);
   void CollisionChecking();
+  // Tests one pair where its objects are now and reports a collision to both.
   void CheckObjects(TKV3DObject* a, TKV3DObject* b);
   void AddToStorage(TObjectStorage kind);
   void AddToStorage(TKV3DFrame* frame);
@@ -266,19 +265,29 @@ class TKV3DView : public TCustomControl {
   void WMCreate(TMessage& message);
 
  private:
-  friend class TRenderLoop;
+  // The render loop's side (RenderLoopClient).
+  void LoopChangeViewport() override;
+  bool LoopBeginFrame(FrameTargets& targets) override;
+  void LoopDrawFrame(const FrameTargets& targets) override { DrawFrame(targets); }
+  void LoopPresent() override { CallFlip(); }
+
   bool IsLoading() const;
   void FillModeList();
   // Steps of ChangeViewport: empty to go on, else the result to return.
-  std::optional<bool> LeaveFullScreen();
-  std::optional<bool> BuildWindowed();
-  std::optional<bool> BuildFullScreen();
-  std::optional<bool> CreateFlippingPrimary();
-  std::optional<bool> BuildDevice();
-  std::optional<bool> CreateDepthBuffer();
+  ChainStep LeaveFullScreen();
+  ChainStep BuildWindowed();
+  ChainStep BuildFullScreen();
   bool PresentOnce(HRESULT& result);
-  void DrawGDI(IDirectDrawSurface4* back, const TGDIEvent& event);
-  void MoveAndClear(const FrameTargets& targets);
+  // Presentation cannot happen now (no window, a new window, lost
+  // surfaces): what Flip does instead; true when it handled the frame.
+  bool SkipPresentation();
+  // Restores what was lost; asks for a new chain when that fails.
+  void RecoverLostSurfaces();
+  // CheckObjects; true when it reported (handlers ran).
+  bool ReportCollision(TKV3DObject* a, TKV3DObject* b);
+  // False when the handler freed the view.
+  bool DrawGDI(IDirectDrawSurface4* back, const TGDIEvent& event);
+  bool MoveAndClear(const FrameTargets& targets);
   void RenderScene(const FrameTargets& targets);
   TWinControl* ParentWindowControl() const;
   void StopRenderLoop();
@@ -301,21 +310,8 @@ class TKV3DView : public TCustomControl {
   std::unique_ptr<TKV3DPlane> plane_;
   std::unique_ptr<TKV3DViewQuality> quality_;
 
-  // Display objects, in creation order.
-  ComPtr<IDirectDraw4> directDraw_;
-  ComPtr<IDirect3D3> direct3D3_;
-  ComPtr<IDirect3D2> direct3D2_;
-  ComPtr<IDirect3D> direct3D_;
-  ComPtr<IDirectDrawClipper> clipper_;  // never set: the windowed clipper is handed to the primary
-  ComPtr<IDirectDrawSurface4> primary_;
-  ComPtr<IDirectDrawSurface4> back_;
-  ComPtr<IDirectDrawSurface4> zBuffer_;
-  ComPtr<IDirect3DDevice3> d3dDevice3_;
-  ComPtr<IDirect3DDevice2> d3dDevice2_;
-  ComPtr<IDirect3DRMDevice3> rmDevice_;
-  ComPtr<IDirect3DRMViewport2> viewport_;
-  DDPIXELFORMAT zBufferFormat_{};
-  bool videoMemoryPrimary_ = false;
+  // The display objects.
+  std::unique_ptr<DisplayChain> chain_ = std::make_unique<DisplayChain>();
 
   // Display modes and windows.
   TStringList modeList_;
@@ -329,13 +325,15 @@ class TKV3DView : public TCustomControl {
   RECT clientRect_{};
   RECT screenClientRect_{};
   HWND currentHandle_ = nullptr;
+  HWND builtForWindow_ = nullptr;  // the view's window when the chain was last built
   bool forceSoftware_ = false;
   bool lastChangeResult_ = false;
 
   // Frame rate under manual rendering.
   FrameRateCounter manualFrameRate_;
-  // The view's canvas is handed to one GDI event at a time.
-  std::mutex gdiMutex_;
+  // The view's canvas is handed to one GDI event at a time. Shared, so that
+  // a handler freeing the view leaves the lock to its holder.
+  std::shared_ptr<std::mutex> gdiMutex_ = std::make_shared<std::mutex>();
 
   // Picking.
   // Not owning: an object freed later reads null and is left out.
@@ -343,18 +341,8 @@ class TKV3DView : public TCustomControl {
   // Collision checking keeps its working memory from frame to frame.
   TouchingPairFinder collisionPairs_;
 
-  // Expires when the view is freed: a step that fires a handler checks it
-  // before touching the view again.
-  std::shared_ptr<const bool> alive_ = std::make_shared<const bool>(true);
-
   // Last: it stops before the fields above go.
   std::unique_ptr<TRenderLoop> renderLoop_;
 };
-
-// The viewport of the first view among the frame's owner's components whose
-// scene is the frame's scene; null when there is none.
-IDirect3DRMViewport2* FindViewportOfFrame(TKV3DCustomFrame* frame);
-// Installs the frames' viewport hooks (idempotent; every view does it).
-void InstallSceneViewportHooks();
 
 }  // namespace kv

@@ -1,9 +1,6 @@
-// The view's chain of display objects: creating the DirectDraw objects,
-// choosing the driver and depth format, and rebuilding the chain windowed or
-// full screen.
-#include <cstring>
-#include <optional>
-
+// The view's side of its display chain (DisplayChain.h): creating the
+// DirectDraw objects, choosing the driver, and rebuilding the chain windowed
+// or full screen for the view's windows, sizes and camera.
 #include "korvane3d/frames/Kv3dcamera.h"
 #include "korvane3d/package/Kv.h"
 #include "korvane3d/view/Kv3dview.h"
@@ -11,26 +8,6 @@
 namespace kv {
 
 namespace {
-// Stores a result; for a failure, reports it (unforced) and gives what the
-// reporter says, which ends the operation.
-std::optional<bool> Check(HRESULT result, const char* context) {
-  LastDXResult = result;
-  if (FAILED(result)) return ReportDXError(result, context, false);
-  return std::nullopt;
-}
-
-// The depth-format enumeration keeps the last pure depth format offered.
-HRESULT KeepDepthFormat(DDPIXELFORMAT* format, LPVOID context) {
-  if (format->dwFlags == DDPF_ZBUFFER) std::memcpy(context, format, sizeof(DDPIXELFORMAT));
-  return D3DENUMRET_OK;
-}
-
-DDSURFACEDESC2 EmptyDesc() {
-  DDSURFACEDESC2 desc{};
-  desc.dwSize = sizeof(DDSURFACEDESC2);
-  return desc;
-}
-
 RECT ScreenRectOf(TWinControl* control) {
   RECT rect{};
   if (control != nullptr && control->HandleAllocated()) {
@@ -40,33 +17,20 @@ RECT ScreenRectOf(TWinControl* control) {
   }
   return rect;
 }
+
+HWND WindowOf(TWinControl* control) {
+  return control != nullptr && control->HandleAllocated() ? control->Handle() : nullptr;
+}
 }  // namespace
 
 // ---- Creating the DirectDraw objects -----------------------------------------------
 
 bool TKV3DView::InitApp() {
-  if (!directDraw_) {
-    ComPtr<IDirectDraw> first;
-    if (auto stop = Check(DirectDrawCreate(nullptr, first.ReleaseAndGetAddressOf(), nullptr), "DirectDrawCreate FAILED"))
-      return *stop;
-    if (auto stop = Check(first.As(IID_IDirectDraw4, directDraw_), "QueryInterface FAILED")) return *stop;
-    if (auto stop = Check(directDraw_.As(IID_IDirect3D3, direct3D3_), "QueryInterface FAILED")) return *stop;
-    if (auto stop = Check(direct3D3_.As(IID_IDirect3D2, direct3D2_), "QueryInterface FAILED")) return *stop;
-    if (auto stop = Check(direct3D3_.As(IID_IDirect3D, direct3D_), "QueryInterface FAILED")) return *stop;
-  }
-  driverType_ = dtRGB;
-  HRESULT counted = S_OK;
-  if (forceSoftware_) {
-    counted = direct3D3_->EnumZBufferFormats(IID_IDirect3DRGBDevice, &KeepDepthFormat, &zBufferFormat_);
-  } else {
-    counted = direct3D3_->EnumZBufferFormats(IID_IDirect3DHALDevice, &KeepDepthFormat, &zBufferFormat_);
-    if (FAILED(counted)) {
-      counted = direct3D3_->EnumZBufferFormats(IID_IDirect3DRGBDevice, &KeepDepthFormat, &zBufferFormat_);
-    } else {
-      driverType_ = dtHAL;
-    }
-  }
-  if (auto stop = Check(counted, "EnumZBuffer FAILED")) return *stop;
+  if (auto stop = chain_->CreateDirectDraw()) return *stop;
+  bool hardware = false;
+  const ChainStep chosen = chain_->ChooseDriver(forceSoftware_, hardware);
+  driverType_ = hardware ? dtHAL : dtRGB;
+  if (chosen) return *chosen;
   FillModeList();
   return true;
 }
@@ -75,7 +39,7 @@ bool TKV3DView::InitApp() {
 
 HWND TKV3DView::GetCurrentHandle() {
   if (fullScreenRequest_) {
-    if (Parent() != nullptr && Parent()->HandleAllocated()) currentHandle_ = Parent()->Handle();
+    if (HWND parent = WindowOf(Parent())) currentHandle_ = parent;
   } else if (HandleAllocated()) {
     currentHandle_ = Handle();
   }
@@ -87,7 +51,6 @@ void TKV3DView::UpdatePos() {
   HWND wnd = Handle();
   GetWindowRect(wnd, &windowRect_);
   GetClientRect(wnd, &clientRect_);
-  screenClientRect_ = clientRect_;
   POINT topLeft{clientRect_.left, clientRect_.top};
   POINT bottomRight{clientRect_.right, clientRect_.bottom};
   ClientToScreen(wnd, &topLeft);
@@ -115,168 +78,67 @@ void TKV3DView::SetFullScreenSwitch(bool value) {
 
 void TKV3DView::CallChangeViewport() { lastChangeResult_ = ChangeViewport(); }
 
-void TKV3DView::ReleaseChain() {
-  viewport_ = nullptr;
-  rmDevice_ = nullptr;
-  d3dDevice2_ = nullptr;
-  d3dDevice3_ = nullptr;
-  zBuffer_ = nullptr;
-  back_ = nullptr;
-  primary_ = nullptr;
-}
+void TKV3DView::ReleaseChain() { chain_->ReleaseSurfaces(); }
 
-std::optional<bool> TKV3DView::LeaveFullScreen() {
-  HWND parent = Parent() != nullptr && Parent()->HandleAllocated() ? Parent()->Handle() : nullptr;
-  const HRESULT level = directDraw_->SetCooperativeLevel(parent, DDSCL_NORMAL);
+ChainStep TKV3DView::LeaveFullScreen() {
+  HWND parent = WindowOf(Parent());
+  const HRESULT level = chain_->DirectDraw()->SetCooperativeLevel(parent, DDSCL_NORMAL);
   LastDXResult = level;
   if (parent != nullptr) {
     const RECT& r = savedWindowRect_;
     SetWindowPos(parent, HWND_NOTOPMOST, r.left, r.top, r.right - r.left, r.bottom - r.top, SWP_SHOWWINDOW);
   }
-  return Check(level, "SetCooperativeLevel FAILED");
+  if (FAILED(level)) return ReportDXError(level, "SetCooperativeLevel FAILED", false);
+  return std::nullopt;
 }
 
 bool TKV3DView::ChangeViewport() {
   InitApp();
-  if (!directDraw_) return false;
+  if (chain_->DirectDraw() == nullptr) return false;
   if (fullScreen_ && !fullScreenRequest_) {
     if (auto stop = LeaveFullScreen()) return *stop;
   }
   ReleaseChain();
+  builtForWindow_ = HandleAllocated() ? Handle() : nullptr;
   if (GetCurrentHandle() == nullptr) {
     fullScreen_ = fullScreenRequest_;
     return false;
   }
   if (auto stop = fullScreenRequest_ ? BuildFullScreen() : BuildWindowed()) return *stop;
-  if (Camera() == nullptr || Camera()->GetIDirect3DRMFrame3() == nullptr) {
+  IDirect3DRMFrame3* cameraFrame = Camera() != nullptr ? Camera()->GetIDirect3DRMFrame3() : nullptr;
+  if (cameraFrame == nullptr) {
     // Surfaces without device or viewport: nothing is drawn until a camera comes.
     fullScreen_ = fullScreenRequest_;
     return false;
   }
-  if (auto stop = BuildDevice()) return *stop;
-  if (viewport_) Change();
+  const bool hardware = driverType_ == dtHAL;
+  const int depthWidth = fullScreenRequest_ ? displayRec_->Width : ClientWidth();
+  const int depthHeight = fullScreenRequest_ ? displayRec_->Height : ClientHeight();
+  if (auto stop = chain_->BuildDevice(cameraFrame, depthWidth, depthHeight, hardware, fullScreenRequest_)) return *stop;
+  if (chain_->Viewport() != nullptr) Change();
   fullScreen_ = fullScreenRequest_;
   return false;
 }
 
-std::optional<bool> TKV3DView::BuildWindowed() {
-  HWND wnd = Handle();
-  if (auto stop = Check(directDraw_->SetCooperativeLevel(wnd, DDSCL_NORMAL), "SetCooperativeLevel FAILED"))
-    return stop;
+ChainStep TKV3DView::BuildWindowed() {
   UpdatePos();
+  HWND wnd = Handle();
   GetClientRect(wnd, &clientRect_);
   POINT topLeft{clientRect_.left, clientRect_.top};
   POINT bottomRight{clientRect_.right, clientRect_.bottom};
   ClientToScreen(wnd, &topLeft);
   ClientToScreen(wnd, &bottomRight);
   screenClientRect_ = RECT{topLeft.x, topLeft.y, bottomRight.x, bottomRight.y};
-
-  DDSURFACEDESC2 desc = EmptyDesc();
-  desc.dwFlags = DDSD_CAPS;
-  desc.ddsCaps.dwCaps = DDSCAPS_PRIMARYSURFACE;
-  if (auto stop = Check(directDraw_->CreateSurface(&desc, primary_.ReleaseAndGetAddressOf(), nullptr),
-                        "1-CreatePrimarySurface FAILED"))
-    return stop;
-  {
-    // The primary keeps the clipper; the view lets its own reference go.
-    ComPtr<IDirectDrawClipper> clipper;
-    if (auto stop = Check(directDraw_->CreateClipper(0, clipper.ReleaseAndGetAddressOf(), nullptr),
-                          "CreateClipper FAILED"))
-      return stop;
-    clipper->SetHWnd(0, wnd);
-    primary_->SetClipper(clipper.Get());
-  }
-  desc = EmptyDesc();
-  desc.dwFlags = DDSD_CAPS | DDSD_HEIGHT | DDSD_WIDTH;
-  desc.dwWidth = static_cast<DWORD>(clientRect_.right - clientRect_.left);
-  desc.dwHeight = static_cast<DWORD>(clientRect_.bottom - clientRect_.top);
-  desc.ddsCaps.dwCaps = DDSCAPS_OFFSCREENPLAIN | DDSCAPS_3DDEVICE;
-  if (auto stop = Check(directDraw_->CreateSurface(&desc, back_.ReleaseAndGetAddressOf(), nullptr),
-                        "CreateBackSurface FAILED"))
+  if (auto stop = chain_->BuildWindowed(wnd, clientRect_.right - clientRect_.left, clientRect_.bottom - clientRect_.top))
     return stop;
   Show();
-  videoMemoryPrimary_ = false;
   return std::nullopt;
 }
 
-std::optional<bool> TKV3DView::BuildFullScreen() {
+ChainStep TKV3DView::BuildFullScreen() {
   Hide();
-  if (Parent() != nullptr && Parent()->HandleAllocated()) {
-    LastDXResult = directDraw_->SetCooperativeLevel(
-        Parent()->Handle(), DDSCL_FULLSCREEN | DDSCL_ALLOWREBOOT | DDSCL_EXCLUSIVE | DDSCL_FPUSETUP);
-  }
-  if (FAILED(LastDXResult.load())) return ReportDXError(LastDXResult, "SetCooperativeLevel FAILED", false);
-  if (auto stop = Check(directDraw_->SetDisplayMode(static_cast<DWORD>(displayRec_->Width),
-                                                    static_cast<DWORD>(displayRec_->Height),
-                                                    static_cast<DWORD>(displayRec_->BitsPerPixel), 0, 0),
-                        "SetDisplayMode FAILED"))
-    return stop;
-  if (auto stop = CreateFlippingPrimary()) return stop;
-  DDSCAPS2 caps{};
-  caps.dwCaps = DDSCAPS_BACKBUFFER;
-  return Check(primary_->GetAttachedSurface(&caps, back_.ReleaseAndGetAddressOf()), "GetAttachedSurface FAILED");
-}
-
-std::optional<bool> TKV3DView::CreateFlippingPrimary() {
-  DDSURFACEDESC2 desc = EmptyDesc();
-  desc.dwFlags = DDSD_CAPS | DDSD_BACKBUFFERCOUNT;
-  desc.dwBackBufferCount = 1;
-  desc.ddsCaps.dwCaps = DDSCAPS_PRIMARYSURFACE | DDSCAPS_FLIP | DDSCAPS_COMPLEX | DDSCAPS_3DDEVICE;
-  videoMemoryPrimary_ = driverType_ == dtHAL;
-  desc.ddsCaps.dwCaps |= videoMemoryPrimary_ ? DDSCAPS_VIDEOMEMORY : DDSCAPS_SYSTEMMEMORY;
-  HRESULT result = directDraw_->CreateSurface(&desc, primary_.ReleaseAndGetAddressOf(), nullptr);
-  if (result == DDERR_OUTOFVIDEOMEMORY || result == E_OUTOFMEMORY) {
-    desc.ddsCaps.dwCaps = (desc.ddsCaps.dwCaps & ~DDSCAPS_VIDEOMEMORY) | DDSCAPS_SYSTEMMEMORY;
-    videoMemoryPrimary_ = false;
-    result = directDraw_->CreateSurface(&desc, primary_.ReleaseAndGetAddressOf(), nullptr);
-  }
-  return Check(result, "CreateSurface FAILED");
-}
-
-std::optional<bool> TKV3DView::CreateDepthBuffer() {
-  DDSURFACEDESC2 desc = EmptyDesc();
-  back_->GetSurfaceDesc(&desc);
-  desc.dwFlags = DDSD_CAPS | DDSD_HEIGHT | DDSD_WIDTH | DDSD_PIXELFORMAT;
-  desc.ddsCaps.dwCaps = DDSCAPS_ZBUFFER;
-  if (fullScreenRequest_) {
-    desc.dwWidth = static_cast<DWORD>(displayRec_->Width);
-    desc.dwHeight = static_cast<DWORD>(displayRec_->Height);
-  } else {
-    desc.dwWidth = static_cast<DWORD>(ClientWidth());
-    desc.dwHeight = static_cast<DWORD>(ClientHeight());
-  }
-  desc.ddpfPixelFormat = zBufferFormat_;
-  desc.ddsCaps.dwCaps |= driverType_ == dtHAL ? DDSCAPS_VIDEOMEMORY : DDSCAPS_SYSTEMMEMORY;
-  HRESULT result = directDraw_->CreateSurface(&desc, zBuffer_.ReleaseAndGetAddressOf(), nullptr);
-  if (FAILED(result)) {
-    desc.ddsCaps.dwCaps = (desc.ddsCaps.dwCaps & ~DDSCAPS_VIDEOMEMORY) | DDSCAPS_SYSTEMMEMORY;
-    result = directDraw_->CreateSurface(&desc, zBuffer_.ReleaseAndGetAddressOf(), nullptr);
-  }
-  return Check(result, "CreateSurface FAILED");
-}
-
-std::optional<bool> TKV3DView::BuildDevice() {
-  if (auto stop = CreateDepthBuffer()) return stop;
-  if (auto stop = Check(back_->AddAttachedSurface(zBuffer_.Get()), "AddAttachedSurface FAILED")) return stop;
-  const CLSID& driver = driverType_ == dtHAL ? IID_IDirect3DHALDevice : IID_IDirect3DRGBDevice;
-  if (auto stop = Check(direct3D3_->CreateDevice(driver, back_.Get(), d3dDevice3_.ReleaseAndGetAddressOf(), nullptr),
-                        "CreateDevice RGB FAILED"))
-    return stop;
-  if (!d3dDevice3_) return ReportDXError(LastDXResult, "FIDirect3DDevice3_2", false);
-  if (auto stop = Check(d3dDevice3_.As(IID_IDirect3DDevice2, d3dDevice2_), "FIDirect3DDevice2")) return stop;
-  IDirect3DRM3* root = SharedD3DRM3();
-  if (root == nullptr) return false;
-  if (auto stop = Check(root->CreateDeviceFromD3D(direct3D2_.Get(), d3dDevice2_.Get(), rmDevice_.ReleaseAndGetAddressOf()),
-                        "FIDirect3DRMDevice3"))
-    return stop;
-  if (fullScreenRequest_ && videoMemoryPrimary_) {
-    rmDevice_->SetBufferCount(2);
-  } else if (auto stop = Check(rmDevice_->SetBufferCount(1), "SetBufferCount")) {
-    return stop;
-  }
-  return Check(root->CreateViewport(rmDevice_.Get(), Camera()->GetIDirect3DRMFrame3(), 0, 0, rmDevice_->GetWidth(),
-                                    rmDevice_->GetHeight(), viewport_.ReleaseAndGetAddressOf()),
-               "FIDirect3DRMViewport2");
+  return chain_->BuildFullScreen(WindowOf(Parent()), displayRec_->Width, displayRec_->Height,
+                                 displayRec_->BitsPerPixel, driverType_ == dtHAL);
 }
 
 }  // namespace kv

@@ -1,6 +1,9 @@
 // The view's frame: the five drawing steps, presentation, manual rendering,
 // the frame rate, and the window's paint and size messages.
+#include <optional>
+
 #include "korvane3d/frames/Kv3dcamera.h"
+#include "korvane3d/host/Application.h"
 #include "korvane3d/package/Kv.h"
 #include "korvane3d/scene/Kv3dscene.h"
 #include "korvane3d/view/Kv3dview.h"
@@ -21,7 +24,8 @@ void TKV3DView::RunRender(bool value) {
 }
 
 int TKV3DView::GetFPS() {
-  // Automatic rendering counts in the loop, manual rendering in Render.
+  // Automatic rendering counts in the loop, manual rendering in Render;
+  // either figure falls to 0 a second after the last frame.
   fps_ = AutoRender() && renderLoop_ ? renderLoop_->FPS() : manualFrameRate_.Rate();
   return fps_;
 }
@@ -29,11 +33,13 @@ int TKV3DView::GetFPS() {
 bool TKV3DView::CanGet() const { return !(AutoRender() && renderLoop_ && renderLoop_->ChangePending()); }
 
 bool TKV3DView::Render() {
+  // This thread renders: traps stay off on it, whatever the program set.
+  MaskFloatingPointExceptions();
   manualFrameRate_.CountFrame();
-  const std::weak_ptr<const bool> alive = alive_;
+  const Link<TKV3DView> self(this);
   CallOnFlip();
-  if (alive.expired()) return true;  // freed by a handler: nothing drawn
-  DrawFrame(TakeFrameTargets());
+  if (!self) return true;  // freed by a handler: nothing drawn
+  if (!DrawFrame(TakeFrameTargets())) return true;
   return CallFlip();
 }
 
@@ -44,9 +50,9 @@ FrameTargets TKV3DView::TakeFrameTargets() {
   targets.loading = IsLoading();
   targets.hasCamera = Camera() != nullptr;
   targets.delta = renderDelta_;
-  targets.back = back_;
-  targets.viewport = viewport_;
-  targets.device = rmDevice_;
+  targets.back = ComPtr<IDirectDrawSurface4>(chain_->Back());
+  targets.viewport = ComPtr<IDirect3DRMViewport2>(chain_->Viewport());
+  targets.device = ComPtr<IDirect3DRMDevice3>(chain_->Device());
   if (TKV3DScene* scene = Scene()) targets.scene = ComPtr<IDirect3DRMFrame3>(scene->GetIDirect3DRMFrame3());
   targets.onDrawBackGDI = OnDrawBackGDI;
   targets.onDrawFrontGDI = OnDrawFrontGDI;
@@ -54,32 +60,40 @@ FrameTargets TKV3DView::TakeFrameTargets() {
 }
 
 void TKV3DView::CallOnFlip() {
-  const std::weak_ptr<const bool> alive = alive_;
+  const Link<TKV3DView> self(this);
   if (autoCheckCollision_) CollisionChecking();
-  if (alive.expired()) return;  // an OnCollision handler freed the view
+  if (!self) return;  // an OnCollision handler freed the view
   OnFlip(this);
 }
 
-void TKV3DView::DrawGDI(IDirectDrawSurface4* back, const TGDIEvent& event) {
-  if (!event.Assigned()) return;
+bool TKV3DView::DrawGDI(IDirectDrawSurface4* back, const TGDIEvent& event) {
+  if (!event.Assigned()) return true;
   HDC dc = nullptr;
-  if (FAILED(back->GetDC(&dc))) return;
+  if (FAILED(back->GetDC(&dc))) return true;
+  // Only the main thread may free the view, so only there is it watched;
+  // the lock is held through a reference of its own for the same reason.
+  std::optional<Link<TKV3DView>> self;
+  if (Application().IsMainThread()) self.emplace(this);
+  const std::shared_ptr<std::mutex> gdiLock = gdiMutex_;
+  bool alive = true;
   {
-    std::lock_guard lock(gdiMutex_);
+    std::lock_guard lock(*gdiLock);
     Canvas()->SetHandle(dc);
     event(this, dc);
-    Canvas()->SetHandle(nullptr);
+    alive = !self || self->get() != nullptr;
+    if (alive) Canvas()->SetHandle(nullptr);
   }
   back->ReleaseDC(dc);
+  return alive;
 }
 
-void TKV3DView::MoveAndClear(const FrameTargets& targets) {
-  if (targets.loading || !targets.back) return;
+bool TKV3DView::MoveAndClear(const FrameTargets& targets) {
+  if (targets.loading || !targets.back) return true;
   if (targets.scene && targets.viewport) {
     targets.scene->Move(targets.delta);
     targets.viewport->Clear(D3DRMCLEAR_TARGET | D3DRMCLEAR_ZBUFFER);
   }
-  DrawGDI(targets.back.Get(), targets.onDrawBackGDI);
+  return DrawGDI(targets.back.Get(), targets.onDrawBackGDI);
 }
 
 void TKV3DView::RenderScene(const FrameTargets& targets) {
@@ -91,10 +105,11 @@ void TKV3DView::RenderScene(const FrameTargets& targets) {
   targets.device->Update();
 }
 
-void TKV3DView::DrawFrame(const FrameTargets& targets) {
-  MoveAndClear(targets);
+bool TKV3DView::DrawFrame(const FrameTargets& targets) {
+  if (!MoveAndClear(targets)) return false;
   RenderScene(targets);
-  if (!targets.loading && targets.back) DrawGDI(targets.back.Get(), targets.onDrawFrontGDI);
+  if (targets.loading || !targets.back) return true;
+  return DrawGDI(targets.back.Get(), targets.onDrawFrontGDI);
 }
 
 void TKV3DView::CallOnDrawBackGDI() { MoveAndClear(TakeFrameTargets()); }
@@ -112,36 +127,68 @@ bool TKV3DView::CallFlip() { return Flip(); }
 
 bool TKV3DView::PresentOnce(HRESULT& result) {
   if (fullScreen_) {
-    result = primary_->Flip(nullptr, DDFLIP_WAIT);
+    result = chain_->Primary()->Flip(nullptr, DDFLIP_WAIT);
   } else {
-    result = directDraw_ ? directDraw_->WaitForVerticalBlank(DDWAITVB_BLOCKBEGIN, nullptr) : S_OK;
+    IDirectDraw4* directDraw = chain_->DirectDraw();
+    result = directDraw != nullptr ? directDraw->WaitForVerticalBlank(DDWAITVB_BLOCKBEGIN, nullptr) : S_OK;
     ReportDXError(result, "WaitForVerticalBlank", false);
-    result = primary_->Blt(&screenClientRect_, back_.Get(), &clientRect_, DDBLT_WAIT, nullptr);
+    result = chain_->Primary()->Blt(&screenClientRect_, chain_->Back(), &clientRect_, DDBLT_WAIT, nullptr);
     if (FAILED(result)) ReportDXError(result, "Blt", true);
   }
   LastDXResult = result;
   return SUCCEEDED(result);
 }
 
+void TKV3DView::RecoverLostSurfaces() {
+  const HRESULT restored = chain_->RestoreLostSurfaces();
+  LastDXResult = restored;
+  // What cannot be restored (a mode that changed under it) is built anew,
+  // through the change every other rebuild takes.
+  if (FAILED(restored)) RequestViewportChange();
+}
+
+bool TKV3DView::SkipPresentation() {
+  if (!fullScreen_) {
+    // A windowed chain draws into one window. Without a window nothing can
+    // be shown: quietly, until the view has one again, and then the chain
+    // is built for that window.
+    HWND window = HandleAllocated() ? Handle() : nullptr;
+    if (window == nullptr) return true;
+    if (window != builtForWindow_) {
+      RequestViewportChange();
+      return true;
+    }
+  }
+  if (!chain_->Back()) return true;
+  if (!chain_->AnySurfaceLost()) return false;
+  // One loss, one report: every lost surface of the chain is restored and
+  // this frame, drawn into lost memory, is dropped.
+  LastDXResult = DDERR_SURFACELOST;
+  const Link<TKV3DView> self(this);
+  OnFlipError(this, DDERR_SURFACELOST);
+  if (self) RecoverLostSurfaces();
+  return true;
+}
+
 bool TKV3DView::Flip() {
-  if (IsLoading() || !back_) return true;
+  if (IsLoading()) return true;
+  if (SkipPresentation()) return true;
   bool presented = false;
-  if (primary_) {
+  if (chain_->Primary() != nullptr) {
+    const Link<TKV3DView> self(this);
     // Bounded: a display that keeps refusing costs a few attempts, and the
     // frame is dropped.
-    for (int attempt = 0; attempt < kMaxPresentAttempts && !presented; ++attempt) {
+    for (int attempt = 0; attempt < kMaxPresentAttempts; ++attempt) {
       HRESULT result = S_OK;
       if (PresentOnce(result)) {
         presented = true;
         break;
       }
-      const std::weak_ptr<const bool> alive = alive_;
       OnFlipError(this, result);
-      if (alive.expired()) return true;  // the handler freed the view
+      if (!self) return true;  // the handler freed the view
       if (result == DDERR_SURFACELOST) {
-        const HRESULT restored = primary_->Restore();
-        LastDXResult = restored;
-        if (SUCCEEDED(restored)) break;  // back, but this frame is lost
+        RecoverLostSurfaces();
+        break;  // this frame is lost
       }
     }
   }
@@ -151,12 +198,14 @@ bool TKV3DView::Flip() {
 
 void TKV3DView::Update3D() {
   TKV3DScene* scene = Scene();
-  if (!rmDevice_ || !viewport_ || scene == nullptr || scene->GetIDirect3DRMFrame3() == nullptr) return;
+  IDirect3DRMDevice3* device = chain_->Device();
+  IDirect3DRMViewport2* viewport = chain_->Viewport();
+  if (device == nullptr || viewport == nullptr || scene == nullptr || scene->GetIDirect3DRMFrame3() == nullptr) return;
   IDirect3DRMFrame3* sceneFrame = scene->GetIDirect3DRMFrame3();
   ReportDXError(sceneFrame->Move(1.0f), nullptr, false);
-  ReportDXError(viewport_->Clear(D3DRMCLEAR_ALL), nullptr, false);
-  ReportDXError(viewport_->Render(sceneFrame), nullptr, false);
-  ReportDXError(rmDevice_->Update(), nullptr, false);
+  ReportDXError(viewport->Clear(D3DRMCLEAR_ALL), nullptr, false);
+  ReportDXError(viewport->Render(sceneFrame), nullptr, false);
+  ReportDXError(device->Update(), nullptr, false);
 }
 
 // ---- Window messages -------------------------------------------------------------------------
@@ -165,12 +214,12 @@ void TKV3DView::Paint() {
   HWND wnd = GetCurrentHandle();
   if (wnd == nullptr) return;
   PAINTSTRUCT paint;
-  if (rmDevice_) {
+  if (IDirect3DRMDevice3* device = chain_->Device()) {
     RECT update{};
     if (!GetUpdateRect(wnd, &update, FALSE)) return;
     BeginPaint(wnd, &paint);
     ComPtr<IDirect3DRMWinDevice> winDevice;
-    if (SUCCEEDED(rmDevice_.As(IID_IDirect3DRMWinDevice, winDevice)))
+    if (SUCCEEDED(device->QueryInterface(IID_IDirect3DRMWinDevice, reinterpret_cast<void**>(winDevice.ReleaseAndGetAddressOf()))))
       ReportDXError(winDevice->HandlePaint(paint.hdc), nullptr, false);
     EndPaint(wnd, &paint);
     return;

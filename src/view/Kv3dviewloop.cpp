@@ -1,7 +1,8 @@
 #include "korvane3d/view/Kv3dviewloop.h"
 
+#include "korvane3d/host/Application.h"
+#include "korvane3d/package/Kv.h"
 #include "korvane3d/platform/win/WinApi.h"
-#include "korvane3d/view/Kv3dview.h"
 
 namespace kv {
 
@@ -10,19 +11,31 @@ namespace kv {
 void FrameRateCounter::CountFrame() {
   const std::uint32_t now = GetTickCount();
   // Unsigned difference: a wrap of the tick count still measures forward.
-  if (now - lastSampleTick_ > 1000u) {
+  if (now - lastSampleTick_.load() > 1000u) {
     lastSampleTick_ = now;
     rate_ = frameCount_;
     frameCount_ = 0;
   }
   ++frameCount_;
+  lastFrameTick_ = now;
+  counted_ = true;
+}
+
+int FrameRateCounter::Rate() const {
+  // A figure whose frames stopped more than a second ago no longer says
+  // anything about the rate: nothing is drawn now.
+  if (counted_.load() && GetTickCount() - lastFrameTick_.load() > 1000u) return 0;
+  return rate_.load();
 }
 
 // ---- TRenderLoop -------------------------------------------------------------------
 
-TRenderLoop::TRenderLoop(TKV3DView* view) : view_(view) {}
+TRenderLoop::TRenderLoop(RenderLoopClient* client) : client_(client) {}
 
-TRenderLoop::~TRenderLoop() { Stop(); }
+TRenderLoop::~TRenderLoop() {
+  Terminate();
+  WaitFor();
+}
 
 void TRenderLoop::Wake() {
   std::lock_guard lock(wakeMutex_);
@@ -39,34 +52,6 @@ void TRenderLoop::RequestChange() {
   Wake();
 }
 
-void TRenderLoop::Stop() {
-  {
-    std::lock_guard lock(wakeMutex_);
-    Terminate();
-    wake_.notify_all();
-  }
-  WaitFor();
-}
-
-void TRenderLoop::Abandon() {
-  view_ = nullptr;
-  SetFreeOnTerminate(true);
-  std::lock_guard lock(wakeMutex_);
-  Terminate();
-  wake_.notify_all();
-}
-
-bool TRenderLoop::Step(const std::function<void()>& step) {
-  return Synchronize([this, &step] {
-    inStep_ = true;
-    struct StepDone {
-      bool& flag;
-      ~StepDone() { flag = false; }
-    } done{inStep_};
-    step();
-  });
-}
-
 void TRenderLoop::WaitForWork() {
   std::unique_lock lock(wakeMutex_);
   wake_.wait(lock, [this] { return Terminated() || running_.load() || changeRequest_.load(); });
@@ -75,21 +60,17 @@ void TRenderLoop::WaitForWork() {
 bool TRenderLoop::RunChange() {
   changing_ = true;
   changeRequest_ = false;
-  // Cleared however the step ends, so that CanGet never stays false.
+  // Cleared however the step ends, so that CanGet never stays false, and
+  // the main thread told: the chain is ready (WaitUntilReady).
   struct ChangeDone {
     std::atomic<bool>& flag;
-    ~ChangeDone() { flag = false; }
-  } done{changing_};
-  return Step([this] {
-    if (Terminated()) return;
-    view_->CallChangeViewport();
-    // A failure shows only while error reports are visible; the retry uses
-    // the software driver.
-    if (view_->lastChangeResult_) {
-      view_->forceSoftware_ = true;
-      view_->CallChangeViewport();
-      view_->forceSoftware_ = false;
+    ~ChangeDone() {
+      flag = false;
+      Application().Queue().Wake();
     }
+  } done{changing_};
+  return Synchronize([this] {
+    if (!Terminated()) client_->LoopChangeViewport();
   });
 }
 
@@ -97,29 +78,28 @@ bool TRenderLoop::RunFrame() {
   frameRate_.CountFrame();
   FrameTargets targets;
   bool draw = false;
-  if (!Step([this, &targets, &draw] {
+  if (!Synchronize([this, &targets, &draw] {
         // Automatic rendering may have ended while this step waited for the
         // main thread: then the frame is not drawn, so that no scene moves
         // after AutoRender went off.
         if (Terminated() || !running_.load()) return;
-        view_->CallOnFlip();
-        if (Terminated()) return;  // the handler may have freed the view
-        targets = view_->TakeFrameTargets();
-        draw = true;
+        draw = client_->LoopBeginFrame(targets);
       }))
     return false;
-  if (Terminated()) return false;
+  if (Terminated()) return false;  // the view went meanwhile
   if (!draw) return true;
-  view_->DrawFrame(targets);
+  client_->LoopDrawFrame(targets);
   targets = FrameTargets{};  // the loop holds no chain object between frames
-  return Step([this] {
-    if (!Terminated()) view_->CallFlip();
+  return Synchronize([this] {
+    if (!Terminated()) client_->LoopPresent();
   });
 }
 
 void TRenderLoop::Execute() {
-  active_ = true;
-  while (active_ && !Terminated()) {
+  // The view renders with floating-point exceptions masked on every thread
+  // that draws; this one draws steps 2 to 4.
+  MaskFloatingPointExceptions();
+  while (!Terminated()) {
     // Idle: no frame rate, and no spinning until there is work.
     if (!running_.load()) frameRate_.Clear();
     WaitForWork();
@@ -131,11 +111,6 @@ void TRenderLoop::Execute() {
       // An event handler that throws loses its frame, not the loop.
     }
   }
-  active_ = false;
-  // Leaving in order: the chain goes from the viewport down to the primary.
-  // The main thread is inside Stop, waiting for this thread, and touches
-  // none of it meanwhile.
-  if (Terminated() && view_ != nullptr) view_->ReleaseChain();
 }
 
 }  // namespace kv

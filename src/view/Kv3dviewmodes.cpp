@@ -53,9 +53,9 @@ std::string DisplayModeText(int ordinal) {
 }
 
 void TKV3DView::FillModeList() {
-  if (modeList_.Count() > 0 || !directDraw_) return;
+  if (modeList_.Count() > 0 || chain_->DirectDraw() == nullptr) return;
   ModeListFiller filler{&modeList_, &modeRecs_};
-  LastDXResult = directDraw_->EnumDisplayModes(0, nullptr, &filler, &AddOfferedMode);
+  LastDXResult = chain_->DirectDraw()->EnumDisplayModes(0, nullptr, &filler, &AddOfferedMode);
 }
 
 std::vector<std::string> TKV3DView::AvailableDisplayModes() const {

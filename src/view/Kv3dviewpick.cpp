@@ -1,7 +1,8 @@
 // Picking and collision checking of the view: which visual objects of the
 // parent's components lie under a point, and which of them touch.
 #include <algorithm>
-#include <span>
+#include <cstring>
+#include <limits>
 #include <unordered_map>
 
 #include "korvane3d/objects/Kv3dobject.h"
@@ -77,28 +78,66 @@ CollisionBox BoxInScene(TKV3DObject* object, IDirect3DRMFrame3* sceneFrame) {
   return BoxAt(*object, position);
 }
 
-// Weak links to the objects taking part in some pair, so that a handler
-// freeing one is noticed by the pairs after it.
-class PairMembers {
+// The boxes of the objects taking part in collision checking, read where
+// each object is now: every position in one engine pass. An object freed
+// meanwhile gets a box that touches nothing.
+class CollisionCandidates {
  public:
-  PairMembers(std::span<const CollisionPair> pairs, std::span<TKV3DObject* const> objects) {
-    for (const CollisionPair& p : pairs) {
-      indices_.push_back(p.first);
-      indices_.push_back(p.second);
-    }
-    std::sort(indices_.begin(), indices_.end());
-    indices_.erase(std::unique(indices_.begin(), indices_.end()), indices_.end());
-    links_.reserve(indices_.size());
-    for (std::uint32_t i : indices_) links_.emplace_back(objects[i]);
+  CollisionCandidates(std::vector<TKV3DObject*> objects, IDirect3DRMFrame3* sceneFrame)
+      : sceneFrame_(sceneFrame), positions_(objects.size()) {
+    links_.reserve(objects.size());
+    for (TKV3DObject* object : objects) links_.emplace_back(object);
+    Read();
   }
-  TKV3DObject* At(std::uint32_t index) const {
-    const auto it = std::lower_bound(indices_.begin(), indices_.end(), index);
-    return links_[static_cast<std::size_t>(it - indices_.begin())].get();
+  TKV3DObject* At(std::uint32_t index) const { return links_[index].get(); }
+  const std::vector<CollisionBox>& Boxes() const { return boxes_; }
+
+  // After event handlers ran: whether any box may have changed since the
+  // last reading, reading them again when so. Placements are watched
+  // through the engine's count of placement changes, the meshes' boxes and
+  // freed objects by looking.
+  bool Refresh() {
+    if (rm::PlacementChanges() != placementsRead_) {
+      Read();
+      return true;
+    }
+    std::vector<CollisionBox> now = BoxesAt(positions_);
+    const bool changed = !std::equal(now.begin(), now.end(), boxes_.begin(), boxes_.end(), SameBox);
+    boxes_ = std::move(now);
+    return changed;
   }
 
  private:
-  std::vector<std::uint32_t> indices_;
+  void Read() {
+    placementsRead_ = rm::PlacementChanges();
+    std::vector<IDirect3DRMFrame3*> frames;
+    frames.reserve(links_.size());
+    for (const Link<TKV3DObject>& link : links_)
+      frames.push_back(link.get() != nullptr ? link.get()->GetIDirect3DRMFrame3() : nullptr);
+    rm::GetPositions(frames, sceneFrame_, positions_);
+    boxes_ = BoxesAt(positions_);
+  }
+  std::vector<CollisionBox> BoxesAt(const std::vector<D3DVECTOR>& positions) const {
+    constexpr float kNaN = std::numeric_limits<float>::quiet_NaN();
+    std::vector<CollisionBox> boxes;
+    boxes.reserve(links_.size());
+    for (std::size_t i = 0; i < links_.size(); ++i) {
+      const TKV3DObject* object = links_[i].get();
+      boxes.push_back(object != nullptr ? BoxAt(*object, positions[i])
+                                        : CollisionBox{{kNaN, kNaN, kNaN}, {kNaN, kNaN, kNaN}});
+    }
+    return boxes;
+  }
+  static bool SameBox(const CollisionBox& a, const CollisionBox& b) {
+    // Bitwise, so that the boxes of freed objects (NaN) compare equal.
+    return std::memcmp(&a, &b, sizeof(CollisionBox)) == 0;
+  }
+
+  IDirect3DRMFrame3* sceneFrame_;
   std::vector<Link<TKV3DObject>> links_;
+  std::vector<D3DVECTOR> positions_;
+  std::vector<CollisionBox> boxes_;
+  std::uint64_t placementsRead_ = 0;
 };
 
 }  // namespace
@@ -111,9 +150,9 @@ std::vector<TKV3DObject*> TKV3DView::PickedList() const {
 }
 
 void TKV3DView::GenPick(int x, int y) {
-  if (!viewport_) return;
+  if (chain_->Viewport() == nullptr) return;
   ComPtr<IDirect3DRMPickedArray> picked;
-  const HRESULT result = viewport_->Pick(x, y, picked.ReleaseAndGetAddressOf());
+  const HRESULT result = chain_->Viewport()->Pick(x, y, picked.ReleaseAndGetAddressOf());
   LastDXResult = result;
   ReportDXError(result, "Pick", false);
   pickedList_.clear();
@@ -132,12 +171,16 @@ void TKV3DView::GenPick(int x, int y) {
         AppendObjectsAbove(index, frame.Get(), pickedList_);
     }
   }
-  // Handlers may free objects or pick again: report from a copy, skipping
-  // objects that are gone.
+  // Handlers may free objects, pick again or free the view: report from a
+  // copy, skipping objects that are gone, and stop once the view is.
   const std::vector<Link<TKV3DObject>> reported = pickedList_;
+  const Link<TKV3DView> self(this);
   for (std::size_t layer = 0; layer < reported.size(); ++layer) {
-    if (TKV3DObject* object = reported[layer].get()) object->Picked(static_cast<std::int32_t>(layer));
-    if (TKV3DObject* object = reported[layer].get()) OnPicked(this, object, static_cast<std::int32_t>(layer));
+    const auto index = static_cast<std::int32_t>(layer);
+    if (TKV3DObject* object = reported[layer].get()) object->Picked(index);
+    if (!self) return;
+    if (TKV3DObject* object = reported[layer].get()) OnPicked(this, object, index);
+    if (!self) return;
   }
 }
 
@@ -146,45 +189,48 @@ void TKV3DView::FindTopParentFrame(IDirect3DRMFrame* frame) {
   AppendObjectsAbove(IndexObjectsByFrame(Parent()), frame, pickedList_);
 }
 
-// The grid finds the pairs whose boxes touch now, with every position read
-// in one engine pass; each pair is then checked and reported through
-// CheckObjects in ownership order, so a handler that moves or frees an
-// object is seen by the pairs after it.
+// Each pair is checked as it comes, in ownership order, against where its
+// objects are at that moment: the grid finds the pairs whose boxes touch,
+// and whenever the event handlers of a reported pair moved, resized or freed
+// an object, the pairs after that one are found again from the new boxes. A
+// pair an earlier handler moved into contact is thus reported in the same
+// pass, and a handler that frees the view ends the pass.
 void TKV3DView::CollisionChecking() {
   TWinControl* parent = Parent();
   if (parent == nullptr) return;
   IDirect3DRMFrame3* sceneFrame = Scene() != nullptr ? Scene()->GetIDirect3DRMFrame3() : nullptr;
   std::vector<TKV3DObject*> objects;
-  std::vector<IDirect3DRMFrame3*> frames;
   for (int i = 0; i < parent->ComponentCount(); ++i) {
     auto* object = dynamic_cast<TKV3DObject*>(parent->Components(i));
-    if (object == nullptr || !object->CheckCollision()) continue;
-    objects.push_back(object);
-    frames.push_back(object->GetIDirect3DRMFrame3());
+    if (object != nullptr && object->CheckCollision()) objects.push_back(object);
   }
-  std::vector<D3DVECTOR> positions(frames.size());
-  rm::GetPositions(frames, sceneFrame, positions);
-  std::vector<CollisionBox> boxes;
-  boxes.reserve(objects.size());
-  for (std::size_t i = 0; i < objects.size(); ++i) boxes.push_back(BoxAt(*objects[i], positions[i]));
-  const std::vector<CollisionPair> pairs = collisionPairs_.Find(boxes);
-  if (pairs.empty()) return;
-  const PairMembers members(pairs, objects);
-  for (const CollisionPair& pair : pairs) {
-    TKV3DObject* a = members.At(pair.first);
-    TKV3DObject* b = members.At(pair.second);
-    if (a != nullptr && b != nullptr && a != b) CheckObjects(a, b);
+  if (objects.size() < 2) return;
+  CollisionCandidates candidates(std::move(objects), sceneFrame);
+  std::vector<CollisionPair> pairs = collisionPairs_.Find(candidates.Boxes());
+  const Link<TKV3DView> self(this);
+  for (std::size_t next = 0; next < pairs.size();) {
+    const CollisionPair pair = pairs[next++];
+    TKV3DObject* a = candidates.At(pair.first);
+    TKV3DObject* b = candidates.At(pair.second);
+    if (a == nullptr || b == nullptr || a == b || !ReportCollision(a, b)) continue;
+    if (!self) return;
+    if (!candidates.Refresh()) continue;
+    pairs = collisionPairs_.Find(candidates.Boxes());
+    next = static_cast<std::size_t>(std::upper_bound(pairs.begin(), pairs.end(), pair) - pairs.begin());
   }
 }
 
-void TKV3DView::CheckObjects(TKV3DObject* a, TKV3DObject* b) {
-  if (a == nullptr || b == nullptr) return;
+void TKV3DView::CheckObjects(TKV3DObject* a, TKV3DObject* b) { ReportCollision(a, b); }
+
+bool TKV3DView::ReportCollision(TKV3DObject* a, TKV3DObject* b) {
+  if (a == nullptr || b == nullptr) return false;
   IDirect3DRMFrame3* sceneFrame = Scene() != nullptr ? Scene()->GetIDirect3DRMFrame3() : nullptr;
-  if (!BoxesTouch(BoxInScene(a, sceneFrame), BoxInScene(b, sceneFrame))) return;
+  if (!BoxesTouch(BoxInScene(a, sceneFrame), BoxInScene(b, sceneFrame))) return false;
   const Link<TKV3DObject> first(a), second(b);
   a->Collision(a, b);
-  // The first handler may have freed either object.
+  // The first handler may have freed either object, or the view.
   if (TKV3DObject* other = second.get()) other->Collision(other, first.get());
+  return true;
 }
 
 }  // namespace kv

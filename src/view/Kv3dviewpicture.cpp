@@ -4,10 +4,10 @@
 #include <chrono>
 #include <cstring>
 #include <fstream>
-#include <thread>
 
 #include "korvane3d/host/Application.h"
 #include "korvane3d/host/Error.h"
+#include "korvane3d/host/Link.h"
 #include "korvane3d/platform/ddraw/VirtualMonitor.h"
 #include "korvane3d/rm/image/Image.h"
 #include "korvane3d/view/Kv3dview.h"
@@ -16,21 +16,25 @@
 namespace kv {
 
 bool TKV3DView::WaitUntilReady(std::chrono::milliseconds timeout) {
-  const auto end = std::chrono::steady_clock::now() + timeout;
-  const std::weak_ptr<const bool> alive = alive_;
-  while (renderLoop_ && renderLoop_->ChangePending()) {
-    if (std::chrono::steady_clock::now() >= end) return Fail("the view's device was not ready in time");
-    Application().ProcessMessages();
-    if (alive.expired()) return false;  // a handler freed the view meanwhile
-    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  if (renderLoop_ && !renderLoop_->Ready()) {
+    // Only the main thread builds the chain; waiting elsewhere would wait
+    // for ever.
+    if (!Application().IsMainThread()) return Fail("WaitUntilReady is for the main thread");
+    // The tasks served meanwhile may run handlers (input polls): one of
+    // them may free the view.
+    const Link<TKV3DView> self(this);
+    const bool ready = Application().Queue().ServeUntil(
+        [&] { return !self || renderLoop_->Ready(); }, std::chrono::steady_clock::now() + timeout);
+    if (!self) return false;
+    if (!ready) return Fail("the view's device was not ready in time");
   }
-  if (rmDevice_ == nullptr) return Fail("the view has no device (see LastDXResult)");
+  if (chain_->Device() == nullptr) return Fail("the view has no device (see LastDXResult)");
   return true;
 }
 
 bool TKV3DView::SaveFrameToPNG(const std::string& fileName) {
   const ddraw::PixelImage shown =
-      FullScreen() ? ddraw::ReadScreenPixels() : ddraw::ReadSurfacePixels(back_.Get());
+      FullScreen() ? ddraw::ReadScreenPixels() : ddraw::ReadSurfacePixels(chain_->Back());
   if (shown.width == 0 || shown.height == 0) return Fail("the view has drawn nothing to save");
   image::Image picture;
   picture.width = shown.width;

@@ -196,12 +196,12 @@ void TKV3DView::Change() {
 }
 
 void TKV3DView::ChangePlane(TObject* /*sender*/) {
-  if (!viewport_) return;
-  ReportDXError(viewport_->SetBack(plane_->Back()), nullptr, false);
-  ReportDXError(viewport_->SetFront(plane_->Front()), nullptr, false);
-  ReportDXError(viewport_->SetPlane(plane_->Left(), plane_->Right(), plane_->Bottom(), plane_->Top()), nullptr, false);
-  ReportDXError(viewport_->SetField(plane_->Field()), nullptr, false);
-  ReportDXError(viewport_->SetProjection(projectionType_ == ptOrthographic ? D3DRMPROJECT_ORTHOGRAPHIC
+  if (chain_->Viewport() == nullptr) return;
+  ReportDXError(chain_->Viewport()->SetBack(plane_->Back()), nullptr, false);
+  ReportDXError(chain_->Viewport()->SetFront(plane_->Front()), nullptr, false);
+  ReportDXError(chain_->Viewport()->SetPlane(plane_->Left(), plane_->Right(), plane_->Bottom(), plane_->Top()), nullptr, false);
+  ReportDXError(chain_->Viewport()->SetField(plane_->Field()), nullptr, false);
+  ReportDXError(chain_->Viewport()->SetProjection(projectionType_ == ptOrthographic ? D3DRMPROJECT_ORTHOGRAPHIC
                                                                            : D3DRMPROJECT_PERSPECTIVE),
                 nullptr, false);
   // The handedness belongs to the shared root: every view of the process
@@ -210,7 +210,7 @@ void TKV3DView::ChangePlane(TObject* /*sender*/) {
     ReportDXError(root->SetOptions(projectionHand_ == phRightHand ? D3DRMOPTIONS_RIGHTHANDED : D3DRMOPTIONS_LEFTHANDED),
                   nullptr, false);
   }
-  ReportDXError(viewport_->SetUniformScaling(uniformScaling_ ? TRUE : FALSE), nullptr, false);
+  ReportDXError(chain_->Viewport()->SetUniformScaling(uniformScaling_ ? TRUE : FALSE), nullptr, false);
 }
 
 bool TKV3DView::SetProjectionType(TProjectionType value) {
@@ -222,8 +222,8 @@ bool TKV3DView::SetProjectionType(TProjectionType value) {
 }
 
 TProjectionType TKV3DView::GetProjectionType() {
-  if (viewport_) {
-    const D3DRMPROJECTIONTYPE reported = viewport_->GetProjection();
+  if (chain_->Viewport() != nullptr) {
+    const D3DRMPROJECTIONTYPE reported = chain_->Viewport()->GetProjection();
     if (reported == D3DRMPROJECT_PERSPECTIVE) projectionType_ = ptPerspective;
     if (reported == D3DRMPROJECT_ORTHOGRAPHIC) projectionType_ = ptOrthographic;
   }
@@ -268,12 +268,12 @@ DWORD TKV3DView::RenderModeFlags() const {
 }
 
 void TKV3DView::ChangeRenderMode() {
-  if (rmDevice_) ReportDXError(rmDevice_->SetRenderMode(RenderModeFlags()), nullptr, false);
+  if (chain_->Device() != nullptr) ReportDXError(chain_->Device()->SetRenderMode(RenderModeFlags()), nullptr, false);
 }
 
 TSetRMs TKV3DView::GetRenderMode() {
-  if (CanGet() && rmDevice_) {
-    const DWORD flags = rmDevice_->GetRenderMode();
+  if (CanGet() && chain_->Device() != nullptr) {
+    const DWORD flags = chain_->Device()->GetRenderMode();
     TSetRMs read;
     if (flags & D3DRMRENDERMODE_BLENDEDTRANSPARENCY) read.Include(rmBlendedTransparency);
     if (flags & D3DRMRENDERMODE_SORTEDTRANSPARENCY) read.Include(rmSortedTransparency);
@@ -300,8 +300,8 @@ void TKV3DView::SetShowBackFaces(bool value) {
 }
 
 void TKV3DView::ChangeShowBackFaces() {
-  if (!rmDevice_) return;
-  ReportDXError(rmDevice_->RenderStateChange(D3DRENDERSTATE_CULLMODE, showBackFaces_ ? D3DCULL_NONE : D3DCULL_CCW, 0),
+  if (chain_->Device() == nullptr) return;
+  ReportDXError(chain_->Device()->RenderStateChange(D3DRENDERSTATE_CULLMODE, showBackFaces_ ? D3DCULL_NONE : D3DCULL_CCW, 0),
                 nullptr, false);
 }
 

@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <fstream>
 #include <numbers>
+#include <thread>
 
 #include "korvane3d/host/Application.h"
 #include "korvane3d/host/Component.h"
@@ -91,6 +92,29 @@ TEST_F(SharedServices, ForcedReportShowsTheLibrarysText) {
   EXPECT_EQ(Runtime().ErrorLibraryState(), SharedRuntime::LibraryState::NotLoaded);
   EXPECT_TRUE(ReportDXError(D3DRMERR_BADVALUE, nullptr, true));
   EXPECT_EQ(Boxes().size(), 3u);
+}
+
+// A forced report made on another thread is inside the library's text
+// function when a view goes and lets the library go: the library stays
+// loaded until the report is done with it (unloaded under it, the report
+// would return into unmapped code).
+TEST_F(SharedServices, AReportOnAnotherThreadKeepsTheLibraryWhileItUsesIt) {
+  Runtime().errorLibraryName = "kvslowerror.dll";
+  std::thread reporter([] { ReportDXError(D3DRMERR_BADVALUE, "slow", true); });
+  const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+  while (Runtime().ErrorLibraryState() != SharedRuntime::LibraryState::Loaded &&
+         std::chrono::steady_clock::now() < end) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  ASSERT_EQ(Runtime().ErrorLibraryState(), SharedRuntime::LibraryState::Loaded);
+  std::this_thread::sleep_for(std::chrono::milliseconds(200));  // well inside its one second
+  Runtime().UnloadErrorLibrary();  // what freeing a view does
+  EXPECT_EQ(Runtime().ErrorLibraryState(), SharedRuntime::LibraryState::NotLoaded);
+  reporter.join();
+  const auto boxes = Boxes();
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_EQ(boxes[0].text, "a slow library's text");
+  EXPECT_EQ(boxes[0].caption, "DirectX Message - slow");
 }
 
 TEST_F(SharedServices, MissingLibraryIsToldOnce) {

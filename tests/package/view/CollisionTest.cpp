@@ -125,5 +125,50 @@ TEST_F(CollisionTest, HandlersMayFreeObjectsDuringThePass) {
   EXPECT_EQ(reports, (std::vector<std::string>{"A:B", "A:C", "C:A"}));
 }
 
+// Each pair is tested where its objects are when its turn comes: a pair that
+// an earlier handler of the same pass moves into contact is reported in that
+// pass, and a pair moved apart is not.
+TEST_F(CollisionTest, PairsAreTestedWhereEarlierHandlersOfThePassLeftThem) {
+  TKV3DObject* a = Collider("A", 0, 0, 10);
+  Collider("B", 0.5f, 0, 10);
+  TKV3DObject* c = Collider("C", 20, 0, 10);
+  TKV3DObject* d = Collider("D", 40, 0, 10);
+  a->OnCollision = [&](TObject* sender, TObject* other) {
+    reports.push_back(NameOf(sender) + ":" + NameOf(other));
+    c->Position()->SetX(40.25f);  // onto D
+  };
+  view->CollisionChecking();
+  EXPECT_EQ(reports, (std::vector<std::string>{"A:B", "B:A", "C:D", "D:C"}));
+
+  // And apart again before their turn: nothing for that pair.
+  reports.clear();
+  a->OnCollision = [&](TObject* sender, TObject* other) {
+    reports.push_back(NameOf(sender) + ":" + NameOf(other));
+    d->Position()->SetX(80.0f);
+  };
+  view->CollisionChecking();
+  EXPECT_EQ(reports, (std::vector<std::string>{"A:B", "B:A"}));
+}
+
+// A handler that frees the view ends the pass: nothing more is tested or
+// reported through the freed view (run under the address sanitizer too).
+TEST_F(CollisionTest, AHandlerThatFreesTheViewEndsThePass) {
+  TKV3DObject* a = Collider("A", 0, 0, 10);
+  Collider("B", 0.5f, 0, 10);
+  Collider("C", 20, 0, 10);
+  Collider("D", 20.5f, 0, 10);
+  bool freed = false;
+  a->OnCollision = [&](TObject* sender, TObject* other) {
+    reports.push_back(NameOf(sender) + ":" + NameOf(other));
+    delete view;
+    view = nullptr;
+    freed = true;
+  };
+  TKV3DView* checking = view;
+  checking->CollisionChecking();
+  EXPECT_TRUE(freed);
+  EXPECT_EQ(reports, (std::vector<std::string>{"A:B", "B:A"}));
+}
+
 }  // namespace
 }  // namespace kvtest

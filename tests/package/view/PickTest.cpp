@@ -135,5 +135,39 @@ TEST_F(PickTest, FreedObjectsLeaveThePickedList) {
   EXPECT_EQ(Names(), (std::vector<std::string>{"Front"}));
 }
 
+// A handler of the pick that frees the view ends the reports: neither an
+// object's Picked nor the view's OnPicked handler is called through the
+// freed view (run under the address sanitizer too).
+TEST_F(PickTest, AHandlerThatFreesTheViewEndsTheReports) {
+  for (const bool fromObject : {true, false}) {
+    SCOPED_TRACE(fromObject ? "object's Picked" : "view's OnPicked");
+    if (view == nullptr) {
+      view = MakeView(64, 48);
+      view->SetScene(scene);
+      view->SetCamera(camera);
+    }
+    TKV3DObject* near = Place(fromObject ? "Near" : "Near2", 0, 0, 10);
+    TKV3DObject* far = Place(fromObject ? "Far" : "Far2", 0, 0, 20);
+    int calls = 0;
+    const auto freeView = [&] {
+      ++calls;
+      delete view;
+      view = nullptr;
+    };
+    if (fromObject) {
+      near->OnFramePicked = [&](TObject*, std::int32_t) { freeView(); };
+      far->OnFramePicked = [&](TObject*, std::int32_t) { ++calls; };
+    } else {
+      view->OnPicked = [&](TObject*, TObject*, std::int32_t) { freeView(); };
+    }
+    TKV3DView* picking = view;
+    picking->GenPick(kCentreX, kCentreY);
+    EXPECT_EQ(view, nullptr);
+    EXPECT_EQ(calls, 1);
+    delete near;
+    delete far;
+  }
+}
+
 }  // namespace
 }  // namespace kvtest

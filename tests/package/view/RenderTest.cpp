@@ -3,9 +3,15 @@
 // view that renders.
 #include <sys/resource.h>
 
+#include <cfenv>
+
 #include <atomic>
+#include <utility>
 
 #include "ViewFixture.h"
+#include "korvane3d/host/Error.h"
+#include "korvane3d/objects/Kv3dmesh.h"
+#include "korvane3d/objects/Kv3dobject.h"
 
 using namespace kv;
 
@@ -203,6 +209,141 @@ TEST_F(RenderTest, ViewFreedWhileRenderingStopsInOrder) {
     delete view;
   }
   SUCCEED();
+}
+
+// A surface of the chain that lost its memory (the back surface, the depth
+// buffer, the primary): one report (OnFlipError with DDERR_SURFACELOST, no
+// message box), every lost surface restored, the frame dropped, and the
+// frames after it shown again.
+TEST_F(RenderTest, ALostSurfaceOfTheChainGivesOneReportAndDrawingResumes) {
+  TKV3DView* view = MakeRenderingView();
+  std::vector<HRESULT> errors;
+  view->OnFlipError = [&](TObject*, HRESULT error) { errors.push_back(error); };
+  const std::pair<const char*, IDirectDrawSurface4* (TKV3DView::*)() const> surfaces[] = {
+      {"back surface", &TKV3DView::BackSurface},
+      {"depth buffer", &TKV3DView::DepthBuffer},
+      {"primary", &TKV3DView::PrimarySurface}};
+  for (const auto& [name, surface] : surfaces) {
+    SCOPED_TRACE(name);
+    errors.clear();
+    kv::platform::ClearRecordedMessageBoxes();
+    EXPECT_FALSE(view->Render());
+    kv::ddraw::MakeSurfaceLost((view->*surface)());
+    EXPECT_TRUE(view->Render()) << "drawn into lost memory: dropped";
+    EXPECT_EQ(errors, std::vector<HRESULT>{DDERR_SURFACELOST});
+    for (int frame = 0; frame < 3; ++frame) EXPECT_FALSE(view->Render()) << "frame " << frame;
+    EXPECT_EQ(errors.size(), 1u);
+    EXPECT_TRUE(kv::platform::RecordedMessageBoxes().empty());
+    EXPECT_EQ(ReadWindowPixels(view->Handle()).At(40, 30), 0xFF0000u);
+  }
+}
+
+// A view whose window goes while it renders (manually or on its loop) stops
+// drawing without a word, and draws again once it has a window again.
+TEST_F(RenderTest, AViewWithoutAWindowStopsQuietlyAndDrawsAgainInItsNewWindow) {
+  TKV3DView* view = MakeRenderingView();
+  std::atomic<int> errors{0};
+  std::atomic<int> flips{0};
+  view->OnFlipError = [&](TObject*, HRESULT) { ++errors; };
+  view->OnFlip = [&](TObject*) { ++flips; };
+  for (const bool autoRender : {false, true}) {
+    SCOPED_TRACE(autoRender ? "AutoRender" : "Render");
+    kv::platform::ClearRecordedMessageBoxes();
+    view->SetAutoRender(autoRender);
+    const auto render = [&](int frames) {
+      if (!autoRender) {
+        for (int i = 0; i < frames; ++i) view->Render();
+        return;
+      }
+      const int target = flips.load() + frames;
+      ASSERT_TRUE(PumpUntil([&] { return flips.load() >= target; }));
+    };
+    render(2);
+    view->SetParent(nullptr);  // its window goes
+    ASSERT_FALSE(view->HandleAllocated());
+    render(4);
+    EXPECT_EQ(errors.load(), 0);
+    EXPECT_TRUE(kv::platform::RecordedMessageBoxes().empty());
+
+    view->SetParent(form.get());  // a new window
+    ASSERT_TRUE(view->HandleAllocated());
+    render(4);
+    if (autoRender) {
+      ASSERT_TRUE(WaitForChange(view));
+    }
+    render(2);
+    EXPECT_EQ(ReadWindowPixels(view->Handle()).At(40, 30), 0xFF0000u);
+    EXPECT_EQ(errors.load(), 0);
+    EXPECT_TRUE(kv::platform::RecordedMessageBoxes().empty());
+  }
+  view->SetAutoRender(false);
+}
+
+// Under manual rendering FPS counts the frames Render draws, and falls to 0
+// once no frame has come for more than a second.
+TEST_F(RenderTest, ManualFrameRateFallsToZeroASecondAfterTheLastFrame) {
+  TKV3DView* view = MakeRenderingView();
+  kv::platform::SetTickCountBias(0);
+  for (int i = 0; i < 5; ++i) view->Render();
+  kv::platform::SetTickCountBias(1100);
+  view->Render();  // closes the sample of the frames before
+  EXPECT_GT(view->GetFPS(), 0);
+  kv::platform::SetTickCountBias(1100 + 900);
+  EXPECT_GT(view->GetFPS(), 0) << "a frame came less than a second ago";
+  kv::platform::SetTickCountBias(1100 + 1200);
+  EXPECT_EQ(view->GetFPS(), 0);
+  kv::platform::SetTickCountBias(0);
+}
+
+// The view renders with the processor's floating-point exceptions masked on
+// every thread that draws, also in a program that enabled traps: a clipping
+// plane a hair in front of the camera must not raise SIGFPE anywhere.
+TEST_F(RenderTest, FloatingPointTrapsOfTheProgramDoNotReachRendering) {
+  fenv_t saved;
+  std::fegetenv(&saved);
+  feenableexcept(FE_DIVBYZERO | FE_INVALID | FE_OVERFLOW);
+  TKV3DView* view = MakeRenderingView();
+  auto* object = new TKV3DObject(form.get());
+  object->SetParentFrame(scene);
+  object->Mesh()->SetActiveShape(stSphere);
+  object->Position()->SetZ(5.0f);
+  view->Plane()->SetFront(1e-10f);
+  view->Render();
+  std::atomic<int> flips{0};
+  view->OnFlip = [&](TObject*) { ++flips; };
+  view->SetAutoRender(true);
+  EXPECT_TRUE(PumpUntil([&] { return flips.load() > 3; }));
+  view->SetAutoRender(false);
+  std::fesetenv(&saved);
+}
+
+// The public wait for the chain: it blocks in the main thread's wait, serving
+// the loop's change, and returns as soon as the loop signals the chain built.
+TEST_F(RenderTest, WaitUntilReadyReturnsOnceTheChainIsBuilt) {
+  MakeScene(clRed);
+  auto* view = new TKV3DView(form.get());
+  view->SetParent(form.get());
+  view->SetBounds(0, 0, 64, 48);
+  view->SetScene(scene);
+  view->SetCamera(camera);  // manual rendering: changes at once, the loop's first pass is still due
+  EXPECT_FALSE(view->RenderLoop()->Ready());
+  ASSERT_TRUE(view->WaitUntilReady()) << LastErrorText();
+  EXPECT_TRUE(view->RenderLoop()->Ready());
+  EXPECT_NE(view->GetIDirect3DRMViewport2(), nullptr);
+
+  // Under automatic rendering the loop builds what a setter asks for.
+  auto* other = new TKV3DCamera(form.get());
+  other->SetParentFrame(scene);
+  view->SetAutoRender(true);
+  view->SetCamera(other);
+  ASSERT_TRUE(view->WaitUntilReady()) << LastErrorText();
+  EXPECT_TRUE(view->RenderLoop()->Ready());
+  view->SetAutoRender(false);
+
+  // Nothing pending: at once, whatever the time allowed.
+  EXPECT_TRUE(view->WaitUntilReady(std::chrono::milliseconds(0)));
+  view->RequestViewportChange();  // manual: done before it returns
+  EXPECT_TRUE(view->WaitUntilReady(std::chrono::milliseconds(0)));
 }
 
 }  // namespace

@@ -1,9 +1,16 @@
 // A view rendering on its loop thread while the main thread changes
 // quality, plane, camera and frames: nothing races (run under the thread
 // sanitizer), every change lands, and the view stops in order.
+#include <time.h>
+
 #include <atomic>
+#include <cmath>
+#include <thread>
 
 #include "ViewFixture.h"
+#include "korvane3d/host/Timer.h"
+#include "korvane3d/input/Kvikeyboard.h"
+#include "korvane3d/input/Kvimouse.h"
 #include "korvane3d/objects/Kv3dmesh.h"
 #include "korvane3d/objects/Kv3dobject.h"
 #include "korvane3d/objects/Kv3dwrap.h"
@@ -131,6 +138,109 @@ TEST_F(ViewTest, ViewFreedFromItsOwnFrameHandlers) {
     PumpFor(std::chrono::milliseconds(50));  // the abandoned loop ends and is freed
   }
   kv::ddraw::ResetHeadlessDisplay();
+}
+
+// The CPU time the whole process has used, all threads together.
+std::chrono::nanoseconds ProcessCpuTime() {
+  timespec t{};
+  clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+  return std::chrono::seconds(t.tv_sec) + std::chrono::nanoseconds(t.tv_nsec);
+}
+
+// An application with a view (not rendering), a keyboard and a mouse that
+// poll themselves, and nothing happening: the main thread, the render loop
+// and both polling threads sleep until the application's loop is ended by a
+// timer. Nothing may wake them on a timer of its own.
+TEST_F(ViewTest, AnIdleApplicationSleeps) {
+  TKV3DView* view = MakeView(64, 48);
+  MakeScene(clNavy);
+  view->SetScene(scene);
+  view->SetCamera(camera);
+  ASSERT_TRUE(WaitForChange(view));
+  auto* keys = new TKVIKeyboard(form.get());
+  keys->SetActive(true);
+  keys->SetAutoCheck(true);
+  auto* mouse = new TKVIMouse(form.get());
+  mouse->SetActive(true);
+  mouse->SetFocusControl();
+  mouse->SetAutoCheck(true);
+  PumpFor(std::chrono::milliseconds(100));  // their first polls
+
+  bool over = false;
+  auto* timer = new TTimer(form.get());
+  timer->SetInterval(3000);
+  timer->OnTimer = [&](TObject*) { over = true; };
+  const auto cpuBefore = ProcessCpuTime();
+  const auto wallBefore = std::chrono::steady_clock::now();
+  while (!over) Application().HandleMessage();
+  const auto cpu = ProcessCpuTime() - cpuBefore;
+  const auto wall = std::chrono::steady_clock::now() - wallBefore;
+  // Sleeping threads cost nothing; the bound leaves room for a slow,
+  // instrumented build. Waking every millisecond or ten costs far more.
+  EXPECT_LT(cpu, wall / 50) << "CPU " << std::chrono::duration_cast<std::chrono::milliseconds>(cpu).count()
+                            << " ms over " << std::chrono::duration_cast<std::chrono::milliseconds>(wall).count()
+                            << " ms";
+  delete timer;
+  delete keys;
+  delete mouse;
+  delete view;
+}
+
+// The turning tool and the rotation steps turn a frame while the loop moves
+// the scene: each turn is whole before and after any Move of the loop, so
+// the frame ends exactly where the turns take it, and the loop's Moves fire
+// the frame's OnMove once each, as they do the scene's.
+TEST_F(ViewTest, TurnsAreAtomicWithTheLoopsMoves) {
+  TKV3DView* view = MakeView(32, 24);
+  MakeScene(clNavy);
+  view->SetScene(scene);
+  view->SetCamera(camera);
+  auto* turned = new TKV3DFrame(form.get());
+  turned->SetParentFrame(scene);
+  auto* child = new TKV3DFrame(form.get());
+  child->SetParentFrame(turned);
+  const std::thread::id mainThread = std::this_thread::get_id();
+  std::atomic<int> sceneMoves{0}, turnedMoves{0}, childMoves{0};
+  scene->OnMove = [&](TObject*) { ++sceneMoves; };
+  turned->OnMove = [&](TObject*) {
+    if (std::this_thread::get_id() != mainThread) ++turnedMoves;
+  };
+  child->OnMove = [&](TObject*) {
+    if (std::this_thread::get_id() != mainThread) ++childMoves;
+  };
+  view->SetAutoRender(true);
+  ASSERT_TRUE(PumpUntil([&] { return sceneMoves.load() > 2; }));
+
+  // Heading of the frame's direction about the scene's y axis, in degrees.
+  const auto heading = [&] {
+    TKV3DOrientation* o = turned->Orientation();
+    return std::atan2(o->GetDirX(), o->GetDirZ()) * 180.0 / 3.14159265358979;
+  };
+  const auto sameHeading = [](double a, double b) {
+    const double d = std::remainder(a - b, 360.0);
+    return std::fabs(d) < 0.5;
+  };
+  for (const bool tool : {true, false}) {
+    SCOPED_TRACE(tool ? "AngleRotY" : "RotBetha");
+    const double start = heading();
+    int turns = 0;
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(1500);
+    while (std::chrono::steady_clock::now() < end) {
+      if (tool) {
+        turned->Orientation()->SetAngleRotY(1.0f);
+      } else {
+        turned->RotBetha(1);
+      }
+      ++turns;
+      Application().ProcessMessages();  // the loop's steps on the main thread
+    }
+    EXPECT_TRUE(sameHeading(heading(), start + turns)) << heading() << " after " << turns << " turns from " << start;
+  }
+  view->SetAutoRender(false);
+  PumpFor(std::chrono::milliseconds(20));
+  EXPECT_GT(sceneMoves.load(), 10);
+  EXPECT_EQ(turnedMoves.load(), sceneMoves.load());
+  EXPECT_EQ(childMoves.load(), sceneMoves.load());
 }
 
 }  // namespace
