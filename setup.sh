@@ -5,6 +5,8 @@
 #   ./setup.sh asan       address+undefined sanitizer build in build-asan/
 #   ./setup.sh tsan       thread sanitizer build in build-tsan/
 #   ./setup.sh fuzz       libFuzzer targets (clang) in build-fuzz/
+#   ./setup.sh clang      the library and programs built with clang (its
+#                         thread-safety analysis on) in build-clang/
 # Run as root (or with sudo) the first time on a fresh machine. Extra CMake
 # arguments may be given in KV_CMAKE_ARGS (CI sets -DKV_WERROR=ON).
 set -euo pipefail
@@ -14,6 +16,7 @@ packages=(cmake g++ make pkg-config libsdl2-dev zlib1g-dev libpng-dev libgtest-d
           xvfb xauth xdotool libosmesa6-dev libirrlicht-dev)
 flavour=${1:-release}
 [ "$flavour" = fuzz ] && packages+=(clang libclang-rt-14-dev)
+[ "$flavour" = clang ] && packages+=(clang)
 
 missing=()
 for p in "${packages[@]}"; do
@@ -33,7 +36,9 @@ case "$flavour" in
   tsan)    dir=build-tsan; args=(-DCMAKE_BUILD_TYPE=RelWithDebInfo -DKV_SANITIZE=thread -DKV_BUILD_BENCH=OFF) ;;
   fuzz)    dir=build-fuzz; args=(-DCMAKE_BUILD_TYPE=RelWithDebInfo -DKV_FUZZ=ON -DKV_BUILD_TESTS=OFF
                                  -DKV_BUILD_BENCH=OFF -DKV_BUILD_APPS=OFF -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++) ;;
-  *) echo "setup: unknown build '$flavour' (release, asan, tsan, fuzz)" >&2; exit 2 ;;
+  clang)   dir=build-clang; args=(-DCMAKE_BUILD_TYPE=Debug -DKV_BUILD_TESTS=OFF -DKV_BUILD_BENCH=OFF
+                                 -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++) ;;
+  *) echo "setup: unknown build '$flavour' (release, asan, tsan, fuzz, clang)" >&2; exit 2 ;;
 esac
 read -r -a extra <<< "${KV_CMAKE_ARGS:-}"
 cmake -S . -B "$dir" "${args[@]}" "${extra[@]}" >/dev/null
