@@ -19,7 +19,12 @@ int main(int argc, char** argv) {
     else if (arg == "--screenshot" && i + 1 < argc) screenshot = argv[++i];
     else return std::fprintf(stderr, "usage: hello_cube [--headless] [--frames N] [--screenshot FILE.png]\n"), 2;
   }
-  platform::SelectBackend(headless ? platform::BackendKind::Headless : platform::BackendKind::Auto);
+  // Without a display there is no window to show: draw off screen instead.
+  if (platform::SelectBackend(headless ? platform::BackendKind::Headless : platform::BackendKind::Auto) ==
+          platform::BackendKind::Headless && !headless) {
+    std::fprintf(stderr, "hello_cube: no display, drawing off screen\n");
+    headless = true;
+  }
 
   TForm form(nullptr);  // frees the components it owns
   form.SetCaption("Hello, cube");

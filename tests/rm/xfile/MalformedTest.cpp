@@ -181,8 +181,9 @@ TEST(Malformed, TruncationAtEveryByteInEveryEncoding) {
 }
 
 std::vector<std::uint8_t> BinaryFile(std::initializer_list<std::uint8_t> body) {
-  std::vector<std::uint8_t> file = Bytes("xof 0303bin 0032");
-  file.insert(file.end(), body);
+  const std::vector<std::uint8_t> header = Bytes("xof 0303bin 0032");
+  std::vector<std::uint8_t> file(header.size() + body.size());
+  std::copy(body.begin(), body.end(), std::copy(header.begin(), header.end(), file.begin()));
   return file;
 }
 
