@@ -3,6 +3,8 @@
 // real exporters need.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "XFileTestUtil.h"
 #include "korvane3d/rm/xfile/SampleMesh.h"
 
