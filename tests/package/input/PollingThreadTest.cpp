@@ -2,6 +2,7 @@
 // orderly, and the components can be switched and freed while a thread
 // polls them (run under the thread sanitizer too).
 #include <atomic>
+#include <utility>
 
 #include "InputFixture.h"
 #include "support/HangGuard.h"
@@ -92,10 +93,9 @@ TEST_F(PollingThreadTest, HandlersMayStopOrFreeTheirOwnComponent) {
 
   // Freed by its first handler while more records of the same read wait.
   int after = 0;
-  keys->OnKeyUp = [&](TObject*, DWORD, DWORD, DWORD) {
-    delete keys;
-    keys = nullptr;
-  };
+  // A handler that frees its component frees itself too: it touches nothing
+  // after the delete.
+  keys->OnKeyUp = [&](TObject*, DWORD, DWORD, DWORD) { delete std::exchange(keys, nullptr); };
   keys->OnKeyDown = [&](TObject*, DWORD, DWORD, DWORD) { ++after; };
   HeadlessInput::ReleaseKey(DIK_A, 3);
   HeadlessInput::PressKey(DIK_C, 4);
@@ -109,8 +109,7 @@ TEST_F(PollingThreadTest, HandlersMayStopOrFreeTheirOwnComponent) {
   int pressed = 0;
   held->OnKeyPressed = [&](TObject*, DWORD) {
     ++pressed;
-    delete held;
-    held = nullptr;
+    delete std::exchange(held, nullptr);
   };
   held->SetActive(true);
   held->SetAutoCheck(true);
@@ -121,10 +120,7 @@ TEST_F(PollingThreadTest, HandlersMayStopOrFreeTheirOwnComponent) {
   // events of the same record.
   auto* mouse = new TKVIMouse(form.get());
   int moves = 0;
-  mouse->OnButton0Down = [&](TObject*, DWORD, DWORD) {
-    delete mouse;
-    mouse = nullptr;
-  };
+  mouse->OnButton0Down = [&](TObject*, DWORD, DWORD) { delete std::exchange(mouse, nullptr); };
   mouse->OnMove = [&](TObject*, LONG, LONG, LONG, DWORD, DWORD) { ++moves; };
   mouse->SetActive(true);
   mouse->SetFocusControl();
