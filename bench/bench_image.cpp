@@ -1,11 +1,15 @@
 // Decode throughput of the image readers on a 1024x1024 picture made in
-// memory, one benchmark per format and encoding; plus PNG encoding.
+// memory, one benchmark per format and encoding; whole loads from files;
+// plus PNG encoding.
 #include "korvane3d/rm/image/Image.h"
 
 #include "../tests/rm/image/BmpBuilder.h"
 
 #include <benchmark/benchmark.h>
+#include <unistd.h>
 
+#include <filesystem>
+#include <fstream>
 #include <string>
 
 using namespace kv;
@@ -127,6 +131,28 @@ void BM_DecodePpmAscii(benchmark::State& s) { Decode(s, [] { return Ppm(true, 25
 void BM_DecodePngRgb(benchmark::State& s) { Decode(s, [] { return Png(false); }); }
 void BM_DecodePngRgba(benchmark::State& s) { Decode(s, [] { return Png(true); }); }
 
+// Whole loads from files (in the page cache after the first): open, read,
+// decode.
+template <typename Make>
+void LoadFile(benchmark::State& state, const char* name, Make make) {
+  const Bytes bytes = make();
+  const std::filesystem::path path =
+      std::filesystem::temp_directory_path() / ("bench_image_" + std::to_string(::getpid()) + "_" + name);
+  std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+  Image image;
+  for (auto _ : state) {
+    if (!kv::image::LoadImageFile(path.string(), image)) state.SkipWithError("load failed");
+    benchmark::DoNotOptimize(image.pixels.data());
+  }
+  std::filesystem::remove(path);
+  state.SetItemsProcessed(state.iterations() * kSide * kSide);
+}
+
+void BM_LoadBmp24File(benchmark::State& s) {
+  LoadFile(s, "24.bmp", [] { return BuildBmp({.width = kSide, .height = kSide, .pixelData = kv::image::test::Bgr24Rows(Picture())}); });
+}
+void BM_LoadPngRgbFile(benchmark::State& s) { LoadFile(s, "rgb.png", [] { return Png(false); }); }
+
 void BM_EncodePngRgba(benchmark::State& state) {
   Bytes bytes;
   for (auto _ : state) {
@@ -146,6 +172,8 @@ BENCHMARK(BM_DecodePpm16Bit)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_DecodePpmAscii)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_DecodePngRgb)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_DecodePngRgba)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_LoadBmp24File)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_LoadPngRgbFile)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_EncodePngRgba)->Unit(benchmark::kMillisecond);
 
 }  // namespace
