@@ -1,9 +1,10 @@
 // Shared by the mesh-file fuzz targets: parse a body behind a given header;
-// a record that loads must be consistent, and must write and read back to
-// the same record.
+// a record that loads must be consistent, hold finite coordinates only, and
+// write and read back to the same record.
 #pragma once
 
 #include <bit>
+#include <cmath>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -29,7 +30,7 @@ inline void CheckRoundTrip(const MeshData& mesh, Encoding encoding) {
   Require(back.positions.size() == mesh.positions.size() && back.faceVertices == mesh.faceVertices &&
           back.faceNormals == mesh.faceNormals && back.faceMaterials == mesh.faceMaterials);
   for (std::size_t i = 0; i < mesh.positions.size(); ++i)
-    for (int k = 0; k < 3; ++k) Require(SameBits(mesh.positions[i][k], back.positions[i][k]) || mesh.positions[i][k] != mesh.positions[i][k]);
+    for (int k = 0; k < 3; ++k) Require(std::isfinite(mesh.positions[i][k]) && SameBits(mesh.positions[i][k], back.positions[i][k]));
 }
 
 inline void ParseWithHeader(const char* header, const std::uint8_t* data, std::size_t size, Encoding encoding) {

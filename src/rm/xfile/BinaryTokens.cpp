@@ -1,6 +1,8 @@
 #include "korvane3d/rm/xfile/BinaryTokens.h"
 
+#include <algorithm>
 #include <bit>
+#include <cmath>
 #include <cstring>
 
 namespace kv::xfile::detail {
@@ -29,6 +31,20 @@ void CopyFloats(const std::uint8_t* from, float* to, std::size_t count, std::siz
     const std::uint64_t bits = LoadLe32(from + 8 * i) | std::uint64_t(LoadLe32(from + 8 * i + 4)) << 32;
     to[i] = float(std::bit_cast<double>(bits));
   }
+}
+
+// Infinities and NaN (stored, or a double beyond the float range) would
+// poison every bound, normal and picture computed from them. Returns count
+// when all are finite.
+std::size_t FirstNonFinite(const float* values, std::size_t count) {
+  // All exponent bits set: an infinity or NaN. A minimum over integers, so
+  // that the loop vectorises: it is zero when some value has them all set.
+  constexpr std::uint32_t kExponent = 0x7f800000u;
+  std::uint32_t least = kExponent;
+  for (std::size_t i = 0; i < count; ++i)
+    least = std::min(least, (std::bit_cast<std::uint32_t>(values[i]) & kExponent) ^ kExponent);
+  if (least != 0) return count;
+  return std::size_t(std::find_if(values, values + count, [](float v) { return !std::isfinite(v); }) - values);
 }
 
 struct TypeCode {
@@ -206,6 +222,8 @@ bool BinaryTokens::ReadFloats(float* out, std::size_t count) {
     if (list_ != List::Floats) return Fail("expected float values, found integers", p_);
     const std::size_t n = std::min<std::size_t>(count, listLeft_);
     CopyFloats(p_, out, n, floatBytes_);
+    if (const std::size_t bad = FirstNonFinite(out, n); bad != n)
+      return Fail("float value " + std::to_string(out[bad]) + " is not a finite number", p_ + bad * floatBytes_);
     p_ += n * floatBytes_;
     out += n;
     count -= n;

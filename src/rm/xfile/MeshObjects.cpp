@@ -40,6 +40,7 @@ float* FloatsOf(std::vector<std::array<float, N>>& values) {
 bool SceneReader::ReadMesh(std::string_view name, int frame, int depth, std::size_t openedAt) {
   SceneMesh sceneMesh;
   sceneMesh.frame = frame;
+  sceneMesh.offset = openedAt;
   MeshData& mesh = sceneMesh.mesh;
   mesh.name = name;
   std::uint32_t vertexCount = 0;

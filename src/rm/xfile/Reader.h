@@ -33,6 +33,7 @@ struct MaterialReference {
 struct SceneMesh {
   MeshData mesh;
   int frame = -1;  // -1: at top level
+  std::size_t offset = 0;  // where the mesh object opens
   std::vector<MaterialReference> references;
 };
 

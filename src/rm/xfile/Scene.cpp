@@ -34,10 +34,15 @@ std::vector<Matrix> WorldMatrices(const std::vector<SceneFrame>& frames) {
 
 // Positions by the matrix; normals by the inverse transpose of its 3x3 part
 // (the cofactor matrix, with the determinant's sign), then renormalised.
-void Transform(MeshData& mesh, const Matrix& m) {
+// False when a position lands beyond the float range.
+bool Transform(MeshData& mesh, const Matrix& m) {
+  bool finite = true;
   for (Vec3& p : mesh.positions) {
     const double x = p[0], y = p[1], z = p[2];
-    for (int c = 0; c < 3; ++c) p[std::size_t(c)] = float(x * m[c] + y * m[4 + c] + z * m[8 + c] + m[12 + c]);
+    for (int c = 0; c < 3; ++c) {
+      p[std::size_t(c)] = float(x * m[c] + y * m[4 + c] + z * m[8 + c] + m[12 + c]);
+      finite &= std::isfinite(p[std::size_t(c)]);
+    }
   }
   auto at = [&](int r, int c) { return m[std::size_t(r * 4 + c)]; };
   double cof[3][3];
@@ -54,6 +59,7 @@ void Transform(MeshData& mesh, const Matrix& m) {
     if (length > 0)
       for (int c = 0; c < 3; ++c) n[std::size_t(c)] = float(out[c] / length);
   }
+  return finite;
 }
 
 // Per-vertex normals as the average of the unit normals (Newell's method for
@@ -142,8 +148,12 @@ bool BuildMesh(Scene& scene, MeshData& out, ErrorState& errors) {
   std::uint64_t positions = 0, corners = 0;
   for (SceneMesh& sceneMesh : scene.meshes) {
     MeshData& mesh = sceneMesh.mesh;
-    if (sceneMesh.frame >= 0 && world[std::size_t(sceneMesh.frame)] != kIdentity)
-      Transform(mesh, world[std::size_t(sceneMesh.frame)]);
+    if (sceneMesh.frame >= 0 && world[std::size_t(sceneMesh.frame)] != kIdentity &&
+        !Transform(mesh, world[std::size_t(sceneMesh.frame)]))
+      return errors.Fail(Status::BadFile,
+                         (mesh.name.empty() ? std::string("a mesh") : "mesh \"" + mesh.name + "\"") +
+                             ": its frames' matrices carry a vertex beyond the float range",
+                         sceneMesh.offset);
     anyNormals |= !mesh.normals.empty();
     anyCoords |= !mesh.texCoords.empty();
     anyColors |= !mesh.vertexColors.empty();

@@ -256,7 +256,12 @@ bool TextTokens::ReadFloatSlowly(float& out) {
     return EndValue(start, "number") && Fail("expected a number", start);
   }
   p_ = stop;
-  return EndValue(start, "number");
+  if (!EndValue(start, "number")) return false;
+  // Infinities and NaN (written, or a value beyond the float range) would
+  // poison every bound, normal and picture computed from them.
+  if (!std::isfinite(out))
+    return Fail("\"" + std::string(start, std::size_t(p_ - start)) + "\" is not a finite number", start);
+  return true;
 }
 
 bool TextTokens::ReadString(std::string& out) {

@@ -182,11 +182,14 @@ TEST(Malformed, TruncationAtEveryByteInEveryEncoding) {
   }
 }
 
-std::vector<std::uint8_t> BinaryFile(std::initializer_list<std::uint8_t> body) {
+std::vector<std::uint8_t> BinaryFile(std::span<const std::uint8_t> body) {
   const std::vector<std::uint8_t> header = Bytes("xof 0303bin 0032");
   std::vector<std::uint8_t> file(header.size() + body.size());
   std::copy(body.begin(), body.end(), std::copy(header.begin(), header.end(), file.begin()));
   return file;
+}
+std::vector<std::uint8_t> BinaryFile(std::initializer_list<std::uint8_t> body) {
+  return BinaryFile(std::span<const std::uint8_t>(body.begin(), body.size()));
 }
 
 TEST(Malformed, BinaryTokens) {
@@ -219,6 +222,47 @@ TEST(Malformed, BinaryTokens) {
     EXPECT_EQ(result.status, c.status) << result.message;
     EXPECT_GE(result.offset, 16u);
   }
+}
+
+// Forms refuse infinities and NaN; mesh files do too, naming the line (text)
+// or the offset of the value (binary), whether the value is written as such,
+// lies beyond the float range, or only comes out of the frames' matrices.
+TEST(Malformed, NonFiniteNumbersAreRefused) {
+  const std::string triangle = "1;0;0;, 0;1;0;; 1; 3;0,1,2;;\n";
+  ExpectCases({
+      {"nan coordinate", "Mesh {\n 3;\n nan;0;0;,\n" + triangle + "}\n", Status::BadFile, 4},
+      {"infinite coordinate", "Mesh {\n 3;\n 0;0;0;,\n 1;-inf;0;, 0;1;0;; 1; 3;0,1,2;;\n}\n", Status::BadFile, 5},
+      {"infinity spelt out", "Mesh {\n 3;\n 0;0;infinity;,\n" + triangle + "}\n", Status::BadFile, 4},
+      {"beyond the float range", "Mesh {\n 3;\n 0;0;0;,\n 1;0;1e39;, 0;1;0;; 1; 3;0,1,2;;\n}\n", Status::BadFile, 5},
+      {"nan normal", WithChild("MeshNormals {\n 1;\n 0;NaN;1;; 1; 3;0,0,0;; }"), Status::BadFile, 5},
+      {"infinite texture coordinate", WithChild("MeshTextureCoords {\n 3;\n 0;0;, inf;0;, 0;1;; }"), Status::BadFile, 5},
+      {"nan material colour", WithChild("MeshMaterialList { 1; 1; 0;;\n Material {\n nan;1;1;1;; 0; 0;0;0;; 0;0;0;; } }"),
+       Status::BadFile, 5},
+      {"frame matrix carries a vertex beyond the float range",
+       "Frame {\n FrameTransformMatrix { 1e30,0,0,0, 0,1,0,0, 0,0,1,0, 0,0,0,1;; }\n Mesh {\n 3;\n 1e30;0;0;,\n" +
+           triangle + " }\n}\n",
+       Status::BadFile, 4},
+      {"large but finite values load", "Mesh {\n 3;\n 3e38;0;0;,\n 1;0;-3e38;, 0;1;0;; 1; 3;0,1,2;;\n}\n", Status::Ok},
+  });
+
+  // Binary: a float list of three vertices whose fifth value is NaN, and a
+  // 64-bit file whose value is beyond the float range.
+  std::vector<std::uint8_t> floats = {1, 0, 4, 0, 0, 0, 'M', 'e', 's', 'h', 10, 0, 6, 0, 1, 0, 0, 0, 3, 0, 0, 0, 7, 0, 9, 0, 0, 0};
+  const std::size_t nanAt = floats.size() + 4 * 4;
+  for (int i = 0; i < 9; ++i) floats.insert(floats.end(), {0, 0, 0x80, std::uint8_t(i == 4 ? 0x7f : 0x3f)});
+  floats[nanAt + 2] = 0xc0;  // 0x7fc00000: a quiet NaN
+  MeshData out;
+  Result result = Parse(BinaryFile(floats), out);
+  EXPECT_EQ(result.status, Status::BadFile) << result.message;
+  EXPECT_EQ(result.offset, nanAt + 16) << result.message;
+
+  std::vector<std::uint8_t> file = Bytes("xof 0303bin 0064");
+  file.insert(file.end(), {1, 0, 4, 0, 0, 0, 'M', 'e', 's', 'h', 10, 0, 6, 0, 1, 0, 0, 0, 3, 0, 0, 0, 7, 0, 9, 0, 0, 0});
+  for (int i = 0; i < 9; ++i) file.insert(file.end(), {0, 0, 0, 0, 0, 0, std::uint8_t(i == 0 ? 0xe0 : 0xf0), std::uint8_t(i == 0 ? 0x7e : 0x3f)});
+  result = Parse(file, out);
+  EXPECT_EQ(result.status, Status::BadFile) << result.message;
+  EXPECT_EQ(result.offset, 44u) << result.message;
+  EXPECT_NE(result.message.find("not a finite number"), std::string::npos) << result.message;
 }
 
 std::vector<std::uint8_t> Compressed(std::uint32_t declared, std::initializer_list<std::uint8_t> blocks) {
