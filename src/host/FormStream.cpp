@@ -1,11 +1,8 @@
 #include "korvane3d/host/FormStream.h"
 
-#include <cerrno>
-#include <cstdio>
-#include <cstring>
+#include "korvane3d/platform/win/FileAccess.h"
+
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <vector>
 
 #include "korvane3d/host/Error.h"
@@ -18,7 +15,7 @@ namespace kv {
 
 namespace {
 
-constexpr std::uintmax_t kMaxFormFileSize = 64u << 20;
+constexpr std::uint64_t kMaxFormFileSize = 64u << 20;
 
 bool ClassMatches(const TComponent& component, std::string_view className) {
   for (const TClassInfo* c = &component.ClassInfo(); c != nullptr; c = c->Parent()) {
@@ -336,16 +333,10 @@ class FormWriter {
 };
 
 bool ReadFile(const std::string& fileName, std::string& text) {
-  std::error_code ec;
-  const std::uintmax_t size = std::filesystem::file_size(fileName, ec);
-  if (ec) return Fail("cannot open " + fileName + ": " + ec.message());
-  if (size > kMaxFormFileSize) return Fail(fileName + ": file too large for a form");
-  std::ifstream in(fileName, std::ios::binary);
-  if (!in) return Fail("cannot open " + fileName + ": " + std::strerror(errno));
-  std::ostringstream buffer;
-  buffer << in.rdbuf();
-  if (in.bad()) return Fail("cannot read " + fileName);
-  text = std::move(buffer).str();
+  files::FileBytes bytes;
+  if (files::Result read = files::ReadWholeFile(fileName, kMaxFormFileSize, bytes); !read)
+    return Fail(read.error == files::Error::TooLarge ? fileName + ": file too large for a form" : read.message);
+  text.assign(reinterpret_cast<const char*>(bytes.bytes().data()), bytes.size());
   return true;
 }
 
@@ -402,26 +393,11 @@ std::unique_ptr<TComponent> ReadComponentResFile(const std::string& fileName) {
 bool WriteComponentResFile(const std::string& fileName, TComponent* component) {
   std::string text;
   if (!WriteComponentText(component, text)) return false;
-  // Write beside the target and rename, so a failed write never leaves a
-  // half-written form in place of a good one.
-  const std::string temp = fileName + ".tmp";
-  {
-    std::ofstream out(temp, std::ios::binary | std::ios::trunc);
-    if (!out) return Fail("cannot create " + temp + ": " + std::strerror(errno));
-    out << text;
-    out.close();
-    if (!out) {
-      std::remove(temp.c_str());
-      return Fail("cannot write " + temp);
-    }
-  }
-  std::error_code ec;
-  std::filesystem::rename(temp, fileName, ec);
-  if (ec) {
-    std::remove(temp.c_str());
-    return Fail("cannot replace " + fileName + ": " + ec.message());
-  }
-  return true;
+  // Replaced as one step, so a failed write never leaves a half-written
+  // form in place of a good one.
+  const files::Result written =
+      files::ReplaceFile(fileName, {reinterpret_cast<const std::uint8_t*>(text.data()), text.size()});
+  return written || Fail(written.message);
 }
 
 }  // namespace kv

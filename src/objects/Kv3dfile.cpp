@@ -4,7 +4,6 @@
 
 #include <array>
 #include <filesystem>
-#include <fstream>
 #include <vector>
 
 #include "korvane3d/host/Error.h"
@@ -12,6 +11,7 @@
 #include "korvane3d/objects/Kv3dmesh.h"
 #include "korvane3d/objects/Kv3dobject.h"
 #include "korvane3d/package/Kv.h"
+#include "korvane3d/platform/win/FileAccess.h"
 
 namespace kv {
 
@@ -142,9 +142,9 @@ bool TKV3DFile::SaveToFile(const std::string& name) const {
 
 TFileFormat TKV3DFile::GetFileFormat(const std::string& name) {
   if (name.empty()) return ffText;
-  std::ifstream file(name, std::ios::binary);
-  std::array<char, 12> header{};
-  if (!file.read(header.data(), header.size())) return ffText;
+  files::InputFile file;  // a FIFO or device is refused, never waited on
+  std::array<std::uint8_t, 12> header{};
+  if (!file.Open(name) || !file.ReadAt(0, header)) return ffText;
   // Bytes 8..11 name the encoding: "txt ", "bin ", "tzip" or "bzip".
   if (header[8] == 't' && header[9] == 'x') return ffText;
   if (header[8] == 'b' && header[9] == 'i') return ffBinary;

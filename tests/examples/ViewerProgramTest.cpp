@@ -1,8 +1,10 @@
 // The viewer program run as a user runs it: exit statuses, error text with
-// file and line, screenshots, the written-back form, picking, mesh files and
-// files named relative to a form.
+// file and line, screenshots (also on a full disk), the written-back form,
+// picking, mesh files, files named relative to a form, and kvmesh given a
+// FIFO.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -12,6 +14,7 @@
 
 #include "ViewerProcess.h"
 #include "korvane3d/rm/xfile/XFile.h"
+#include "support/FileFaults.h"
 #include "support/OwnPictures.h"
 
 using namespace kv;
@@ -161,6 +164,38 @@ TEST_F(ViewerProgram, ListsModesInNumericOrderWithoutEightBitOnes) {
   ASSERT_NE(small, std::string::npos) << run.output;
   ASSERT_NE(large, std::string::npos) << run.output;
   EXPECT_LT(small, large);
+}
+
+// A full disk (writes beyond 2 KiB fail) or a kill in the middle of the
+// screenshot (the file-size limit's own signal) leaves the screenshot that
+// was there before, whole, and nothing beside it.
+TEST_F(ViewerProgram, AScreenshotThatCannotBeWrittenLeavesTheOldOne) {
+  ASSERT_EQ(RunViewer("--frames 1 --screenshot '" + Path("shot.png") + "'").status, 0);
+  const std::string before = ReadText(Path("shot.png"));
+  ASSERT_GT(before.size(), 4096u);
+  const std::string run = std::string("'") + kvtest::ViewerProgram() + "' --headless --frames 1 --screenshot '" + Path("shot.png") + "'";
+
+  const RunResult full = RunCommand("cd '" + dir_.string() + "' && trap '' XFSZ; ulimit -f 4; " + run);
+  EXPECT_NE(full.status, 0) << full.output;
+  EXPECT_NE(full.output.find("shot.png"), std::string::npos) << full.output;
+  EXPECT_TRUE(ReadText(Path("shot.png")) == before) << "the earlier screenshot changed";
+
+  const RunResult killed = RunCommand("cd '" + dir_.string() + "' && ulimit -f 4; " + run);
+  EXPECT_NE(killed.status, 0) << killed.output;
+  EXPECT_TRUE(ReadText(Path("shot.png")) == before) << "the earlier screenshot changed";
+  EXPECT_EQ(NamesIn(dir_), (std::set<std::string>{"shot.png"}));
+}
+
+// kvmesh names a FIFO and stops, instead of waiting for a writer for ever.
+TEST_F(ViewerProgram, KvmeshRefusesAFifo) {
+  ASSERT_EQ(::mkfifo(Path("pipe.x").c_str(), 0600), 0);
+  const std::string kvmesh = "exec timeout 60 '" KV_BINARY_DIR "/bin/kvmesh' ";
+  const RunResult info = RunCommand(kvmesh + "info '" + Path("pipe.x") + "'");
+  EXPECT_EQ(info.status, 1) << info.output;
+  EXPECT_NE(info.output.find("FIFO"), std::string::npos) << info.output;
+  const RunResult convert = RunCommand(kvmesh + "convert '" + Path("pipe.x") + "' '" + Path("out.x") + "' --format text");
+  EXPECT_EQ(convert.status, 1) << convert.output;
+  EXPECT_FALSE(fs::exists(Path("out.x")));
 }
 
 }  // namespace

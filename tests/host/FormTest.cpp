@@ -290,3 +290,26 @@ TEST_F(Forms, FilesAreWrittenAndReadBack) {
   EXPECT_FALSE(WriteComponentResFile((dir / "no" / "such" / "dir.kvf").string(), root.get()));
   std::filesystem::remove_all(dir);
 }
+
+// A form saved over a link to a private file: the link stays, the file stays
+// private, and no temporary is left beside it.
+TEST_F(Forms, WritingKeepsLinksAndPermissions) {
+  namespace fs = std::filesystem;
+  const auto dir = fs::temp_directory_path() / ("kv_form_link_" + std::to_string(::getpid()));
+  fs::create_directories(dir / "forms");
+  std::ofstream(dir / "forms" / "scene.kvf") << "old";
+  fs::permissions(dir / "forms" / "scene.kvf", fs::perms::owner_read | fs::perms::owner_write);
+  fs::create_symlink("forms/scene.kvf", dir / "scene.kvf");
+
+  std::unique_ptr<TComponent> root = ReadComponentText(kFullForm, "full.kvf");
+  ASSERT_NE(root, nullptr);
+  ASSERT_TRUE(WriteComponentResFile((dir / "scene.kvf").string(), root.get())) << LastErrorText();
+  EXPECT_TRUE(fs::is_symlink(dir / "scene.kvf"));
+  EXPECT_EQ(fs::status(dir / "forms" / "scene.kvf").permissions() & fs::perms::all,
+            fs::perms::owner_read | fs::perms::owner_write);
+  std::unique_ptr<TComponent> back = ReadComponentResFile((dir / "forms" / "scene.kvf").string());
+  ASSERT_NE(back, nullptr) << LastErrorText();
+  EXPECT_EQ(back->ComponentCount(), 3);
+  EXPECT_EQ(std::distance(fs::directory_iterator(dir / "forms"), fs::directory_iterator()), 1);
+  fs::remove_all(dir);
+}

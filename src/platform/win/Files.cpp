@@ -53,14 +53,20 @@ HANDLE CreateFileA(LPCSTR name, DWORD access, DWORD /*share*/, SECURITY_ATTRIBUT
   if (read && write) flags |= O_RDWR;
   else if (write) flags |= O_WRONLY;
   else if (!read && !(flags & O_CREAT)) flags |= O_PATH;  // access 0: only that it opens
-  // Non-blocking so that probing a FIFO cannot hang; files ignore the flag.
+  // Only regular files are read or written: a FIFO or device is refused by
+  // its metadata before it is opened, and again by the descriptor in case the
+  // name changed in between. A probe (access 0) only asks whether the name
+  // opens; it answers for any file but a directory. Non-blocking, so that
+  // probing a FIFO cannot hang; regular files ignore the flag.
+  const bool probe = (flags & O_PATH) != 0;
+  struct stat info {};
+  if (!probe && stat(name, &info) == 0 && !S_ISREG(info.st_mode)) return INVALID_HANDLE_VALUE;
   int fd;
   do {
-    fd = open(name, flags | O_CLOEXEC | O_NONBLOCK, 0666);
+    fd = open(name, flags | O_CLOEXEC | O_NONBLOCK | O_NOCTTY, 0666);
   } while (fd < 0 && errno == EINTR);
   if (fd < 0) return INVALID_HANDLE_VALUE;
-  struct stat info {};
-  if (fstat(fd, &info) != 0 || S_ISDIR(info.st_mode)) {
+  if (fstat(fd, &info) != 0 || S_ISDIR(info.st_mode) || (!probe && !S_ISREG(info.st_mode))) {
     close(fd);
     return INVALID_HANDLE_VALUE;
   }

@@ -115,7 +115,7 @@ Result ReadRawHeader(std::span<const std::uint8_t> b, RawHeader& raw) {
 }
 
 // Sizes, orientation and the fields that only a broken header gets wrong.
-Result CheckGeometry(const RawHeader& raw, std::size_t fileBytes, BmpHeader& header) {
+Result CheckGeometry(const RawHeader& raw, std::uint64_t fileBytes, BmpHeader& header) {
   if (raw.planes != 1) return Corrupt("plane count is " + std::to_string(raw.planes) + ", not 1");
   if (std::llabs(raw.xDensity) > kMaxDensity || std::llabs(raw.yDensity) > kMaxDensity) {
     return Corrupt("implausible pixel density " + std::to_string(raw.xDensity) + " x " +
@@ -252,6 +252,15 @@ Result ParseHeader(std::span<const std::uint8_t> bytes, BmpHeader& header) {
   if (Result r = ChooseMasks(raw, header); !r) return r;
   if (Result r = ReadPalette(bytes, raw, header); !r) return r;
   return LocatePixelData(bytes, raw, header);
+}
+
+Result CheckHead(std::span<const std::uint8_t> head, std::uint64_t fileBytes) {
+  RawHeader raw;
+  BmpHeader header;
+  if (Result r = ReadRawHeader(head, raw); !r) return r;
+  if (Result r = CheckGeometry(raw, fileBytes, header); !r) return r;
+  if (Result r = ChooseEncoding(raw, header); !r) return r;
+  return CheckBitCount(raw, header);
 }
 
 }  // namespace kv::image::bmp

@@ -34,6 +34,10 @@ struct BmpHeader {
 // describes a decodable image within the size limits.
 Result ParseHeader(std::span<const std::uint8_t> bytes, BmpHeader& header);
 
+// The checks of ParseHeader that need no more than the file's first bytes
+// (`head`) and its size: signature, info header, size limits, encoding.
+Result CheckHead(std::span<const std::uint8_t> head, std::uint64_t fileBytes);
+
 // Decode the pixel data into an allocated width x height image.
 Result DecodeRows(std::span<const std::uint8_t> data, const BmpHeader& header, Image& image);
 Result DecodeRle(std::span<const std::uint8_t> data, const BmpHeader& header, Image& image);

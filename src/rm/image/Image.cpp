@@ -1,12 +1,10 @@
-// Format detection, dispatch by content, file loading and the shared checks.
+// Format detection, dispatch by content and the shared checks.
 #include "korvane3d/rm/image/Image.h"
 
+#include "korvane3d/rm/image/BmpHeader.h"
 #include "korvane3d/rm/image/ImageCommon.h"
 
-#include <cerrno>
-#include <cstdio>
 #include <cstring>
-#include <memory>
 
 namespace kv::image {
 
@@ -38,10 +36,6 @@ namespace {
 
 constexpr std::uint8_t kPngSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
 
-// Files larger than this cannot hold an image within the pixel limits in any
-// supported encoding (the widest is ASCII Netpbm), so they are not read.
-constexpr std::int64_t kMaxFileBytes = 1LL << 30;
-
 }  // namespace
 
 Format DetectFormat(std::span<const std::uint8_t> bytes) {
@@ -51,6 +45,15 @@ Format DetectFormat(std::span<const std::uint8_t> bytes) {
   return Format::Unknown;
 }
 
+namespace {
+
+Result NotAnImage(std::span<const std::uint8_t> bytes) {
+  return detail::Fail(Status::UnknownFormat,
+                      bytes.empty() ? "no image data (empty file)" : "not a BMP, PPM/PGM or PNG image");
+}
+
+}  // namespace
+
 Result Decode(std::span<const std::uint8_t> bytes, Image& out) {
   switch (DetectFormat(bytes)) {
     case Format::Bmp: return DecodeBmp(bytes, out);
@@ -58,32 +61,17 @@ Result Decode(std::span<const std::uint8_t> bytes, Image& out) {
     case Format::Png: return DecodePng(bytes, out);
     case Format::Unknown: break;
   }
-  return detail::Fail(Status::UnknownFormat,
-                      bytes.empty() ? "no image data (empty file)" : "not a BMP, PPM/PGM or PNG image");
+  return NotAnImage(bytes);
 }
 
-Result LoadImageFile(std::string_view path, Image& out) {
-  const std::string name(path);
-  std::unique_ptr<std::FILE, detail::FileCloser> file(std::fopen(name.c_str(), "rb"));
-  if (!file) {
-    return detail::Fail(Status::FileNotFound, "cannot open '" + name + "': " + std::strerror(errno));
+Result detail::CheckHead(std::span<const std::uint8_t> head, std::uint64_t fileBytes) {
+  switch (DetectFormat(head)) {
+    case Format::Bmp: return bmp::CheckHead(head, fileBytes);
+    case Format::Pnm: return CheckPnmHead(head, fileBytes);
+    case Format::Png: return CheckPngHead(head, fileBytes);
+    case Format::Unknown: break;
   }
-  std::vector<std::uint8_t> bytes;
-  std::uint8_t chunk[65536];
-  for (;;) {
-    const std::size_t got = std::fread(chunk, 1, sizeof chunk, file.get());
-    bytes.insert(bytes.end(), chunk, chunk + got);
-    if (static_cast<std::int64_t>(bytes.size()) > kMaxFileBytes) {
-      return detail::Fail(Status::TooLarge, "'" + name + "' is larger than any image this reader accepts");
-    }
-    if (got < sizeof chunk) break;
-  }
-  if (std::ferror(file.get())) {
-    return detail::Fail(Status::FileNotFound, "cannot read '" + name + "' (is it a directory?)");
-  }
-  Result result = Decode(bytes, out);
-  if (!result) result.message = name + ": " + result.message;
-  return result;
+  return NotAnImage(head);
 }
 
 const char* StatusName(Status status) {

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <span>
 #include <string>
 #include <string_view>
@@ -59,7 +60,15 @@ Result Decode(std::span<const std::uint8_t> bytes, Image& out);  // by content, 
 Result DecodeBmp(std::span<const std::uint8_t> bytes, Image& out);
 Result DecodePnm(std::span<const std::uint8_t> bytes, Image& out);
 Result DecodePng(std::span<const std::uint8_t> bytes, Image& out);
+// Files: only regular files are read (a FIFO or device is refused without
+// blocking), and a file's head is checked before the rest of it is read, so
+// a file that cannot be an acceptable image costs no more than its first
+// 64 KiB.
 Result LoadImageFile(std::string_view path, Image& out);
+// The same, but images decoded from the same file (the same content: a
+// rewritten file is decoded again) are one shared image for as long as
+// anyone holds it.
+Result LoadSharedImageFile(std::string_view path, std::shared_ptr<const Image>& out);
 
 // Writes an 8-bit RGB (or RGBA when withAlpha) PNG, top row first.
 Result SavePng(std::string_view path, const Image& image, bool withAlpha = false);

@@ -6,7 +6,6 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <cstdio>
 #include <span>
 #include <string>
 
@@ -22,9 +21,13 @@ Result CheckDimensions(const char* what, std::int64_t width, std::int64_t height
 // Allocates the pixels of a checked width x height, all zero (transparent black).
 void AllocatePixels(Image& image, int width, int height);
 
-struct FileCloser {
-  void operator()(std::FILE* file) const { std::fclose(file); }
-};
+// What the first bytes of an image file say, checked before the rest is
+// read: a known format, and a size within the limits that a file of
+// fileBytes can hold. `head` is the whole file or its first kHeadBytes.
+inline constexpr std::size_t kHeadBytes = 65536;
+Result CheckHead(std::span<const std::uint8_t> head, std::uint64_t fileBytes);
+Result CheckPnmHead(std::span<const std::uint8_t> head, std::uint64_t fileBytes);
+Result CheckPngHead(std::span<const std::uint8_t> head, std::uint64_t fileBytes);
 
 inline std::uint16_t ReadLe16(std::span<const std::uint8_t> b, std::size_t at) {
   return static_cast<std::uint16_t>(b[at] | (b[at + 1] << 8));

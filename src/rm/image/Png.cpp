@@ -6,13 +6,13 @@
 // (the pixels, the row pointers) belong to the callers outside the guard.
 #include "korvane3d/rm/image/Image.h"
 
+#include "korvane3d/platform/win/FileAccess.h"
 #include "korvane3d/rm/image/ImageCommon.h"
 
 #include <png.h>
 
 #include <algorithm>
 #include <bit>
-#include <cerrno>
 #include <csetjmp>
 #include <cstdio>
 #include <cstring>
@@ -23,7 +23,6 @@ namespace kv::image {
 namespace {
 
 using detail::Fail;
-using detail::FileCloser;
 
 // Shared by the libpng callbacks; trivially destructible on purpose.
 struct PngIo {
@@ -118,24 +117,26 @@ void SetArgbTransforms(png_structp png, png_infop info, const Header& header) {
     png_set_swap_alpha(png);
     png_set_filler(png, 0xFF, PNG_FILLER_BEFORE);
   }
-  png_set_interlace_handling(png);
-  png_read_update_info(png, info);
 }
 
-struct RowTarget {
+struct PixelLayout {
   const Header* header = nullptr;
-  png_bytepp rows = nullptr;
+  int passes = 1;  // more than one for interlaced images
 };
 
-void ReadPixelsStep(png_structp png, png_infop info, void* arg) {
-  auto& target = *static_cast<RowTarget*>(arg);
-  SetArgbTransforms(png, info, *target.header);
-  if (png_get_rowbytes(png, info) != static_cast<std::size_t>(target.header->width) * 4) {
+void StartPixelsStep(png_structp png, png_infop info, void* arg) {
+  auto& layout = *static_cast<PixelLayout*>(arg);
+  SetArgbTransforms(png, info, *layout.header);
+  layout.passes = png_set_interlace_handling(png);
+  png_read_update_info(png, info);
+  if (png_get_rowbytes(png, info) != static_cast<std::size_t>(layout.header->width) * 4) {
     png_error(png, "unexpected row layout after colour conversion");
   }
-  png_read_image(png, target.rows);
-  png_read_end(png, nullptr);
 }
+
+void ReadRowStep(png_structp png, png_infop, void* row) { png_read_row(png, static_cast<png_bytep>(row), nullptr); }
+void ReadImageStep(png_structp png, png_infop, void* rows) { png_read_image(png, static_cast<png_bytepp>(rows)); }
+void ReadEndStep(png_structp png, png_infop, void*) { png_read_end(png, nullptr); }
 
 struct ReadHandles {
   png_structp png = nullptr;
@@ -160,17 +161,57 @@ Result CheckClaimedSize(std::span<const std::uint8_t> bytes) {
 
 // zlib expands at most about 1032:1; a header whose image cannot come out of
 // the bytes present is rejected before the pixels are allocated.
-Result CheckCompressedSize(const Header& header, std::size_t fileBytes) {
+Result CheckCompressedSize(const Header& header, std::uint64_t fileBytes) {
   const std::uint64_t rowBytes = (static_cast<std::uint64_t>(header.width) * header.channels * header.bitDepth + 7) / 8;
   const std::uint64_t filtered = (rowBytes + 1) * header.height;
-  if (filtered > static_cast<std::uint64_t>(fileBytes) * 1032 + 4096) {
+  if (filtered > fileBytes * 1032 + 4096) {
     return Fail(Status::Corrupt, "PNG: image data is far too short for a " + std::to_string(header.width) + "x" +
                                      std::to_string(header.height) + " image");
   }
   return {};
 }
 
+png_bytep RowOf(Image& image, png_uint_32 y) {
+  return reinterpret_cast<png_bytep>(image.pixels.data() + static_cast<std::size_t>(y) * image.width);
+}
+
+// Rows of a plain image are added as they decode, so data that breaks off
+// early costs only the rows it held; every pass of an interlaced image
+// revisits every row, so those get all their pixels at once.
+bool ReadPixels(png_structp png, png_infop info, const PixelLayout& layout, Image& image) {
+  const png_uint_32 height = layout.header->height;
+  if (layout.passes > 1) {
+    detail::AllocatePixels(image, static_cast<int>(layout.header->width), static_cast<int>(height));
+    std::vector<png_bytep> rows(height);
+    for (png_uint_32 y = 0; y < height; ++y) rows[y] = RowOf(image, y);
+    return RunGuarded(png, info, ReadImageStep, rows.data());
+  }
+  image.width = static_cast<int>(layout.header->width);
+  image.height = static_cast<int>(height);
+  image.pixels.reserve(static_cast<std::size_t>(image.width) * height);  // address space only, untouched
+  for (png_uint_32 y = 0; y < height; ++y) {
+    image.pixels.resize(image.pixels.size() + static_cast<std::size_t>(image.width));
+    if (!RunGuarded(png, info, ReadRowStep, RowOf(image, y))) return false;
+  }
+  return true;
+}
+
 }  // namespace
+
+Result detail::CheckPngHead(std::span<const std::uint8_t> head, std::uint64_t fileBytes) {
+  if (Result r = CheckClaimedSize(head); !r) return r;
+  if (head.size() < 26 || std::memcmp(head.data() + 12, "IHDR", 4) != 0) return {};
+  Header header;
+  header.width = ReadBe32(head, 16);
+  header.height = ReadBe32(head, 20);
+  header.bitDepth = head[24];
+  header.colorType = head[25];
+  constexpr int kChannels[7] = {1, 0, 3, 1, 2, 0, 4};  // by colour type; 0: no such type
+  header.channels = header.colorType < 7 ? kChannels[header.colorType] : 0;
+  // Sizes and types libpng refuses are left to it: it names the field.
+  if (header.width == 0 || header.height == 0 || header.channels == 0) return {};
+  return CheckCompressedSize(header, fileBytes);
+}
 
 Result DecodePng(std::span<const std::uint8_t> bytes, Image& out) {
   if (DetectFormat(bytes) != Format::Png) return Fail(Status::UnknownFormat, "PNG: signature not found");
@@ -189,14 +230,11 @@ Result DecodePng(std::span<const std::uint8_t> bytes, Image& out) {
   if (Result r = detail::CheckDimensions("PNG", header.width, header.height); !r) return r;
   if (Result r = CheckCompressedSize(header, bytes.size()); !r) return r;
 
+  PixelLayout layout{&header};
+  if (!RunGuarded(handles.png, handles.info, StartPixelsStep, &layout)) return PngFailure(io);
   Image image;
-  detail::AllocatePixels(image, static_cast<int>(header.width), static_cast<int>(header.height));
-  std::vector<png_bytep> rows(header.height);
-  for (png_uint_32 y = 0; y < header.height; ++y) {
-    rows[y] = reinterpret_cast<png_bytep>(image.pixels.data() + static_cast<std::size_t>(y) * header.width);
-  }
-  RowTarget target{&header, rows.data()};
-  if (!RunGuarded(handles.png, handles.info, ReadPixelsStep, &target)) return PngFailure(io);
+  if (!ReadPixels(handles.png, handles.info, layout, image)) return PngFailure(io);
+  if (!RunGuarded(handles.png, handles.info, ReadEndStep, nullptr)) return PngFailure(io);
   image.hasAlpha = header.hasAlpha;
   out = std::move(image);
   return {};
@@ -273,15 +311,8 @@ Result EncodePng(const Image& image, std::vector<std::uint8_t>& out, bool withAl
 Result SavePng(std::string_view path, const Image& image, bool withAlpha) {
   std::vector<std::uint8_t> encoded;
   if (Result r = EncodePng(image, encoded, withAlpha); !r) return r;
-  const std::string name(path);
-  std::unique_ptr<std::FILE, FileCloser> file(std::fopen(name.c_str(), "wb"));
-  if (!file) return Fail(Status::FileNotFound, "cannot create '" + name + "': " + std::strerror(errno));
-  const bool written = std::fwrite(encoded.data(), 1, encoded.size(), file.get()) == encoded.size();
-  const bool closed = std::fclose(file.release()) == 0;
-  if (!written || !closed) {
-    std::remove(name.c_str());  // no half-written file left behind
-    return Fail(Status::FileNotFound, "cannot write '" + name + "' (disk full?)");
-  }
+  const files::Result written = files::ReplaceFile(std::string(path), encoded);
+  if (!written) return Fail(Status::FileNotFound, written.message);
   return {};
 }
 

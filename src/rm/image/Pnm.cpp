@@ -39,6 +39,17 @@ class PnmReader {
     return r;
   }
 
+  // The header alone, from the first bytes of a file; `partial` when the
+  // file goes on beyond them.
+  Result CheckHead(bool partial) {
+    if (Result r = ReadMagic(); !r) return r;
+    Result r = ReadHeader();
+    // A header that runs to the end of the bytes given may be cut off in
+    // the middle of a field.
+    if (partial && pos_ >= b_.size()) return Corrupt("the header is longer than " + std::to_string(b_.size()) + " bytes");
+    return r;
+  }
+
  private:
   Result ReadMagic() {
     if (b_.size() < 2 || b_[0] != 'P' || b_[1] < '1' || b_[1] > '7') return Fail(Status::UnknownFormat, "PNM: no P1-P6 magic number");
@@ -207,5 +218,9 @@ class PnmReader {
 }  // namespace
 
 Result DecodePnm(std::span<const std::uint8_t> bytes, Image& out) { return PnmReader(bytes).Decode(out); }
+
+Result detail::CheckPnmHead(std::span<const std::uint8_t> head, std::uint64_t fileBytes) {
+  return PnmReader(head).CheckHead(head.size() < fileBytes);
+}
 
 }  // namespace kv::image

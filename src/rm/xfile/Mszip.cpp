@@ -2,6 +2,7 @@
 
 #include <zlib.h>
 
+#include <algorithm>
 #include <cstring>
 #include <memory>
 #include <string>
@@ -13,6 +14,9 @@ namespace {
 
 // Smallest possible block: 4 size bytes, "CK" and a 2-byte deflate stream.
 constexpr std::size_t kMinBlockBytes = 8;
+// Mesh files inflate to a few times their size; the output reserves room
+// for this much (at most the declared size) and grows beyond it if needed.
+constexpr std::uint64_t kReservedRatio = 8;
 
 std::uint32_t Le16(const std::uint8_t* p) { return p[0] | (p[1] << 8); }
 std::uint32_t Le32(const std::uint8_t* p) {
@@ -76,8 +80,11 @@ bool MszipDecompress(std::span<const std::uint8_t> file, std::vector<std::uint8_
                            " bytes, more than its blocks can hold",
                        kHeaderSize);
 
+  // The declared size is only a claim: the output grows as blocks inflate,
+  // so a file that goes wrong early costs what it produced, not what it
+  // declared. The room set aside up front is address space, not memory.
   out.assign(file.begin(), file.begin() + kHeaderSize);
-  out.resize(declared);
+  out.reserve(std::size_t(std::min<std::uint64_t>(declared, kHeaderSize + std::uint64_t(file.size()) * kReservedRatio)));
   InflateStream stream;
   if (!stream.ready) return errors.Fail(Status::TooLarge, "cannot start the decompressor", 0);
   std::size_t in = blocksStart, produced = kHeaderSize, previousStart = 0;
@@ -94,6 +101,7 @@ bool MszipDecompress(std::span<const std::uint8_t> file, std::vector<std::uint8_
       return errors.Fail(Status::BadFile, where + " has impossible sizes", in);
     if (rawSize > declared - produced)
       return errors.Fail(Status::BadFile, where + " overruns the declared size", in);
+    out.resize(produced + rawSize);
     const std::span<const std::uint8_t> dictionary =
         block == 0 ? std::span<const std::uint8_t>{}
                    : std::span<const std::uint8_t>(out.data() + previousStart, produced - previousStart);

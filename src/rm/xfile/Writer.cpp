@@ -1,13 +1,8 @@
 // Write and SaveFile: checks the mesh record, walks it once through the
 // emitter of the encoding, and compresses the body for tzip and bzip.
-#include <fcntl.h>
-#include <unistd.h>
-
-#include <cerrno>
-#include <cstdio>
-#include <cstring>
 #include <new>
 
+#include "korvane3d/platform/win/FileAccess.h"
 #include "korvane3d/rm/xfile/Emitter.h"
 #include "korvane3d/rm/xfile/Header.h"
 #include "korvane3d/rm/xfile/Mszip.h"
@@ -165,29 +160,13 @@ std::vector<std::uint8_t> Write(const MeshData& mesh, const SaveOptions& options
   return out;
 }
 
-// Writes beside the target and renames, so a failed save leaves any existing
-// file as it was.
+// Replaces the file as one step, so a failed save leaves any existing file
+// as it was.
 Result SaveFile(std::string_view path, const MeshData& mesh, const SaveOptions& options) {
   std::vector<std::uint8_t> bytes;
   if (Result written = Write(mesh, options, bytes); !written) return written;
-  const std::string target(path);
-  const std::string partial = target + ".part";
-  const int fd = ::open(partial.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-  if (fd < 0) return {Status::FileNotFound, "cannot create " + partial + ": " + std::strerror(errno), 0, 0};
-  std::size_t done = 0;
-  while (done < bytes.size()) {
-    const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) break;
-    done += std::size_t(n);
-  }
-  const int writeErrno = errno;
-  const bool closed = ::close(fd) == 0;
-  if (done != bytes.size() || !closed || std::rename(partial.c_str(), target.c_str()) != 0) {
-    const std::string reason = std::strerror(done != bytes.size() ? writeErrno : errno);
-    ::unlink(partial.c_str());
-    return {Status::FileNotFound, "cannot write " + target + ": " + reason, 0, 0};
-  }
+  const files::Result replaced = files::ReplaceFile(std::string(path), bytes);
+  if (!replaced) return {Status::FileNotFound, replaced.message, 0, 0};
   return {};
 }
 

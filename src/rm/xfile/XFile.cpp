@@ -2,17 +2,11 @@
 // encoding, the object grammar, and the scene flattened into one mesh.
 #include "korvane3d/rm/xfile/XFile.h"
 
-#include <fcntl.h>
-#include <sys/mman.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
-#include <cstring>
 #include <memory>
 #include <new>
 
+#include "korvane3d/platform/win/FileAccess.h"
 #include "korvane3d/rm/xfile/BinaryTokens.h"
 #include "korvane3d/rm/xfile/Header.h"
 #include "korvane3d/rm/xfile/Mszip.h"
@@ -76,53 +70,29 @@ Result Parse(std::span<const std::uint8_t> bytes, MeshData& out, FileInfo* info)
 
 namespace {
 
-// A whole file, mapped read-only: no copy and no zero-filling of a buffer,
-// which for a large text mesh costs as much as parsing it.
-class MappedFile {
- public:
-  MappedFile() = default;
-  MappedFile(const MappedFile&) = delete;
-  MappedFile& operator=(const MappedFile&) = delete;
-  ~MappedFile() {
-    if (data_) ::munmap(data_, size_);
-  }
-
-  Result Open(const std::string& name) {
-    const int fd = ::open(name.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return {Status::FileNotFound, "cannot open " + name + ": " + std::strerror(errno), 0, 0};
-    Result result = Map(fd, name);
-    ::close(fd);
-    return result;
-  }
-
-  std::span<const std::uint8_t> bytes() const { return {static_cast<const std::uint8_t*>(data_), size_}; }
-
- private:
-  Result Map(int fd, const std::string& name) {
-    struct stat st{};
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) return {Status::FileNotFound, name + " is not a regular file", 0, 0};
-    if (std::uint64_t(st.st_size) > kMaxFileSize) return {Status::TooLarge, name + " is too large", 0, 0};
-    size_ = std::size_t(st.st_size);
-    if (size_ == 0) return {};
-    void* data = ::mmap(nullptr, size_, PROT_READ, MAP_PRIVATE | MAP_POPULATE, fd, 0);
-    if (data == MAP_FAILED) {
-      size_ = 0;
-      return {Status::FileNotFound, "cannot read " + name + ": " + std::strerror(errno), 0, 0};
-    }
-    data_ = data;
-    return {};
-  }
-
-  void* data_ = nullptr;
-  std::size_t size_ = 0;
-};
+Result FromFileError(const files::Result& failure) {
+  return {failure.error == files::Error::TooLarge ? Status::TooLarge : Status::FileNotFound, failure.message, 0, 0};
+}
 
 }  // namespace
 
+// The file is read, not mapped: a mapped file that another process cuts
+// short kills its reader, a read one is only an error. The header comes
+// first, so that a file that is no mesh file costs 16 bytes.
 Result LoadFile(std::string_view path, MeshData& out, FileInfo* info) {
-  MappedFile file;
-  if (Result opened = file.Open(std::string(path)); !opened) return opened;
-  return Parse(file.bytes(), out, info);
+  const std::string name(path);
+  files::InputFile file;
+  if (files::Result opened = file.Open(name); !opened) return FromFileError(opened);
+  if (file.Size() > kMaxFileSize) return {Status::TooLarge, name + " is too large", 0, 0};
+  std::uint8_t head[kHeaderSize];
+  const std::span<std::uint8_t> headBytes(head, std::size_t(std::min<std::uint64_t>(file.Size(), kHeaderSize)));
+  if (files::Result read = file.ReadAt(0, headBytes); !read) return FromFileError(read);
+  FileInfo header;
+  std::string message;
+  if (!ReadHeader(headBytes, header, message)) return {Status::BadFile, message, headBytes.empty() ? 0u : 1u, 0};
+  files::FileBytes bytes;
+  if (files::Result read = file.ReadAll(bytes); !read) return FromFileError(read);
+  return Parse(bytes.bytes(), out, info);
 }
 
 }  // namespace kv::xfile

@@ -78,6 +78,8 @@ struct Result {
 // carries each by its frames' accumulated FrameTransformMatrix (normals by
 // the inverse transpose) and merges them into one record.
 Result Parse(std::span<const std::uint8_t> bytes, MeshData& out, FileInfo* info = nullptr);
+// Only a regular file is read (a FIFO or device is refused without
+// blocking); one cut short while it is read gives FileNotFound.
 Result LoadFile(std::string_view path, MeshData& out, FileInfo* info = nullptr);
 
 // What a save writes, as the engine's save flags ask.
@@ -97,7 +99,9 @@ Result Write(const MeshData& mesh, const SaveOptions& options, std::vector<std::
 // Whether the record is consistent: every index in range, per-vertex and
 // per-face arrays empty or of the right length.
 Result CheckMesh(const MeshData& mesh);
-// Writes to PATH.part, then renames over PATH.
+// Replaces PATH as one step: a temporary beside it, flushed and renamed over
+// it; on any failure the old file stays as it was. A link stays a link and
+// the old file's permissions are kept.
 Result SaveFile(std::string_view path, const MeshData& mesh, const SaveOptions& options);
 
 }  // namespace kv::xfile

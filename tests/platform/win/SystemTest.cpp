@@ -145,11 +145,17 @@ TEST_F(FileTest, ProbingFindsFilesButNotDirectoriesOrMissingNames) {
   EXPECT_EQ(CreateFileA((dir / "mesh.x").c_str(), 0, 0, nullptr, 77, 0, nullptr), INVALID_HANDLE_VALUE);
 }
 
-TEST_F(FileTest, ProbingAFifoDoesNotHang) {
+// A probe of a FIFO answers at once; reading or writing one is refused,
+// since a read would wait for a writer for ever.
+TEST_F(FileTest, AFifoIsProbedButNeverOpenedForReadingOrWriting) {
   fs::path fifo = dir / "pipe";
   ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
-  HANDLE h = CreateFileA(fifo.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-  if (h != INVALID_HANDLE_VALUE) CloseHandle(h);
+  HANDLE probe = CreateFileA(fifo.c_str(), 0, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  EXPECT_NE(probe, INVALID_HANDLE_VALUE);
+  CloseHandle(probe);
+  EXPECT_EQ(CreateFileA(fifo.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr), INVALID_HANDLE_VALUE);
+  EXPECT_EQ(CreateFileA(fifo.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS, 0, nullptr), INVALID_HANDLE_VALUE);
+  EXPECT_EQ(CreateFileA("/dev/zero", GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr), INVALID_HANDLE_VALUE);
 }
 
 TEST_F(FileTest, WriteThenReadBack) {

@@ -43,6 +43,31 @@ TEST(ImageApi, LoadImageFileReportsMissingAndUnreadableFiles) {
   EXPECT_EQ(image.pixels, Gradient(2, 2).pixels);
 }
 
+// Many objects naming one image file hold one decoded image; a file that
+// is rewritten is read again.
+TEST(ImageApi, LoadsOfOneFileShareTheirImage) {
+  const auto dir = std::filesystem::temp_directory_path() / ("kv_shared_" + std::to_string(::getpid()));
+  std::filesystem::create_directories(dir);
+  const auto file = (dir / "wood.png").string();
+  ASSERT_TRUE(SavePng(file, Gradient(64, 32)));
+  std::shared_ptr<const Image> first, second, again;
+  ASSERT_TRUE(LoadSharedImageFile(file, first));
+  ASSERT_TRUE(LoadSharedImageFile(file, second));
+  EXPECT_EQ(first, second);
+  EXPECT_EQ(first->pixels, Gradient(64, 32).pixels);
+
+  ASSERT_TRUE(SavePng(file, Gradient(8, 8)));
+  ASSERT_TRUE(LoadSharedImageFile(file, again));
+  EXPECT_NE(again, first);
+  EXPECT_EQ(again->width, 8);
+  EXPECT_EQ(first->width, 64) << "holders of the old image keep it";
+
+  std::shared_ptr<const Image> missing = first;
+  EXPECT_EQ(LoadSharedImageFile((dir / "none.png").string(), missing).status, Status::FileNotFound);
+  EXPECT_EQ(missing, first);
+  std::filesystem::remove_all(dir);
+}
+
 // Textures load on whatever thread the application uses; the readers keep no
 // shared state (run under the thread sanitizer to check).
 TEST(ImageApi, DecodersRunConcurrently) {

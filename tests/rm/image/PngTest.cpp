@@ -5,6 +5,8 @@
 
 #include <unistd.h>
 
+#include "support/FileFaults.h"
+
 namespace kv::image::test {
 namespace {
 
@@ -188,6 +190,28 @@ TEST(PngWrite, SaveThenLoadFromDisk) {
   const Result r = SavePng(missing, source);
   EXPECT_EQ(r.status, Status::FileNotFound);
   EXPECT_NE(r.message.find("dir.png"), std::string::npos);
+  std::filesystem::remove_all(dir);
+}
+
+// A screenshot over an existing one on a full disk: the old picture stays
+// whole (it used to be cut short or removed).
+TEST(PngWrite, AFailedSaveKeepsTheOldPicture) {
+  const auto dir = std::filesystem::temp_directory_path() / ("kv_png_full_" + std::to_string(::getpid()));
+  std::filesystem::create_directories(dir);
+  const auto file = (dir / "shot.png").string();
+  ASSERT_TRUE(SavePng(file, Gradient(16, 16)));
+  const Bytes before = ReadBytes(file);
+  {
+    Image noise = Gradient(200, 200);
+    std::uint32_t seed = 12345;
+    for (std::uint32_t& p : noise.pixels) p = 0xFF000000u | ((seed = seed * 1664525u + 1013904223u) >> 8);
+    kvtest::ScopedDiskFull full(4096);
+    const Result r = SavePng(file, noise);
+    EXPECT_EQ(r.status, Status::FileNotFound);
+    EXPECT_NE(r.message.find("shot.png"), std::string::npos) << r.message;
+  }
+  EXPECT_TRUE(ReadBytes(file) == before) << "the old picture changed";
+  EXPECT_EQ(kvtest::NamesIn(dir), (std::set<std::string>{"shot.png"}));
   std::filesystem::remove_all(dir);
 }
 
