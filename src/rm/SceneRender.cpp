@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "korvane3d/rm/ConvertedTextures.h"
 #include "korvane3d/rm/Device.h"
 #include "korvane3d/rm/Light.h"
 #include "korvane3d/rm/Material.h"
@@ -94,8 +95,7 @@ std::shared_ptr<const kr::Texture> SceneCache::TextureFor(Texture* texture) {
     desc.mipmaps = texture->LevelCount() > 1;
     desc.colorKey = decal.transparent;
     desc.keyColor = keyColor;
-    entry.converted = nullptr;
-    if (!kr::Texture::Create(desc, entry.converted)) entry.converted = nullptr;
+    entry.converted = ConvertShared(texture->SharedImage(), desc);
   }
   entry.lastUse = frame_;
   return entry.converted;

@@ -2,23 +2,62 @@
 
 #include <algorithm>
 #include <cmath>
+#include <map>
+#include <mutex>
 
 namespace kv::rm {
 
+namespace {
+
+using ImagePtr = std::shared_ptr<const kv::image::Image>;
+using Levels = std::vector<ImagePtr>;
+
+// Mip chains by their first level. An entry's chain holds that level, so
+// while the chain lives no other image can take its address.
+class SharedMipChains {
+ public:
+  std::shared_ptr<const Levels> For(const ImagePtr& image) {
+    std::lock_guard lock(mutex_);
+    if (auto it = chains_.find(image.get()); it != chains_.end())
+      if (std::shared_ptr<const Levels> known = it->second.lock()) return known;
+    auto chain = std::make_shared<Levels>(Levels{image});
+    while (chain->back()->width > 1 || chain->back()->height > 1)
+      chain->push_back(std::make_shared<const kv::image::Image>(HalveImage(*chain->back())));
+    std::erase_if(chains_, [](const auto& entry) { return entry.second.expired(); });
+    chains_[image.get()] = chain;
+    return chain;
+  }
+
+ private:
+  std::mutex mutex_;
+  std::map<const kv::image::Image*, std::weak_ptr<const Levels>> chains_;
+};
+
+SharedMipChains& MipChains() {
+  static SharedMipChains chains;
+  return chains;
+}
+
+}  // namespace
+
 HRESULT Texture::Load(std::string_view path, ComPtr<Texture>& out) {
   out = nullptr;
-  kv::image::Image image;
-  kv::image::Result result = kv::image::LoadImageFile(path, image);
+  ImagePtr image;
+  kv::image::Result result = kv::image::LoadSharedImageFile(path, image);
   if (result.status == kv::image::Status::FileNotFound) return D3DRMERR_FILENOTFOUND;
   if (!result) return D3DRMERR_BADFILE;
-  out = FromImage(std::move(image));
+  out = FromLevels(std::make_shared<const Levels>(Levels{std::move(image)}));
   out->fileName_ = std::string(path);
   return D3DRM_OK;
 }
 
 ComPtr<Texture> Texture::FromImage(kv::image::Image image) {
+  return FromLevels(std::make_shared<const Levels>(Levels{std::make_shared<const kv::image::Image>(std::move(image))}));
+}
+
+ComPtr<Texture> Texture::FromLevels(std::shared_ptr<const Levels> levels) {
   auto texture = ComPtr<Texture>::Adopt(new Texture);
-  texture->levels_.push_back(std::make_shared<const kv::image::Image>(std::move(image)));
+  texture->levels_ = std::move(levels);
   return texture;
 }
 
@@ -38,7 +77,7 @@ HRESULT Texture::Clone(IUnknown* outer, REFIID iid, void** out) {
   EngineLock lock;
   auto copy = ComPtr<Texture>::Adopt(new Texture);
   copy->CopyObjectDataFrom(*this);
-  copy->levels_ = levels_;  // images never change once made, so they are shared
+  copy->levels_ = levels_;
   copy->fileName_ = fileName_;
   copy->colors_ = colors_;
   copy->shades_ = shades_;
@@ -92,9 +131,7 @@ kv::image::Image HalveImage(const kv::image::Image& image) {
 
 HRESULT Texture::GenerateMIPMap(DWORD) {
   EngineLock lock;
-  levels_.resize(1);
-  while (levels_.back()->width > 1 || levels_.back()->height > 1)
-    levels_.push_back(std::make_shared<const kv::image::Image>(HalveImage(*levels_.back())));
+  levels_ = MipChains().For(SharedImage());
   return D3DRM_OK;
 }
 

@@ -49,10 +49,13 @@ class Texture final : public ObjectImpl<IDirect3DRMTexture3> {
   HRESULT GetSize(DWORD* width, DWORD* height) override;
 
   // For renderers and the mesh-file code, with the engine lock held. Level 0
-  // is the image itself; further levels exist after GenerateMIPMap.
-  const kv::image::Image& Image() const { return *levels_[0]; }
-  std::size_t LevelCount() const { return levels_.size(); }
-  const kv::image::Image& Level(std::size_t i) const { return *levels_[i]; }
+  // is the image itself; further levels exist after GenerateMIPMap. Images
+  // never change once made: textures loaded from the same file share their
+  // image, and textures with the same image share their mip levels.
+  const kv::image::Image& Image() const { return *(*levels_)[0]; }
+  const std::shared_ptr<const kv::image::Image>& SharedImage() const { return (*levels_)[0]; }
+  std::size_t LevelCount() const { return levels_->size(); }
+  const kv::image::Image& Level(std::size_t i) const { return *(*levels_)[i]; }
   const DecalSettings& Decal() const { return decal_; }
   const std::string& FileName() const { return fileName_; }
 
@@ -61,7 +64,10 @@ class Texture final : public ObjectImpl<IDirect3DRMTexture3> {
   ~Texture() override = default;
   const char* ClassName() const override { return "Texture"; }
 
-  std::vector<std::shared_ptr<const kv::image::Image>> levels_;
+  using Levels = std::vector<std::shared_ptr<const kv::image::Image>>;
+  static ComPtr<Texture> FromLevels(std::shared_ptr<const Levels> levels);
+
+  std::shared_ptr<const Levels> levels_;
   std::string fileName_;
   DWORD colors_ = 8;
   DWORD shades_ = 16;

@@ -2,8 +2,8 @@
 // the scene's background image and forms. Each row runs in a child process
 // with a time limit and a bound on the memory it may add: a FIFO used to hang
 // the reader for ever, /dev/zero or a huge file with an impossible header
-// cost a gigabyte, and a small compressed file declaring 2 GB zero-filled
-// them.
+// cost a gigabyte, a small compressed file declaring 2 GB zero-filled them,
+// and objects naming one large image each decoded it again.
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -19,6 +19,7 @@
 #include "ObjectFixture.h"
 #include "korvane3d/host/FormStream.h"
 #include "korvane3d/objects/Kv3dtexture.h"
+#include "korvane3d/rm/image/Image.h"
 #include "korvane3d/scene/Kv3dscene.h"
 #include "support/BoundedRun.h"
 
@@ -97,7 +98,7 @@ Bytes CompressedMeshBomb() {
   return b;
 }
 
-enum class Reader { Mesh, Texture, Background, Form };
+enum class Reader { Mesh, Texture, Background, Form, TextureFourTimes };
 
 const char* NameOf(Reader reader) {
   switch (reader) {
@@ -105,6 +106,7 @@ const char* NameOf(Reader reader) {
     case Reader::Texture: return "texture";
     case Reader::Background: return "background image";
     case Reader::Form: return "form";
+    case Reader::TextureFourTimes: return "texture of four objects";
   }
   return "?";
 }
@@ -129,7 +131,8 @@ class HostileFiles : public ObjectTest {
     return path.string();
   }
 
-  // 0 when the reader refused the file and left its component as it was.
+  // 0 when the reader refused the file and left its component as it was;
+  // for four objects sharing one image, 0 when all four show it.
   int Read(Reader reader, const std::string& path) {
     switch (reader) {
       case Reader::Mesh: {
@@ -151,6 +154,15 @@ class HostileFiles : public ObjectTest {
         return shown.Get() != nullptr;
       }
       case Reader::Form: return ReadComponentResFile(path) != nullptr;
+      case Reader::TextureFourTimes: {
+        int shown = 0;
+        for (int i = 0; i < 4; ++i) {
+          TKV3DObject* o = MakeShape(stCube);
+          o->Texture()->SetFileName(path);
+          shown += o->Texture()->GetIDirect3DTexture() != nullptr;
+        }
+        return shown == 4 ? 0 : 1;
+      }
     }
     return 1;
   }
@@ -161,6 +173,12 @@ class HostileFiles : public ObjectTest {
 TEST_F(HostileFiles, AreRefusedQuicklyAndCheaply) {
   ASSERT_EQ(::mkfifo((dir / "pipe.x").c_str(), 0600), 0);
   const std::string fifo = (dir / "pipe.x").string();
+  kv::image::Image plain;
+  plain.width = plain.height = 4096;  // 64 MiB decoded, a few KiB as a file
+  plain.pixels.assign(std::size_t(4096) * 4096, 0xff808080u);
+  Bytes bigPng;
+  ASSERT_TRUE(kv::image::EncodePng(plain, bigPng));
+  plain.pixels = {};
   const std::string bomb = File("bomb.x", CompressedMeshBomb());
 
   struct Row {
@@ -186,13 +204,15 @@ TEST_F(HostileFiles, AreRefusedQuicklyAndCheaply) {
       {"a 1 GB file of zeros", Reader::Form, File("zeros.kvf", {}, kGigabyte)},
       {"a PNG declaring 16384x4096 whose data breaks at once", Reader::Texture, File("broken.png", PngWithBrokenData())},
       {"a 512 KB compressed mesh declaring 2 GB, broken in its first block", Reader::Mesh, bomb},
+      {"a 4096x4096 PNG named by four objects (decoded once)", Reader::TextureFourTimes, File("big.png", bigPng), 128},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(std::string(row.what) + " as a " + NameOf(row.reader));
     const BoundedOutcome outcome = RunBounded([&] { return Read(row.reader, row.path); });
     EXPECT_TRUE(outcome.finished) << outcome.Describe();
     if (!outcome.finished) continue;
-    EXPECT_EQ(outcome.result, 0) << "the file was not refused";
+    EXPECT_EQ(outcome.result, 0) << (row.reader == Reader::TextureFourTimes ? "an object shows no texture"
+                                                                             : "the file was not refused");
     EXPECT_LT(outcome.seconds, kMaxSeconds) << outcome.Describe();
     EXPECT_LT(outcome.peakGrowthKb / 1024, row.maxGrowthMiB) << outcome.Describe();
   }

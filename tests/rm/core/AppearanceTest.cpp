@@ -11,6 +11,7 @@
 #include "korvane3d/rm/EngineLock.h"
 #include "korvane3d/rm/Frame.h"
 #include "korvane3d/rm/MeshBuilder.h"
+#include "korvane3d/rm/SceneRender.h"
 #include "korvane3d/rm/Shadow.h"
 #include "korvane3d/rm/Texture.h"
 #include "korvane3d/rm/image/Image.h"
@@ -198,6 +199,42 @@ TEST_F(Appearance, LoadTextureFailuresMakeNothing) {
   EXPECT_EQ(height, 2u);
   EngineLock lock;
   EXPECT_EQ(Texture::From(texture.Get())->Level(0).pixels, picture.pixels);
+}
+
+// Objects naming one image file: one decoded image, one mip chain, and one
+// rasterizer texture per conversion setting, however many textures there are.
+TEST_F(Appearance, TexturesFromOneFileShareTheirPixels) {
+  const auto dir = std::filesystem::temp_directory_path() / ("kv_rm_shared_" + std::to_string(::getpid()));
+  std::filesystem::create_directories(dir);
+  const std::string file = (dir / "marble.png").string();
+  kv::image::Image image;
+  image.width = 16;
+  image.height = 8;
+  image.pixels.assign(16 * 8, 0xff336699u);
+  ASSERT_TRUE(kv::image::SavePng(file, image));
+  ComPtr<IDirect3DRMTexture3> a, b, other;
+  ASSERT_EQ(root->LoadTexture(file.c_str(), a.ReleaseAndGetAddressOf()), D3DRM_OK);
+  ASSERT_EQ(root->LoadTexture(file.c_str(), b.ReleaseAndGetAddressOf()), D3DRM_OK);
+  ASSERT_EQ(root->CreateTextureFromImage(image, other.ReleaseAndGetAddressOf()), D3DRM_OK);
+  ASSERT_NE(a.Get(), b.Get()) << "each load is its own texture, with its own decal settings";
+  a->GenerateMIPMap(0);
+  b->GenerateMIPMap(0);
+  EngineLock lock;
+  Texture* ta = Texture::From(a.Get());
+  Texture* tb = Texture::From(b.Get());
+  EXPECT_EQ(ta->Image().pixels.data(), tb->Image().pixels.data());
+  ASSERT_EQ(ta->LevelCount(), 5u);
+  for (std::size_t level = 1; level < ta->LevelCount(); ++level)
+    EXPECT_EQ(&ta->Level(level), &tb->Level(level)) << "mip level " << level;
+
+  SceneCache cache;
+  const auto converted = cache.TextureFor(ta);
+  ASSERT_NE(converted, nullptr);
+  EXPECT_EQ(cache.TextureFor(tb), converted);
+  SceneCache otherDevice;
+  EXPECT_EQ(otherDevice.TextureFor(tb), converted);
+  EXPECT_NE(cache.TextureFor(Texture::From(other.Get())), converted) << "same pixels, but not the same image";
+  std::filesystem::remove_all(dir);
 }
 
 TEST_F(Appearance, FlatCylinderAndSphereWraps) {
