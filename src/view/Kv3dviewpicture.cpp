@@ -1,9 +1,6 @@
 // What an application asks of a shown view outside the frame steps: waiting
 // until its device chain is built, and saving what it drew as a picture.
-#include <cerrno>
 #include <chrono>
-#include <cstring>
-#include <fstream>
 
 #include "korvane3d/host/Application.h"
 #include "korvane3d/host/Error.h"
@@ -41,13 +38,8 @@ bool TKV3DView::SaveFrameToPNG(const std::string& fileName) {
   picture.height = shown.height;
   picture.pixels.reserve(shown.pixels.size());
   for (std::uint32_t p : shown.pixels) picture.pixels.push_back(0xFF000000u | p);
-  std::vector<std::uint8_t> png;
-  if (!image::EncodePng(picture, png)) return Fail("cannot encode the picture as PNG");
-  std::ofstream out(fileName, std::ios::binary | std::ios::trunc);
-  if (!out) return Fail("cannot create " + fileName + ": " + std::strerror(errno));
-  out.write(reinterpret_cast<const char*>(png.data()), static_cast<std::streamsize>(png.size()));
-  out.close();
-  if (!out) return Fail("cannot write " + fileName);
+  // Replaced as one step: a full disk or a kill leaves the old file whole.
+  if (const image::Result saved = image::SavePng(fileName, picture); !saved) return Fail(saved.message);
   return true;
 }
 
