@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <cstring>
 #include <filesystem>
-#include <fstream>
 
 #include "DemoControls.h"
 #include "korvane3d/frames/Kv3dcamera.h"
@@ -13,6 +13,7 @@
 #include "korvane3d/host/FormStream.h"
 #include "korvane3d/objects/Kv3dfile.h"
 #include "korvane3d/package/Kv.h"
+#include "korvane3d/platform/win/FileAccess.h"
 #include "korvane3d/view/Kv3dview.h"
 #include "korvane3d/view/Kv3dviewquality.h"
 
@@ -110,9 +111,9 @@ void Frame(TKV3DFrame& model, TKV3DCamera& camera, TKV3DView& view, const Extent
 }  // namespace
 
 bool IsMeshFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::array<char, 4> magic{};
-  return in.read(magic.data(), magic.size()) && std::string(magic.data(), magic.size()) == "xof ";
+  files::InputFile file;  // a FIFO or device is refused, never waited on
+  std::array<std::uint8_t, 4> magic{};
+  return file.Open(path) && file.ReadAt(0, magic) && std::memcmp(magic.data(), "xof ", magic.size()) == 0;
 }
 
 std::unique_ptr<ViewerForm> MakeMeshForm(const std::string& path) {

@@ -1,7 +1,7 @@
 // The viewer program run as a user runs it: exit statuses, error text with
 // file and line, screenshots (also on a full disk), the written-back form,
-// picking, mesh files, files named relative to a form, and kvmesh given a
-// FIFO.
+// picking, mesh files, files named relative to a form, and the viewer and
+// kvmesh given a FIFO.
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
@@ -186,9 +186,16 @@ TEST_F(ViewerProgram, AScreenshotThatCannotBeWrittenLeavesTheOldOne) {
   EXPECT_EQ(NamesIn(dir_), (std::set<std::string>{"shot.png"}));
 }
 
-// kvmesh names a FIFO and stops, instead of waiting for a writer for ever.
-TEST_F(ViewerProgram, KvmeshRefusesAFifo) {
+// The viewer and kvmesh name a FIFO and stop, instead of waiting for a
+// writer for ever.
+TEST_F(ViewerProgram, ProgramsRefuseAFifo) {
   ASSERT_EQ(::mkfifo(Path("pipe.x").c_str(), 0600), 0);
+  const RunResult viewer = RunCommand("cd '" + dir_.string() + "' && exec timeout 60 '" + kvtest::ViewerProgram() +
+                                      "' --headless --frames 1 '" + Path("pipe.x") + "'");
+  EXPECT_NE(viewer.status, 0) << viewer.output;
+  EXPECT_NE(viewer.status, 124) << "the viewer waited on the FIFO";
+  EXPECT_NE(viewer.output.find("FIFO"), std::string::npos) << viewer.output;
+
   const std::string kvmesh = "exec timeout 60 '" KV_BINARY_DIR "/bin/kvmesh' ";
   const RunResult info = RunCommand(kvmesh + "info '" + Path("pipe.x") + "'");
   EXPECT_EQ(info.status, 1) << info.output;

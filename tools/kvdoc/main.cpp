@@ -6,12 +6,12 @@
 // Every run fails (status 1, nothing written) when a published property,
 // event or enumeration has no description or a description names nothing.
 #include <cstdio>
-#include <fstream>
 #include <sstream>
 #include <string>
 
 #include "Reference.h"
 #include "korvane3d/Version.h"
+#include "korvane3d/platform/win/FileAccess.h"
 
 namespace {
 
@@ -21,11 +21,9 @@ constexpr const char* kUsage =
 constexpr const char* kRegenerate = "cmake --build build --target reference";
 
 bool ReadFile(const std::string& name, std::string& text) {
-  std::ifstream in(name, std::ios::binary);
-  if (!in) return false;
-  std::ostringstream buffer;
-  buffer << in.rdbuf();
-  text = std::move(buffer).str();
+  kv::files::FileBytes bytes;
+  if (!kv::files::ReadWholeFile(name, std::uint64_t{64} << 20, bytes)) return false;
+  text.assign(reinterpret_cast<const char*>(bytes.bytes().data()), bytes.size());
   return true;
 }
 
@@ -66,11 +64,10 @@ int Check(const std::string& file, const std::string& fresh) {
 }
 
 int Write(const std::string& file, const std::string& text) {
-  std::ofstream out(file, std::ios::binary | std::ios::trunc);
-  out << text;
-  out.close();
-  if (!out) {
-    std::fprintf(stderr, "kvdoc: cannot write %s\n", file.c_str());
+  const kv::files::Result written =
+      kv::files::ReplaceFile(file, {reinterpret_cast<const std::uint8_t*>(text.data()), text.size()});
+  if (!written) {
+    std::fprintf(stderr, "kvdoc: %s\n", written.message.c_str());
     return 1;
   }
   return 0;
