@@ -10,6 +10,7 @@
 #include "korvane3d/rm/raster/RasterMath.h"
 #include "korvane3d/rm/raster/Rasterizer.h"
 #include "korvane3d/rm/raster/Texture.h"
+#include "korvane3d/rm/raster/VertexStage.h"
 
 using namespace kv;
 
@@ -109,6 +110,45 @@ void BM_ManySmallDraws(benchmark::State& st) {
   });
 }
 BENCHMARK(BM_ManySmallDraws)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// The vertex stage alone on a lit sphere of 14,641 vertices (one
+// parallel light and ambient, model-space lighting): the scalar loop (0)
+// against the eight-at-a-time kernel (1; the scalar loop again on processors
+// without AVX2).
+void BM_VertexStage(benchmark::State& st) {
+  const Mesh sphere = SphereMesh(120);
+  const Scene scene;
+  DrawCall d;
+  d.mesh = sphere.View();
+  d.modelToWorld = Translation(0, 0, 2.5f);
+  d.lighting = true;
+  DrawState state;
+  state.lit = true;
+  FrameLighting lighting;
+  PrepareFrameLighting(scene.lights, Matrix{}, 0, Fog{}, lighting);
+  VertexStageInput in;
+  in.draw = &d;
+  in.state = &state;
+  in.lighting = &lighting;
+  in.worldToClip = Translation(0, 0, 0);
+  in.worldToClip.m[2][3] = 1;
+  in.worldToClip.m[3][3] = 0;
+  in.guard = {8, 8};
+  in.map = {320, 240, 320, 240};
+  in.finalColors = true;
+  const VertexKernel kernels[] = {nullptr, SelectKernels(true).vertices};
+  in.commonVertices = kernels[st.range(0)];
+  const std::size_t n = sphere.positions.size();
+  std::vector<ClipVertex> vertices(n);
+  std::vector<std::uint16_t> outcodes(n);
+  std::vector<std::uint32_t> colors(n);
+  for (auto _ : st) {
+    RunVertexStage(in, vertices.data(), outcodes.data(), colors.data(), nullptr);
+    benchmark::DoNotOptimize(vertices.data());
+  }
+  st.SetItemsProcessed(static_cast<std::int64_t>(st.iterations() * n));
+}
+BENCHMARK(BM_VertexStage)->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond);
 
 // One finely divided sphere: set-up of about 30,000 tiny triangles.
 void BM_SmallTriangles(benchmark::State& st) {

@@ -157,6 +157,10 @@ ConvertedPart SceneCache::ConvertGroup(const MeshGeometry& g, std::uint32_t grou
       part.edgeFlags.push_back(FanEdgeFlags(i, corners));
     }
   }
+  const auto& colors = part.faceColors;
+  if (!colors.empty() && std::all_of(colors.begin(), colors.end(), [&](std::uint32_t c) { return c == colors[0]; })) {
+    part.faceColor = colors[0];
+  }
   return part;
 }
 
@@ -195,6 +199,17 @@ kr::Fog FogOf(const SceneSettings& s) {
 }
 
 namespace {
+
+// True when a part's faces, all of one colour, can be drawn with that colour
+// as the draw's colour (no per-face colour work, and the rasterizer finishes
+// the colours per vertex). A translucent frame colour makes the draw blend
+// even under opaque face colours; such a draw keeps its face colours so that
+// it still does.
+bool DrawsFaceColorAsItsColor(std::uint32_t frameColor, const ConvertedPart& part) {
+  if (!part.faceColor) return false;
+  const bool frameTranslucent = (frameColor >> 24) != 255, facesTranslucent = (*part.faceColor >> 24) != 255;
+  return !frameTranslucent || facesTranslucent;
+}
 
 // Per-frame context of the walk.
 struct SceneDraw {
@@ -237,10 +252,15 @@ struct SceneDraw {
     // The cache keeps the converted arrays for the frame: the rasterizer may
     // transform and light them later, on every core.
     call.meshStaysValid = true;
-    call.color = v.frame->Color();
     for (const ConvertedPart& part : mesh.parts) {
       call.mesh = part.Mesh();
-      if (frameColor) call.mesh.faceColors = {};
+      call.color = v.frame->Color();
+      if (frameColor) {
+        call.mesh.faceColors = {};
+      } else if (DrawsFaceColorAsItsColor(call.color, part)) {
+        call.color = *part.faceColor;
+        call.mesh.faceColors = {};
+      }
       call.material = part.material;
       call.texture = cache.TextureFor(part.texture.Get());
       call.wrapU = part.wrapU;

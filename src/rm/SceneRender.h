@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <unordered_map>
 #include <vector>
 
@@ -24,6 +25,9 @@ struct ConvertedPart {
   std::vector<kv::raster::Vec2> uvs;
   std::vector<std::uint32_t> vertexColors, indices, faceColors;
   std::vector<std::uint8_t> edgeFlags;
+  // Set when every face has this colour: the draw can then carry it as its
+  // own colour instead of faceColors.
+  std::optional<std::uint32_t> faceColor;
   kv::raster::Material material;
   // Converted at each draw (SceneCache::TextureFor), so that a change of its
   // colour key shows without the mesh being converted again.

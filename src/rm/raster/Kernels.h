@@ -5,7 +5,9 @@
 
 #include <cstdint>
 
+#include "korvane3d/rm/raster/Clip.h"
 #include "korvane3d/rm/raster/FrameData.h"
+#include "korvane3d/rm/raster/Projection.h"
 
 namespace kv::raster {
 
@@ -24,6 +26,34 @@ struct ShadeContext {
   TextureFilter filter = TextureFilter::Nearest;
 };
 
+// A light whose direction is the same everywhere, carried into model space:
+// the unit vector towards it and its colour.
+struct ParallelLight {
+  float x, y, z, r, g, b;
+};
+
+// The common vertex: no vertex colours, no fog, no separate specular, and
+// either unlit or lit in model space by parallel lights only; final colours
+// are written (ClipVertex::c), with s = 0 and fog = 1.
+struct VertexJob {
+  const Vec3* positions = nullptr;
+  const Vec3* normals = nullptr;  // null: unlit, every diffuse factor 1
+  const Vec2* uvs = nullptr;      // null: u = v = 0
+  std::size_t count = 0;
+  Matrix modelToClip;
+  GuardBand guard;
+  ScreenMapping map;
+  const ParallelLight* lights = nullptr;
+  int lightCount = 0;
+  float ambient[3] = {0, 0, 0};
+  float emissive[3] = {0, 0, 0};
+  float base[3] = {0, 0, 0};  // the draw's colour, 0..1
+  float baseAlpha = 255;      // 0..255
+  ClipVertex* vertices = nullptr;
+  std::uint16_t* outcodes = nullptr;
+};
+
+using VertexKernel = void (*)(const VertexJob&);
 using TriangleKernel = void (*)(const TileTarget&, const TriangleRecord&, const DrawState&, const ShadeContext&);
 using LineKernel = void (*)(const TileTarget&, const LineRecord&, const DrawState&, const ShadeContext&);
 
@@ -31,6 +61,7 @@ struct KernelTable {
   TriangleKernel triangle[2][2][2];  // [float depth][textured][gouraud]
   LineKernel line[2];                // [float depth]
   LineKernel point[2];
+  VertexKernel vertices;             // the common vertex; null: the scalar loop does it
   const char* name;
 };
 
@@ -39,7 +70,8 @@ extern const KernelTable kTable;
 }
 namespace kernels_avx2 {
 extern const KernelTable kTable;
-}
+void TransformVertices(const VertexJob& job);
+}  // namespace kernels_avx2
 
 // The AVX2 table when allowed and the processor has AVX2 and FMA, else the
 // baseline one.

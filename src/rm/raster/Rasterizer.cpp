@@ -166,6 +166,7 @@ Result Rasterizer::Impl::PrepareBuffers() {
     else
       depth16.assign(size, 65535);
     depthPitch = pitch;
+    depthClearPending = false;  // the new planes are clear
     depthWidth = target.width;
     depthHeight = target.height;
     depthFormat = target.depthFormat;
@@ -262,7 +263,9 @@ Result Rasterizer::Impl::RecordDraw(const DrawCall& input) {
   // Colours are final per vertex unless they depend on the face.
   const bool finalColors = !state.faceLighting && !state.flatShade &&
                            (draw.mesh.faceColors.empty() || !draw.mesh.vertexColors.empty());
-  const bool needFaces = !finalColors || !m.edgeFlags.empty();
+  // Faces are read for their colours and lighting, and for their edge flags
+  // in wireframe.
+  const bool needFaces = !finalColors || (draw.fill == FillMode::Wireframe && !m.edgeFlags.empty());
 
   DrawRecord rec;
   rec.firstVertex = static_cast<std::uint32_t>(batch.vertices.Size());
@@ -308,6 +311,7 @@ VertexStageInput Rasterizer::Impl::VertexInput(const DrawCall& draw, const DrawS
   in.guard = guard;
   in.map = map;
   in.finalColors = finalColors;
+  in.commonVertices = kernels->vertices;
   return in;
 }
 

@@ -80,6 +80,12 @@ struct Rasterizer::Impl {
   std::vector<std::uint32_t> working;  // 32-bit plane for 16- and 24-bit targets
   int workingPitch = 0;
   CoverPlanes cover;                   // for draws that darken each pixel once
+  // A depth clear not done yet, over this rectangle. Only the rasterizer
+  // reads its depth planes, so a frame that clears and draws nothing leaves
+  // its depth clear to the next batch that draws over the same rectangle,
+  // which clears each tile just before drawing it, while it is in cache.
+  bool depthClearPending = false;
+  Rect pendingDepthRect;
 
   // Work
   Batch batch;
@@ -94,6 +100,11 @@ struct Rasterizer::Impl {
   Result RecordDraw(const DrawCall& draw);
   Result RecordDecal(const DecalCall& decal);
   void Flush();
+  // Pending depth clears: a clear-only batch leaves its depth clear pending;
+  // a batch that draws takes it over (same rectangle) or has it done first.
+  void DeferDepthClear();
+  void TakePendingDepthClear();
+  void ClearPendingDepthNow();
   // The vertex work of draws [first, end) recorded for the flush: thread safe
   // for disjoint ranges.
   void RunDeferredVertices(std::uint32_t first, std::uint32_t end);

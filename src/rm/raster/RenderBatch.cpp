@@ -81,6 +81,10 @@ TileTarget Rasterizer::Impl::TileFor(int tile) const {
 
 namespace {
 
+bool SameRect(const Rect& a, const Rect& b) {
+  return a.x == b.x && a.y == b.y && a.width == b.width && a.height == b.height;
+}
+
 void DrawOne(const KernelTable& k, const TileTarget& t, const ShadeContext& sc, const RecordArena& arena,
              std::uint32_t offset, const RecordHeader& h, const DrawState& s) {
   const int depth = s.depthFloat ? 1 : 0;
@@ -172,10 +176,52 @@ void Rasterizer::Impl::RasterTile(int tile) {
   if (!direct) StoreTileToTarget(target, t, dither);
 }
 
+void Rasterizer::Impl::ClearPendingDepthNow() {
+  if (!depthClearPending) return;
+  depthClearPending = false;
+  TileTarget t;
+  t.x0 = pendingDepthRect.x;
+  t.y0 = pendingDepthRect.y;
+  t.x1 = pendingDepthRect.x + pendingDepthRect.width;
+  t.y1 = pendingDepthRect.y + pendingDepthRect.height;
+  t.depthPitch = depthPitch;
+  if (depthFormat == DepthFormat::Float32)
+    t.depthF = depthF.data();
+  else
+    t.depth16 = depth16.data();
+  ClearTileDepth(t);
+}
+
+void Rasterizer::Impl::DeferDepthClear() {
+  if (!(batch.clearFlags & kClearDepth)) return;
+  if (depthClearPending && !SameRect(pendingDepthRect, scissor)) ClearPendingDepthNow();
+  depthClearPending = true;
+  pendingDepthRect = scissor;
+  batch.clearFlags &= ~std::uint32_t{kClearDepth};
+}
+
+void Rasterizer::Impl::TakePendingDepthClear() {
+  if (!depthClearPending) return;
+  if (SameRect(pendingDepthRect, scissor)) {
+    depthClearPending = false;
+    batch.clearFlags |= kClearDepth;
+  } else {
+    ClearPendingDepthNow();
+  }
+}
+
 void Rasterizer::Impl::Flush() {
   if (batch.Empty()) return;
   const int tiles = grid.Count();
   if (tiles == 0) {
+    batch.Reset();
+    return;
+  }
+  if (batch.draws.empty())
+    DeferDepthClear();
+  else
+    TakePendingDepthClear();
+  if (batch.Empty()) {
     batch.Reset();
     return;
   }

@@ -216,6 +216,39 @@ void LightIn(const DrawLighting& dl, const LightingSpace& space, const Matrix& m
   LightPoint(dl, p, n, diffuse, specular);
 }
 
+// The common vertex (see VertexJob) through the vectorised kernel.
+void RunCommonVertices(const VertexStageInput& in, const Matrix& modelToClip, const DrawLighting& dl, bool lit,
+                       ClipVertex* vertices, std::uint16_t* outcodes) {
+  const DrawCall& draw = *in.draw;
+  const MeshData& mesh = draw.mesh;
+  VertexJob job;
+  job.positions = mesh.positions.data();
+  job.count = mesh.positions.size();
+  job.uvs = mesh.uvs.empty() ? nullptr : mesh.uvs.data();
+  job.modelToClip = modelToClip;
+  job.guard = in.guard;
+  job.map = in.map;
+  ParallelLight lights[kMaxLights];
+  if (lit) {
+    job.normals = mesh.normals.data();
+    for (int i = 0; i < dl.count; ++i) {
+      const SpaceLight& L = dl.lights[i];
+      lights[i] = {L.toLight.x, L.toLight.y, L.toLight.z, L.r, L.g, L.b};
+    }
+    job.lights = lights;
+    job.lightCount = dl.count;
+    for (int k = 0; k < 3; ++k) job.ambient[k] = dl.ambient[k];
+  }
+  for (int k = 0; k < 3; ++k) {
+    job.base[k] = static_cast<float>((draw.color >> (16 - 8 * k)) & 255) * (1.0f / 255.0f);
+    if (in.state->lit) job.emissive[k] = in.state->emissive[k];
+  }
+  job.baseAlpha = static_cast<float>(draw.color >> 24);
+  job.vertices = vertices;
+  job.outcodes = outcodes;
+  in.commonVertices(job);
+}
+
 }  // namespace
 
 float FogFactor(const Fog& fog, float depth) {
@@ -287,7 +320,13 @@ void RunVertexStage(const VertexStageInput& in, ClipVertex* vertices, std::uint1
     if (state.lit) emissive[k] = state.emissive[k];
   }
   const size_t count = mesh.positions.size();
-  for (size_t i = 0; i < count; ++i) {
+  const bool common = in.finalColors && uniformBase && !fog && in.commonVertices &&
+                      (!vertexLighting || (space.model && dl.parallelOnly));
+  if (common) {
+    RunCommonVertices(in, modelToClip, dl, vertexLighting, vertices, outcodes);
+    std::fill(baseColors, baseColors + count, draw.color);
+  }
+  for (size_t i = 0; i < (common ? 0 : count); ++i) {
     const Vec3 p = mesh.positions[i];
     ClipVertex& v = vertices[i];
     Vec4 c = TransformPoint4(p, modelToClip);

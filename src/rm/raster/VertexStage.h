@@ -9,6 +9,7 @@
 
 #include "korvane3d/rm/raster/Clip.h"
 #include "korvane3d/rm/raster/FrameData.h"
+#include "korvane3d/rm/raster/Kernels.h"
 #include "korvane3d/rm/raster/Projection.h"
 #include "korvane3d/rm/raster/RasterTypes.h"
 
@@ -46,6 +47,7 @@ struct VertexStageInput {
   GuardBand guard;
   ScreenMapping map;
   bool finalColors = false;   // write final colours (else lighting factors) into vertices
+  VertexKernel commonVertices = nullptr;  // the common vertex eight at a time (VertexJob), if set
 };
 
 // Snaps a pixel coordinate to the sub-pixel grid (round to nearest, with

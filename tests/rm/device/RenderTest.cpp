@@ -56,6 +56,30 @@ TEST_F(RenderTest, QualityIsTheLowerOfDeviceAndMesh) {
   EXPECT_EQ(Draw().At(kMid, kMid), 0u);
 }
 
+TEST_F(RenderTest, FacesOfOneColourKeepItWhateverTheFrameColour) {
+  // Gouraud-shaded faces that all share one colour: the device may draw them
+  // with that colour as the draw's colour, but the picture is the faces'.
+  ComPtr<IDirect3DRMFrame3> f = NewFrame(scene.Get());
+  ASSERT_EQ(f->SetPosition(scene.Get(), 0, 0, 5), D3DRM_OK);
+  ComPtr<IDirect3DRMMeshBuilder3> cube = NewCube(1, 0xff00c000);
+  ASSERT_EQ(cube->SetQuality(D3DRMSHADE_GOURAUD | D3DRMLIGHT_OFF | D3DRMFILL_SOLID), D3DRM_OK);
+  ASSERT_EQ(f->AddVisual(cube.Get()), D3DRM_OK);
+  EXPECT_EQ(Draw().At(kMid, kMid), 0x00c000u);
+  // The frame's colour, even a translucent one, does not reach mesh colours...
+  ASSERT_EQ(f->SetColor(0x80ff0000), D3DRM_OK);
+  ASSERT_EQ(device->SetRenderMode(D3DRMRENDERMODE_BLENDEDTRANSPARENCY), D3DRM_OK);
+  EXPECT_EQ(Draw().At(kMid, kMid), 0x00c000u);
+  // ...until the frame says its colour wins.
+  ASSERT_EQ(f->SetMaterialMode(D3DRMMATERIAL_FROMFRAME), D3DRM_OK);
+  const std::uint32_t blended = Draw().At(kMid, kMid);
+  EXPECT_GT(Channel(blended, 16), 100);
+  EXPECT_EQ(Channel(blended, 8), 0);
+  // Back to the mesh's colour, now changed: the cached conversion follows.
+  ASSERT_EQ(f->SetMaterialMode(D3DRMMATERIAL_FROMMESH), D3DRM_OK);
+  ASSERT_EQ(cube->SetColor(0xff0000c0), D3DRM_OK);
+  EXPECT_EQ(Draw().At(kMid, kMid), 0x0000c0u);
+}
+
 TEST_F(RenderTest, CullModeDecidesWhichWindingIsDrawn) {
   ComPtr<IDirect3DRMMeshBuilder3> b;
   ASSERT_EQ(root->CreateMeshBuilder(b.ReleaseAndGetAddressOf()), D3DRM_OK);

@@ -131,6 +131,64 @@ TEST_P(DepthFormats, InterpenetratingSquaresSplitWhereTheyCross) {
   EXPECT_EQ(c.At(44, 32), 0x0000ffu);
 }
 
+// A frame that only clears, with the viewport at rect.
+void ClearOnly(Rasterizer& r, Canvas& c, Rect rect, std::uint32_t flags) {
+  c.view.viewport = rect;
+  ASSERT_TRUE(r.BeginFrame(c.target, c.view, c.state));
+  ASSERT_TRUE(r.Clear(flags, kBlack));
+  ASSERT_TRUE(r.EndFrame());
+}
+
+// A frame that draws a far green square over the whole of rect, without clearing.
+void FarSquareWithoutClear(Rasterizer& r, Canvas& c, Rect rect) {
+  c.view.viewport = rect;
+  ASSERT_TRUE(r.BeginFrame(c.target, c.view, c.state));
+  DrawCall d = Unlit(0x00ff00);
+  const TestMesh far = Square(0, 0, 40, 50);
+  d.mesh = far.View();
+  ASSERT_TRUE(r.Draw(d));
+  ASSERT_TRUE(r.EndFrame());
+}
+
+TEST_P(DepthFormats, ADepthClearInAFrameThatDrawsNothingHoldsForLaterFrames) {
+  const Rect whole{0, 0, 64, 64}, left{0, 0, 32, 64}, right{32, 0, 32, 64};
+  struct Case {
+    const char* what;
+    std::vector<Rect> clears;  // one clear-only frame each
+    Rect draw;
+    bool leftGreen, rightGreen;
+  };
+  const Case cases[] = {
+      {"same viewport", {whole}, whole, true, true},
+      {"drawn in a smaller viewport", {whole}, left, true, false},
+      {"cleared in two halves", {left, right}, whole, true, true},
+      {"cleared in one half only", {left}, whole, true, false},
+      {"the same half cleared twice", {right, right}, whole, false, true},
+  };
+  for (const Case& k : cases) {
+    Canvas c(64, 64, PixelFormat::Xrgb8888, GetParam());
+    Rasterizer r;
+    // A near red square over everything, its depth written.
+    Render(r, c, {{Square(0, 0, 4, 2), Unlit(0xff0000)}});
+    ASSERT_EQ(c.CountNot(0xff0000), 0) << k.what;
+    for (const Rect& rect : k.clears) ClearOnly(r, c, rect, kClearDepth);
+    FarSquareWithoutClear(r, c, k.draw);
+    // Where depth was cleared (and drawn) the far square shows; elsewhere
+    // the near square's depth hides it.
+    EXPECT_EQ(c.At(8, 32), k.leftGreen ? 0x00ff00u : 0xff0000u) << k.what;
+    EXPECT_EQ(c.At(56, 32), k.rightGreen ? 0x00ff00u : 0xff0000u) << k.what;
+  }
+}
+
+TEST_P(DepthFormats, ATargetOnlyClearLeavesDepthAlone) {
+  Canvas c(64, 64, PixelFormat::Xrgb8888, GetParam());
+  Rasterizer r;
+  Render(r, c, {{Square(0, 0, 4, 2), Unlit(0xff0000)}});
+  ClearOnly(r, c, {0, 0, 64, 64}, kClearTarget);
+  FarSquareWithoutClear(r, c, {0, 0, 64, 64});
+  EXPECT_EQ(c.CountNot(kBlack), 0);
+}
+
 INSTANTIATE_TEST_SUITE_P(Both, DepthFormats, ::testing::Values(DepthFormat::Float32, DepthFormat::Unorm16));
 
 TEST(Culling, PerWindingAndHandedness) {
