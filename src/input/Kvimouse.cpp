@@ -160,7 +160,10 @@ void TKVIMouse::ReadBuffered() {
   }
   count = std::min<DWORD>(count, kReceiveRecords);
   for (DWORD i = 0; i < count; ++i) {
-    if (!ReportRecord(buffer_[i])) return;
+    // A copy: a handler may free the mouse, and the buffer with it, while
+    // its record is still being reported.
+    const DIDEVICEOBJECTDATA record = buffer_[i];
+    if (!ReportRecord(record)) return;
   }
 }
 
@@ -188,8 +191,11 @@ void TKVIMouse::ReportButton(int button, const DIDEVICEOBJECTDATA& record) {
   static constexpr TKVIButtonEvent TKVIMouse::*kUp[4] = {&TKVIMouse::OnButton0Up, &TKVIMouse::OnButton1Up,
                                                            &TKVIMouse::OnButton2Up, &TKVIMouse::OnButton3Up};
   buttons_[button] = record.dwData != 0;
-  if (record.dwData == 0x80) (this->*kDown[button])(this, record.dwTimeStamp, record.dwSequence);
-  if (record.dwData == 0) (this->*kUp[button])(this, record.dwTimeStamp, record.dwSequence);
+  if (record.dwData == 0x80) {
+    (this->*kDown[button])(this, record.dwTimeStamp, record.dwSequence);
+  } else if (record.dwData == 0) {
+    (this->*kUp[button])(this, record.dwTimeStamp, record.dwSequence);
+  }
 }
 
 void TKVIMouse::UpdateCursor() {
