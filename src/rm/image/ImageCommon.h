@@ -2,6 +2,7 @@
 // little/big-endian reads over a byte span. Internal to the image layer.
 #pragma once
 
+#include "korvane3d/platform/win/FileAccess.h"
 #include "korvane3d/rm/image/Image.h"
 
 #include <cstddef>
@@ -28,6 +29,11 @@ inline constexpr std::size_t kHeadBytes = 65536;
 Result CheckHead(std::span<const std::uint8_t> head, std::uint64_t fileBytes);
 Result CheckPnmHead(std::span<const std::uint8_t> head, std::uint64_t fileBytes);
 Result CheckPngHead(std::span<const std::uint8_t> head, std::uint64_t fileBytes);
+
+// Decodes a PNG file whose head passed CheckHead, reading it as the decoder
+// asks for its bytes: data that breaks off early costs what came before,
+// not the whole file.
+Result DecodePngFile(const files::InputFile& file, Image& out);
 
 inline std::uint16_t ReadLe16(std::span<const std::uint8_t> b, std::size_t at) {
   return static_cast<std::uint16_t>(b[at] | (b[at + 1] << 8));

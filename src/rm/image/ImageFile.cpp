@@ -29,13 +29,15 @@ Result Named(const std::string& name, Result result) {
 }
 
 // Reads and decodes an open file: its head first, so that a file that
-// cannot be an acceptable image costs no more than its head.
+// cannot be an acceptable image costs no more than its head. A PNG is read
+// as it decodes; the other formats are read whole.
 Result ReadImage(const files::InputFile& file, const std::string& name, Image& out) {
   const std::uint64_t size = file.Size();
   if (size > kMaxFileBytes) return detail::Fail(Status::TooLarge, "'" + name + "' is larger than any image this reader accepts");
   std::vector<std::uint8_t> head(static_cast<std::size_t>(std::min<std::uint64_t>(size, detail::kHeadBytes)));
   if (files::Result read = file.ReadAt(0, head); !read) return FromFileError(read);
   if (Result checked = detail::CheckHead(head, size); !checked) return Named(name, checked);
+  if (DetectFormat(head) == Format::Png) return Named(name, detail::DecodePngFile(file, out));
   try {
     files::FileBytes bytes(static_cast<std::size_t>(size));
     std::copy(head.begin(), head.end(), bytes.writable().begin());

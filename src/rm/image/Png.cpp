@@ -1,4 +1,5 @@
-// PNG reading and writing through libpng, from and to memory.
+// PNG reading and writing through libpng: reading from memory or straight
+// from a file (as libpng asks for the bytes), writing to memory.
 //
 // libpng reports errors by longjmp. Every libpng call that can fail runs inside
 // RunGuarded, the one function that calls setjmp; the steps it runs hold only
@@ -24,11 +25,13 @@ namespace {
 
 using detail::Fail;
 
-// Shared by the libpng callbacks; trivially destructible on purpose.
+// Shared by the libpng callbacks; trivially destructible on purpose. The
+// input is either in memory or a file read piece by piece.
 struct PngIo {
   const std::uint8_t* input = nullptr;
-  std::size_t inputSize = 0;
-  std::size_t inputPos = 0;
+  const files::InputFile* file = nullptr;
+  std::uint64_t inputSize = 0;
+  std::uint64_t inputPos = 0;
   std::vector<std::uint8_t>* output = nullptr;
   char message[192] = {};
 };
@@ -42,10 +45,18 @@ void OnError(png_structp png, png_const_charp message) {
 
 void OnWarning(png_structp, png_const_charp) {}  // ancillary trouble is not the caller's business
 
-void ReadFromMemory(png_structp png, png_bytep to, std::size_t count) {
-  PngIo& io = IoOf(png);
-  if (count > io.inputSize - io.inputPos) png_error(png, "data is truncated");
+// False when the input ends sooner (a file may also have been cut short
+// since it was opened). Its locals are gone before the caller jumps.
+bool CopyInput(const PngIo& io, png_bytep to, std::size_t count) {
+  if (count > io.inputSize - io.inputPos) return false;
+  if (io.file) return static_cast<bool>(io.file->ReadAt(io.inputPos, {to, count}));
   std::memcpy(to, io.input + io.inputPos, count);
+  return true;
+}
+
+void ReadInput(png_structp png, png_bytep to, std::size_t count) {
+  PngIo& io = IoOf(png);
+  if (!CopyInput(io, to, count)) png_error(png, "data is truncated");
   io.inputPos += count;
 }
 
@@ -92,7 +103,7 @@ void LimitMemory(png_structp png, std::size_t inputSize) {
 
 void ReadHeaderStep(png_structp png, png_infop info, void* arg) {
   auto& header = *static_cast<Header*>(arg);
-  LimitMemory(png, IoOf(png).inputSize);
+  LimitMemory(png, static_cast<std::size_t>(IoOf(png).inputSize));
   png_read_info(png, info);
   header.width = png_get_image_width(png, info);
   header.height = png_get_image_height(png, info);
@@ -213,22 +224,19 @@ Result detail::CheckPngHead(std::span<const std::uint8_t> head, std::uint64_t fi
   return CheckCompressedSize(header, fileBytes);
 }
 
-Result DecodePng(std::span<const std::uint8_t> bytes, Image& out) {
-  if (DetectFormat(bytes) != Format::Png) return Fail(Status::UnknownFormat, "PNG: signature not found");
-  if (Result r = CheckClaimedSize(bytes); !r) return r;
-  PngIo io;
-  io.input = bytes.data();
-  io.inputSize = bytes.size();
+namespace {
+
+Result DecodeFrom(PngIo& io, Image& out) {
   ReadHandles handles;
   handles.png = png_create_read_struct(PNG_LIBPNG_VER_STRING, &io, OnError, OnWarning);
   if (handles.png) handles.info = png_create_info_struct(handles.png);
   if (!handles.info) return Fail(Status::Corrupt, "PNG: out of memory");
-  png_set_read_fn(handles.png, &io, ReadFromMemory);
+  png_set_read_fn(handles.png, &io, ReadInput);
 
   Header header;
   if (!RunGuarded(handles.png, handles.info, ReadHeaderStep, &header)) return PngFailure(io);
   if (Result r = detail::CheckDimensions("PNG", header.width, header.height); !r) return r;
-  if (Result r = CheckCompressedSize(header, bytes.size()); !r) return r;
+  if (Result r = CheckCompressedSize(header, io.inputSize); !r) return r;
 
   PixelLayout layout{&header};
   if (!RunGuarded(handles.png, handles.info, StartPixelsStep, &layout)) return PngFailure(io);
@@ -238,6 +246,24 @@ Result DecodePng(std::span<const std::uint8_t> bytes, Image& out) {
   image.hasAlpha = header.hasAlpha;
   out = std::move(image);
   return {};
+}
+
+}  // namespace
+
+Result DecodePng(std::span<const std::uint8_t> bytes, Image& out) {
+  if (DetectFormat(bytes) != Format::Png) return Fail(Status::UnknownFormat, "PNG: signature not found");
+  if (Result r = CheckClaimedSize(bytes); !r) return r;
+  PngIo io;
+  io.input = bytes.data();
+  io.inputSize = bytes.size();
+  return DecodeFrom(io, out);
+}
+
+Result detail::DecodePngFile(const files::InputFile& file, Image& out) {
+  PngIo io;
+  io.file = &file;
+  io.inputSize = file.Size();
+  return DecodeFrom(io, out);
 }
 
 namespace {

@@ -203,6 +203,7 @@ TEST_F(HostileFiles, AreRefusedQuicklyAndCheaply) {
       {"a 1 GB file of zeros", Reader::Texture, File("zeros.png", {}, kGigabyte)},
       {"a 1 GB file of zeros", Reader::Form, File("zeros.kvf", {}, kGigabyte)},
       {"a PNG declaring 16384x4096 whose data breaks at once", Reader::Texture, File("broken.png", PngWithBrokenData())},
+      {"a 1 GB PNG whose data breaks at once", Reader::Background, File("broken-huge.png", PngWithBrokenData(), kGigabyte)},
       {"a 512 KB compressed mesh declaring 2 GB, broken in its first block", Reader::Mesh, bomb},
       {"a 4096x4096 PNG named by four objects (decoded once)", Reader::TextureFourTimes, File("big.png", bigPng), 128},
   };

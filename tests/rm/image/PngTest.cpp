@@ -186,6 +186,14 @@ TEST(PngWrite, SaveThenLoadFromDisk) {
   ASSERT_TRUE(LoadImageFile(file, loaded));
   EXPECT_EQ(loaded.pixels, source.pixels);
 
+  // A file is read as it decodes: one that ends inside its image data fails
+  // and leaves the output as it was.
+  std::filesystem::resize_file(file, std::filesystem::file_size(file) - 20);
+  const Result cut = LoadImageFile(file, loaded);
+  EXPECT_EQ(cut.status, Status::Corrupt);
+  EXPECT_NE(cut.message.find("out.png"), std::string::npos) << cut.message;
+  EXPECT_EQ(loaded.pixels, source.pixels);
+
   const auto missing = (dir / "no" / "such" / "dir.png").string();
   const Result r = SavePng(missing, source);
   EXPECT_EQ(r.status, Status::FileNotFound);
