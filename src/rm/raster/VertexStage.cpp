@@ -301,8 +301,8 @@ void RunVertexStage(const VertexStageInput& in, ClipVertex* vertices, std::uint1
   const DrawState& state = *in.state;
   const MeshData& mesh = draw.mesh;
   const Matrix modelToClip = Multiply(draw.modelToWorld, in.worldToClip);
-  const Matrix modelToCamera = Multiply(draw.modelToWorld, in.worldToCamera);
   const bool fog = in.lighting->fog.enabled;
+  const Matrix modelToCamera = fog ? Multiply(draw.modelToWorld, in.worldToCamera) : Matrix{};  // for fog only
   const bool vertexLighting = state.lit && !state.faceLighting;
   const ScreenMapping& map = in.map;
 
