@@ -53,8 +53,10 @@ void TKVIKeyboard::SetFocusControl() {
 
 void TKVIKeyboard::Deactivation() {
   if (device_) {
-    const HRESULT hr = Note(device_->Unacquire());
+    const HRESULT hr = device_->Unacquire();
+    LastDXResult = hr;
     device_.Reset();
+    // Reported once; what the reporter answers is left as the last result.
     LastDXResult = ReportDXError(hr, nullptr, false) ? 1 : 0;
   }
   directInput_.Reset();

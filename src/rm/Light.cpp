@@ -61,7 +61,9 @@ HRESULT Light::SetValue(float& field, float value) {
   return D3DRM_OK;
 }
 
-HRESULT Light::SetRange(D3DVALUE range) { return range < 0 ? D3DRMERR_BADVALUE : SetValue(params_.range, range); }
+// Any finite range is kept as given; one below zero lights nothing (no
+// point is nearer than that).
+HRESULT Light::SetRange(D3DVALUE range) { return SetValue(params_.range, range); }
 HRESULT Light::SetUmbra(D3DVALUE angle) { return SetValue(params_.umbra, angle); }
 HRESULT Light::SetPenumbra(D3DVALUE angle) { return SetValue(params_.penumbra, angle); }
 HRESULT Light::SetConstantAttenuation(D3DVALUE v) { return SetValue(params_.constant, v); }

@@ -170,10 +170,7 @@ bool TKV3DLight::SetParam(float& field, float value, const char* name) {
 
 bool TKV3DLight::SetSpotUmbraAngle(float value) { return SetParam(umbra_, value, "SpotUmbraAngle"); }
 bool TKV3DLight::SetSpotPenumbraAngle(float value) { return SetParam(penumbra_, value, "SpotPenumbraAngle"); }
-bool TKV3DLight::SetSpotRange(float value) {
-  if (value < 0) return Fail("the light's SpotRange must not be negative");
-  return SetParam(range_, value, "SpotRange");
-}
+bool TKV3DLight::SetSpotRange(float value) { return SetParam(range_, value, "SpotRange"); }
 bool TKV3DLight::SetConstantAttenuation(float value) {
   return SetParam(constantAttenuation_, value, "AConstantAttenuation");
 }

@@ -74,8 +74,9 @@ class TKV3DLight : public TKV3DCustomFrame {
   float GetConstantAttenuation();
   float GetLinearAttenuation();
   float GetQuadraticAttenuation();
-  // Refuse values that are not finite, and a negative range (false, last
-  // error set, nothing changed).
+  // Refuse values that are not finite (false, last error set, nothing
+  // changed). A negative range is kept as given; such a light reaches
+  // nothing.
   bool SetSpotUmbraAngle(float value);
   bool SetSpotPenumbraAngle(float value);
   bool SetSpotRange(float value);

@@ -2,10 +2,10 @@
 
 #include <cmath>
 
-#include "korvane3d/host/Canvas.h"
 #include "korvane3d/host/Error.h"
 #include "korvane3d/host/PropertyBuilder.h"
 #include "korvane3d/package/Kv.h"
+#include "korvane3d/platform/win/WinApi.h"
 
 namespace kv {
 
@@ -22,6 +22,14 @@ D3DCOLOR OpaqueD3DColor(TColor color) {
 }
 
 bool IsFogMode(TFogMode mode) { return mode >= fLinear && mode <= fExponentialSquared; }
+
+// The fog's colour as it is sent: a system colour is looked up as the
+// scheme has it now; any other value gives its low three bytes, the markers
+// clNone (white) and clDefault (black) included.
+TColor FogRGB(TColor color) {
+  if ((color & clSystemColor) != 0) return GetSysColor(static_cast<int>(color & 0x00FFFFFF)) & 0x00FFFFFF;
+  return color & 0x00FFFFFF;
+}
 }  // namespace
 
 // ---- TKV3DFog --------------------------------------------------------------------
@@ -124,9 +132,7 @@ float TKV3DFog::GetDensity() {
 }
 
 void TKV3DFog::Change() {
-  // A system colour is resolved now, so the fog follows the colour scheme
-  // in force when it is sent.
-  const TColor rgb = ColorToRGB(color_);
+  const TColor rgb = FogRGB(color_);
   IDirect3DRMFrame3* frame = SceneFrame();
   if (frame == nullptr) return;
   frame->SetSceneFogColor(OpaqueD3DColor(rgb));

@@ -119,6 +119,21 @@ TEST_F(KeyboardTest, InactiveOrLostDevicesReportNothing) {
   EXPECT_FALSE(log.empty());
 }
 
+TEST_F(KeyboardTest, DeactivationReportsAFailedReleaseOnce) {
+  // A device that lost its input is no longer acquired: letting it go
+  // answers DI_NOEFFECT, which a reporter showing everything shows once.
+  TKVIKeyboard* keys = MakeKeyboard();
+  keys->SetActive(true);
+  HeadlessInput::LoseFocus();
+  Runtime().reportAllDXErrors = true;
+  keys->SetActive(false);
+  Runtime().reportAllDXErrors = false;
+  HeadlessInput::GainFocus();
+  ASSERT_EQ(Boxes().size(), 1u);
+  EXPECT_NE(Boxes()[0].find("S_FALSE"), std::string::npos) << Boxes()[0];
+  EXPECT_EQ(LastDXResult.load(), 1);  // what the reporter answered
+}
+
 TEST_F(KeyboardTest, PublishedPropertiesInOrder) {
   std::vector<std::string> names;
   for (const auto& p : TKVIKeyboard::StaticClass().Properties()) names.push_back(p.name);

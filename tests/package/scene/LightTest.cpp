@@ -154,12 +154,16 @@ TEST_F(Light, BadParametersAreRefusedAndChangeNothing) {
   const float nan = std::numeric_limits<float>::quiet_NaN();
   EXPECT_FALSE(light->SetSpotUmbraAngle(nan));
   EXPECT_NE(LastErrorText().find("SpotUmbraAngle"), std::string::npos);
-  EXPECT_FALSE(light->SetSpotRange(-1.0f));
+  EXPECT_FALSE(light->SetSpotRange(-std::numeric_limits<float>::infinity()));
   EXPECT_NE(LastErrorText().find("SpotRange"), std::string::npos);
   EXPECT_FALSE(light->SetQuadraticAttenuation(std::numeric_limits<float>::infinity()));
   EXPECT_EQ(light->GetSpotUmbraAngle(), 25.0f);
   EXPECT_EQ(light->GetSpotRange(), 256.0f);
   EXPECT_EQ(light->GetQuadraticAttenuation(), 0.0f);
+  // Any finite range is a value: a negative one is kept and reads back.
+  ASSERT_TRUE(light->SetSpotRange(-3.5f));
+  EXPECT_EQ(light->GetSpotRange(), -3.5f);
+  EXPECT_EQ(engine->GetRange(), -3.5f);
 }
 
 TEST_F(Light, EnableFrameLimitsTheLightAndIsForgottenWhenTheFrameGoes) {

@@ -56,7 +56,7 @@ const char* const kSceneForm = R"(object Form1: TForm
     Type = tSpot
     SpotPenumbraAngle = 40.0
     SpotUmbraAngle = 20.0
-    SpotRange = 0.0
+    SpotRange = -5.0
     AConstantAttenuation = 0.0
     ALinearAttenuation = 0.5
     AQuadraticAttenuation = 0.25
@@ -104,7 +104,9 @@ TEST_F(SceneForms, AFormBuildsTheSceneGraphAndEngineState) {
   EXPECT_EQ(engine->GetColor(), 0xFF000000u);
   EXPECT_NEAR(engine->GetUmbra(), 0.349066f, 1e-6);
   EXPECT_NEAR(engine->GetPenumbra(), 0.698132f, 1e-6);
-  EXPECT_EQ(engine->GetRange(), 0.0f);
+  // Any range is kept as given, a negative one too (it reaches nothing).
+  EXPECT_EQ(engine->GetRange(), -5.0f);
+  EXPECT_EQ(light->GetSpotRange(), -5.0f);
   EXPECT_EQ(engine->GetConstantAttenuation(), 0.0f);
   EXPECT_EQ(engine->GetLinearAttenuation(), 0.5f);
   EXPECT_EQ(engine->GetQuadraticAttenuation(), 0.25f);
@@ -123,7 +125,7 @@ TEST_F(SceneForms, EveryPublishedValueRoundTrips) {
   for (const char* line : {"Fog.Color = clRed", "Fog.Visible = True", "Fog.Mode = fExponential", "Fog.Start = 2",
                            "Fog.End = 0", "Fog.Density = 0.25", "BackgroundColor = clNavy",
                            "BackgroundImage = 'no_such_background.bmp'", "Visible = False", "Color = clBlack",
-                           "Type = tSpot", "SpotPenumbraAngle = 40", "SpotUmbraAngle = 20", "SpotRange = 0",
+                           "Type = tSpot", "SpotPenumbraAngle = 40", "SpotUmbraAngle = 20", "SpotRange = -5",
                            "AConstantAttenuation = 0", "ALinearAttenuation = 0.5", "AQuadraticAttenuation = 0.25",
                            "EnableFrame = Frame1", "ParentFrame = Frame1"}) {
     EXPECT_NE(written.find(line), std::string::npos) << line << "\n" << written;
@@ -155,7 +157,7 @@ TEST_F(SceneForms, NewComponentsWriteNothingBeyondTheirNames) {
 TEST_F(SceneForms, BadValuesNameThePropertyAndLeaveNothingBehind) {
   const std::pair<const char*, const char*> cases[] = {
       {"object Light1: TKV3DLight\n    Type = tBogus\n  end", "Type"},
-      {"object Light1: TKV3DLight\n    SpotRange = -1.0\n  end", "SpotRange"},
+      {"object Light1: TKV3DLight\n    SpotRange = NaN\n  end", "SpotRange"},
       {"object Light1: TKV3DLight\n    Color = 'red'\n  end", "Color"},
       {"object Scene1: TKV3DScene\n  end\n  object Light1: TKV3DLight\n    EnableFrame = Scene1\n  end",
        "EnableFrame"},

@@ -5,6 +5,7 @@
 #include <fstream>
 #include <limits>
 #include <memory>
+#include <utility>
 
 #include "SceneTestSupport.h"
 #include "korvane3d/host/Error.h"
@@ -175,6 +176,15 @@ TEST_F(Scene, FogResolvesSystemColoursAndRefusesBadValues) {
   const DWORD rgb = GetSysColor(COLOR_BTNFACE);  // 0x00BBGGRR
   const D3DCOLOR btnFace = 0xFF000000u | (rgb & 0xFF) << 16 | (rgb & 0xFF00) | (rgb >> 16 & 0xFF);
   EXPECT_EQ(frame->GetSceneFogColor(), btnFace);
+  // Other values give their low three bytes, markers included; a system
+  // colour past the scheme's end has none to give.
+  const std::pair<TColor, D3DCOLOR> rows[] = {
+      {clNone, 0xFFFFFFFF}, {clDefault, 0xFF000000}, {0x1F0000FF, 0xFFFF0000}, {clSystemColor | 0x100, 0xFF000000}};
+  for (auto [color, sent] : rows) {
+    fog->SetColor(color);
+    EXPECT_EQ(frame->GetSceneFogColor(), sent) << std::hex << color;
+  }
+  fog->SetColor(clBtnFace);
 
   ASSERT_TRUE(fog->SetStart(3.0f));
   EXPECT_FALSE(fog->SetStart(std::numeric_limits<float>::quiet_NaN()));

@@ -79,7 +79,9 @@ TEST_F(Appearance, LightColoursAndSettings) {
   EXPECT_FLOAT_EQ(light->GetRange(), 256);
   EXPECT_FLOAT_EQ(light->GetLinearAttenuation(), 0.25f);
   EXPECT_EQ(light->SetType(static_cast<D3DRMLIGHTTYPE>(9)), D3DRMERR_BADVALUE);
-  EXPECT_EQ(light->SetRange(-1), D3DRMERR_BADVALUE);
+  EXPECT_EQ(light->SetRange(NAN), D3DRMERR_BADVALUE);
+  EXPECT_EQ(light->SetRange(-1), D3DRM_OK);  // reaches nothing, but is kept
+  EXPECT_EQ(light->GetRange(), -1);
   EXPECT_EQ(light->GetType(), D3DRMLIGHT_SPOT);
   EXPECT_EQ(root->CreateLight(static_cast<D3DRMLIGHTTYPE>(5), 0, light.ReleaseAndGetAddressOf()), D3DRMERR_BADVALUE);
   EXPECT_EQ(light.Get(), nullptr);
