@@ -9,6 +9,7 @@
 #include <string>
 
 #include "korvane3d/frames/Kv3dframe.h"
+#include "korvane3d/host/FormStream.h"
 #include "korvane3d/host/Forms.h"
 #include "korvane3d/package/Kv.h"
 #include "korvane3d/platform/win/Backend.h"
@@ -58,8 +59,53 @@ void BM_FindComponent(benchmark::State& state) {
   kv::ResetSharedRuntime();
 }
 
+// The text of a form holding a scene and `count` visual objects placed in
+// it, or (chain) `count` frames each hung under the one before.
+std::string BigFormText(int count, bool chain) {
+  std::string text = "object Form1: TForm\n  object Scene1: TKV3DScene\n  end\n";
+  for (int i = 0; i < count; ++i) {
+    const std::string name = (chain ? "Frame" : "Ball") + std::to_string(i);
+    const std::string parent = !chain || i == 0 ? "Scene1" : "Frame" + std::to_string(i - 1);
+    text += "  object " + name + (chain ? ": TKV3DFrame\n" : ": TKV3DObject\n");
+    text += "    ParentFrame = " + parent + "\n";
+    text += "    Position.X = " + std::to_string(i % 7) + ".5\n";
+    text += "  end\n";
+  }
+  return text + "end\n";
+}
+
+// Times either reading the form or freeing what was read.
+void LoadForm(benchmark::State& state, bool chain, bool timeFreeing) {
+  PrepareRuntime();
+  const std::string text = BigFormText(static_cast<int>(state.range(0)), chain);
+  for (auto _ : state) {
+    if (timeFreeing) state.PauseTiming();
+    std::unique_ptr<kv::TComponent> form = kv::ReadComponentText(text, "big.kvf");
+    if (form == nullptr) state.SkipWithError("the form did not load");
+    benchmark::DoNotOptimize(form.get());
+    if (timeFreeing) {
+      state.ResumeTiming();
+    } else {
+      state.PauseTiming();
+    }
+    form.reset();
+    if (!timeFreeing) state.ResumeTiming();
+  }
+  state.SetItemsProcessed(state.iterations() * state.range(0));
+  kv::ResetSharedRuntime();
+}
+
+// Loading a form of many objects in one scene, and of one long parent chain;
+// freeing the first.
+void BM_LoadFormOfObjects(benchmark::State& state) { LoadForm(state, false, false); }
+void BM_LoadFormOfFrameChain(benchmark::State& state) { LoadForm(state, true, false); }
+void BM_FreeLoadedFormOfObjects(benchmark::State& state) { LoadForm(state, false, true); }
+
 }  // namespace
 
+BENCHMARK(BM_LoadFormOfObjects)->Arg(1000)->Arg(2000)->Arg(10000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_LoadFormOfFrameChain)->Arg(1000)->Arg(2000)->Arg(10000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_FreeLoadedFormOfObjects)->Arg(1000)->Arg(10000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_FormOfParentedFrames)->Arg(1000)->Arg(10000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_FormOfNamedParentedFrames)->Arg(1000)->Arg(10000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_FindComponent)->Arg(1000)->Arg(10000);

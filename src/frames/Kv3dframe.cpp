@@ -15,6 +15,14 @@ namespace {
 // Engine results in the frame base go to the reporter unforced, with no
 // context: silent unless every report is asked to be shown.
 void Reported(HRESULT hr) { ReportDXError(hr, nullptr, false); }
+
+// Takes `frame` off a notify list, where it is listed once. Searched from the
+// end: frames are freed last created first, so a long list (a scene's) is
+// not walked whole for each one.
+void EraseLinked(std::vector<TKV3DCustomFrame*>& list, const TKV3DCustomFrame* frame) {
+  auto it = std::find(list.rbegin(), list.rend(), frame);
+  if (it != list.rend()) list.erase(std::next(it).base());
+}
 }  // namespace
 
 void FrameMoveCallback(IDirect3DRMFrame3* /*frame*/, void* arg, D3DVALUE /*delta*/) {
@@ -105,13 +113,30 @@ void TKV3DCustomFrame::Create() {
   ChangePosParams();
 }
 
+void TKV3DCustomFrame::BeginReading() {
+  TComponent::BeginReading();
+  // Reading into an existing frame then ends where reading into a new one
+  // would. What the class does not publish is in no form and stays.
+  const TClassInfo& cls = ClassInfo();
+  const auto published = [&cls](const char* name) { return cls.FindProperty(name) != nullptr; };
+  if (published("ParentFrame")) SetParentFrame(nullptr);
+  if (published("ParentUpdate")) parentUpdate_ = true;
+  if (published("Position")) position_->Restart();
+  if (published("Rotation")) rotation_->Restart();
+  if (published("Orientation")) orientation_->Restart();
+  if (published("Velocity")) velocity_->Restart();
+}
+
 void TKV3DCustomFrame::Loaded() {
   TComponent::Loaded();
+  // A streamed Modulus applies only when the form gave no components.
+  velocity_->FinishReading();
+  position_->FinishReading();
   // The streamed orientation goes out first, relative to the parent the
   // frame already hangs under (references are resolved before Loaded).
   // Re-parenting then keeps it with ParentUpdate false, or sends it once
   // more with ParentUpdate true.
-  if (orientation_) orientation_->Change();
+  orientation_->FinishReading();
   ChangeParentFrame();
   ChangeColor();
 }
@@ -138,18 +163,17 @@ void TKV3DCustomFrame::AddToNotify(TKV3DCustomFrame* frame) {
 
 void TKV3DCustomFrame::Unlink(TComponent* component) {
   if (notifyList_.empty()) return;
-  // Every remove in the owner reaches every frame, so a long list (a scene
-  // with many children) is searched only when the component is a frame. A
-  // frame that has begun to be freed has left every list already (see
-  // TellLinkedFrames), so whatever is found here is a live frame.
-  constexpr std::size_t kShortList = 8;
-  if (notifyList_.size() > kShortList && dynamic_cast<TKV3DCustomFrame*>(component) == nullptr) return;
-  // Searched from the end: frames are freed last created first.
-  auto it = std::find(notifyList_.rbegin(), notifyList_.rend(), component);
-  if (it == notifyList_.rend()) return;
-  TKV3DCustomFrame* frame = *it;
-  notifyList_.erase(std::next(it).base());
-  std::erase(frame->notifyList_, this);
+  // Only a live frame can be listed: one that has begun to be freed has left
+  // every list already (see TellLinkedFrames) and is no frame any more by the
+  // time its owner announces it. Links are kept both ways, so the shorter
+  // list answers for both: a scene's long one is not searched for each of
+  // its children.
+  auto* frame = dynamic_cast<TKV3DCustomFrame*>(component);
+  if (frame == nullptr || frame->notifyList_.empty()) return;
+  const bool linked = notifyList_.size() <= frame->notifyList_.size() ? IsInNotifyList(frame) : frame->IsInNotifyList(this);
+  if (!linked) return;
+  EraseLinked(notifyList_, frame);
+  EraseLinked(frame->notifyList_, this);
 }
 
 void TKV3DCustomFrame::TellLinkedFrames() {
@@ -159,7 +183,7 @@ void TKV3DCustomFrame::TellLinkedFrames() {
   while (!notifyList_.empty()) {
     TKV3DCustomFrame* frame = notifyList_.front();
     notifyList_.erase(notifyList_.begin());
-    std::erase(frame->notifyList_, this);
+    EraseLinked(frame->notifyList_, this);
     frame->Notification(this, opRemove);
   }
 }

@@ -67,7 +67,14 @@ class TKV3DCustomFrame : public TComponent {
   // Fires OnFramePicked.
   virtual void Picked(std::int32_t layer);
 
+  // A frame read again starts from a new frame's parent and placement
+  // (what its class publishes of them), as a form gives only what differs.
+  void BeginReading() override;
   void Loaded() override;
+  // Forgets a removed frame. It takes no notice of inserts, nor of a
+  // component being freed (a freed frame has left every notify list and
+  // parent link before), so owners skip frames for those.
+  using NotificationIgnoresInsertsAndFrees = TKV3DCustomFrame;
   void Notification(TComponent* component, TOperation operation) override;
 
   // ---- Properties ------------------------------------------------------------

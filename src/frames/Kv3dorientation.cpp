@@ -2,6 +2,7 @@
 // frame, held back while the owner is loaded from a form, and the turning
 // tool that computes a turn on a scratch copy of the engine frame.
 #include <cmath>
+#include <utility>
 
 #include "korvane3d/frames/Kv3dframe.h"
 #include "korvane3d/host/PropertyBuilder.h"
@@ -142,6 +143,25 @@ void TKV3DOrientation::SetReset(bool /*value*/) {
 void TKV3DOrientation::ChangeRot() {
   dir_ = readBackDir_;
   up_ = readBackUp_;
+  Change();
+}
+
+void TKV3DOrientation::Restart() {
+  // Components a form leaves out are zero: nothing of the orientation the
+  // frame had before may blend into the one the form gives.
+  dir_ = up_ = D3DVECTOR{};
+  angleX_ = angleY_ = angleZ_ = 0;
+  angleRotSelf_ = false;
+  reset_ = false;
+  restarted_ = true;
+}
+
+void TKV3DOrientation::FinishReading() {
+  constexpr auto zero = [](const D3DVECTOR& v) { return v.x == 0 && v.y == 0 && v.z == 0; };
+  if (std::exchange(restarted_, false) && zero(dir_) && zero(up_)) {
+    dir_ = {0, 0, 1};
+    up_ = {0, 1, 0};
+  }
   Change();
 }
 

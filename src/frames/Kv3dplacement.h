@@ -11,17 +11,15 @@
 
 #include <cmath>
 #include <cstdint>
+#include <optional>
 
 #include "korvane3d/host/Error.h"
-
 #include "korvane3d/host/Persistent.h"
 #include "korvane3d/rm/D3DRM.h"
 
 namespace kv {
 
 class IDirect3DRMViewport2;
-
-
 class TKV3DCustomFrame;
 
 namespace detail {
@@ -56,6 +54,14 @@ class TKV3DVectorProperty : public TPersistent {
   // Sends the stored values to the engine frame.
   virtual void Change() {}
 
+  // Form reading. Modulus only follows from X, Y and Z and is never
+  // written; one read from a form waits until Loaded, and sets the length
+  // of the vector only when the form gave none of X, Y and Z (which decide
+  // where they are given, so that a frame comes back where it was).
+  // Restart takes a new frame's values and sends them (BeginReading).
+  virtual void Restart();
+  void FinishReading();
+
   TKV3DCustomFrame* OwnerFrame() const { return ownerFrame_; }
   TPersistent* GetOwner() const override;
 
@@ -64,10 +70,16 @@ class TKV3DVectorProperty : public TPersistent {
   IDirect3DRMFrame3* LiveFrame() const;
   // Sets one stored component; false when it is equal or not finite.
   static bool Store(float& field, float value);
+  // The owner frame's properties are being read from a form.
+  bool Reading() const;
 
   float x_ = 0, y_ = 0, z_ = 0;
   float modulus_ = 0;
   TKV3DCustomFrame* ownerFrame_;
+
+ private:
+  std::optional<float> streamedModulus_;
+  bool componentsStreamed_ = false;
 };
 
 class TKV3DPosition : public TKV3DVectorProperty {
@@ -91,6 +103,7 @@ class TKV3DPosition : public TKV3DVectorProperty {
   // whenever it differs from it, so a camera placed at z 0 stays there.
   void SetStartZ(float z) { startZ_ = z; }
   bool IsZStored() const;
+  void Restart() override;
 
  private:
   bool Shown(IDirect3DRMViewport2*& viewport, IDirect3DRMFrame3*& scene);
@@ -113,6 +126,7 @@ class TKV3DRotation : public TKV3DVectorProperty {
   // Degrees per unit of time.
   float GetAngle();
   void SetAngle(float value);
+  void Restart() override;
 
  private:
   void Fetch(D3DVECTOR& axis);
@@ -160,6 +174,12 @@ class TKV3DOrientation : public TPersistent {
   void UpdateRef();
   // Takes the last read-back vectors as the stored ones and sends them.
   void ChangeRot();
+  // Form reading (the frame's BeginReading and Loaded): Restart clears the
+  // stored vectors and the tool's settings, so that only the components a
+  // form gives make the orientation; FinishReading sends them, or a new
+  // frame's orientation when the form gave none.
+  void Restart();
+  void FinishReading();
 
   // The turning tool: each write turns the frame once by the angle in
   // degrees, about the reference frame's axes or (AngleRotSelf) the
@@ -197,6 +217,7 @@ class TKV3DOrientation : public TPersistent {
   D3DVECTOR dir_{}, up_{};
   D3DVECTOR readBackDir_{}, readBackUp_{};
   IDirect3DRMFrame3* orientationRefFrame_ = nullptr;
+  bool restarted_ = false;  // by Restart, until FinishReading
 };
 
 }  // namespace kv

@@ -1,6 +1,8 @@
 // Position, rotation and velocity: vectors that read and write the owner
 // frame's engine frame relative to its reference frame.
 #include <cmath>
+#include <optional>
+#include <utility>
 
 #include "korvane3d/frames/Kv3dframe.h"
 #include "korvane3d/frames/SceneViewport.h"
@@ -45,13 +47,20 @@ bool TKV3DVectorProperty::Assign(const TPersistent* source) {
   return true;
 }
 
+bool TKV3DVectorProperty::Reading() const {
+  return ownerFrame_ != nullptr && ownerFrame_->ComponentState().Contains(csReading);
+}
+
 void TKV3DVectorProperty::SetX(float value) {
+  if (Reading()) componentsStreamed_ = true;
   if (Store(x_, value)) Change();
 }
 void TKV3DVectorProperty::SetY(float value) {
+  if (Reading()) componentsStreamed_ = true;
   if (Store(y_, value)) Change();
 }
 void TKV3DVectorProperty::SetZ(float value) {
+  if (Reading()) componentsStreamed_ = true;
   if (Store(z_, value)) Change();
 }
 
@@ -65,7 +74,14 @@ float TKV3DVectorProperty::GetModulus() {
 }
 
 void TKV3DVectorProperty::SetModulus(float value) {
-  if (!std::isfinite(value) || GetModulus() == value) return;
+  if (!std::isfinite(value)) return;
+  if (Reading()) {
+    // Rescaling now would scale the start vector (the camera's z -10), not
+    // the one the form's components are about to give.
+    streamedModulus_ = value;
+    return;
+  }
+  if (GetModulus() == value) return;
   float factor = 0;
   if (GetModulus() > 0) factor = value / GetModulus();
   SetX(GetX() * factor);
@@ -74,11 +90,25 @@ void TKV3DVectorProperty::SetModulus(float value) {
   modulus_ = value;
 }
 
+void TKV3DVectorProperty::Restart() {
+  x_ = y_ = z_ = 0;
+  modulus_ = 0;
+  streamedModulus_.reset();
+  componentsStreamed_ = false;
+  Change();
+}
+
+void TKV3DVectorProperty::FinishReading() {
+  const std::optional<float> modulus = std::exchange(streamedModulus_, std::nullopt);
+  const bool componentsGiven = std::exchange(componentsStreamed_, false);
+  if (modulus && !componentsGiven) SetModulus(*modulus);
+}
+
 // ---- TKV3DPosition --------------------------------------------------------------------
 
 const TClassInfo& TKV3DPosition::StaticClass() {
   static const TClassInfo info = DefineClass<TKV3DPosition, TKV3DVectorProperty>("TKV3DPosition", [](PropertyBuilder<TKV3DPosition>& p) {
-    p.Float("Modulus", &TKV3DPosition::GetModulus, detail::FiniteSetter(&TKV3DPosition::SetModulus));
+    p.Float("Modulus", &TKV3DPosition::GetModulus, detail::FiniteSetter(&TKV3DPosition::SetModulus)).Stored(false);
     p.Float("X", &TKV3DPosition::GetX, detail::FiniteSetter(&TKV3DPosition::SetX));
     p.Float("Y", &TKV3DPosition::GetY, detail::FiniteSetter(&TKV3DPosition::SetY));
     p.Float("Z", &TKV3DPosition::GetZ, detail::FiniteSetter(&TKV3DPosition::SetZ)).StoredIf(&TKV3DPosition::IsZStored);
@@ -91,6 +121,12 @@ const TClassInfo& TKV3DPosition::StaticClass() {
 bool TKV3DPosition::Assign(const TPersistent* source) { return TKV3DVectorProperty::Assign(source); }
 
 bool TKV3DPosition::IsZStored() const { return const_cast<TKV3DPosition*>(this)->GetZ() != startZ_; }
+
+void TKV3DPosition::Restart() {
+  viewX_ = viewY_ = 0;
+  TKV3DVectorProperty::Restart();
+  if (Store(z_, startZ_)) Change();
+}
 
 namespace {
 D3DVECTOR FetchPosition(IDirect3DRMFrame3* frame, IDirect3DRMFrame3* ref) {
@@ -246,6 +282,11 @@ void TKV3DRotation::SetAngle(float value) {
   if (Store(angle_, value)) Change();
 }
 
+void TKV3DRotation::Restart() {
+  angle_ = 0;
+  TKV3DVectorProperty::Restart();
+}
+
 void TKV3DRotation::Change() {
   if (IDirect3DRMFrame3* f = LiveFrame()) {
     f->SetRotation(ownerFrame_->GetIRefFrame(), x_, y_, z_, static_cast<D3DVALUE>(DegToRad(angle_)));
@@ -256,7 +297,7 @@ void TKV3DRotation::Change() {
 
 const TClassInfo& TKV3DVelocity::StaticClass() {
   static const TClassInfo info = DefineClass<TKV3DVelocity, TKV3DVectorProperty>("TKV3DVelocity", [](PropertyBuilder<TKV3DVelocity>& p) {
-    p.Float("Modulus", &TKV3DVelocity::GetModulus, detail::FiniteSetter(&TKV3DVelocity::SetModulus));
+    p.Float("Modulus", &TKV3DVelocity::GetModulus, detail::FiniteSetter(&TKV3DVelocity::SetModulus)).Stored(false);
     p.Float("X", &TKV3DVelocity::GetX, detail::FiniteSetter(&TKV3DVelocity::SetX));
     p.Float("Y", &TKV3DVelocity::GetY, detail::FiniteSetter(&TKV3DVelocity::SetY));
     p.Float("Z", &TKV3DVelocity::GetZ, detail::FiniteSetter(&TKV3DVelocity::SetZ));

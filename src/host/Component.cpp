@@ -143,20 +143,49 @@ bool TComponent::RemoveComponent(TComponent* component) {
   return true;
 }
 
+namespace {
+// Listed once; searched from the end, where the components freed last first
+// and the short-lived ones are.
+void EraseFromEnd(std::vector<TComponent*>& list, const TComponent* component) {
+  auto it = std::find(list.rbegin(), list.rend(), component);
+  if (it != list.rend()) list.erase(std::next(it).base());
+}
+}  // namespace
+
+bool TComponent::Quiet(const TComponent* component) {
+  return component->ignoresInsertsAndFrees_ && component->components_.empty();
+}
+
 void TComponent::Insert(TComponent* component) {
+  const bool firstOwned = components_.empty();
   components_.push_back(component);
+  if (!Quiet(component)) listeners_.push_back(component);
   component->owner_ = this;
   IndexName(component);
+  // Owning something, this one now passes notifications on.
+  if (firstOwned && owner_ != nullptr) owner_->Listen(this);
   Notification(component, opInsert);
+}
+
+void TComponent::Listen(TComponent* component) {
+  if (std::find(listeners_.begin(), listeners_.end(), component) != listeners_.end()) return;
+  // Rare (a quiet component's first owned one): rebuilt in component order.
+  listeners_.clear();
+  for (TComponent* c : components_) {
+    if (!Quiet(c)) listeners_.push_back(c);
+  }
+}
+
+void TComponent::IgnoreInsertsAndFrees() {
+  ignoresInsertsAndFrees_ = true;
+  if (owner_ != nullptr && Quiet(this)) EraseFromEnd(owner_->listeners_, this);
 }
 
 void TComponent::Remove(TComponent* component) {
   // Told while the component is still listed and its identity is valid.
   Notification(component, opRemove);
-  // Listed once; searched from the end, where the components freed last
-  // first and the short-lived ones are.
-  auto it = std::find(components_.rbegin(), components_.rend(), component);
-  if (it != components_.rend()) components_.erase(std::next(it).base());
+  EraseFromEnd(components_, component);
+  EraseFromEnd(listeners_, component);
   UnindexName(component);
   component->owner_ = nullptr;
 }
@@ -185,9 +214,13 @@ void TComponent::RemoveFreeNotification(TComponent* component) {
 }
 
 void TComponent::Notification(TComponent* component, TOperation operation) {
+  // A component that leaves alive is announced to every component; inserts
+  // and frees only to those that may take notice of them.
+  const bool leavesAlive = operation == opRemove && (component == nullptr || !component->state_.Contains(csDestroying));
+  const std::vector<TComponent*>& targets = leavesAlive ? components_ : listeners_;
   // By index and bounds-checked each step: a handler may free components.
-  for (std::size_t i = 0; i < components_.size(); ++i) {
-    TComponent* c = components_[i];
+  for (std::size_t i = 0; i < targets.size(); ++i) {
+    TComponent* c = targets[i];
     if (c != component) c->Notification(component, operation);
   }
 }

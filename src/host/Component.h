@@ -20,6 +20,24 @@
 // a freed component are already gone by then, so compare pointers, do not
 // call into it. Link<T> (Link.h) is the weak reference that clears itself.
 //
+// Notifications nobody listens to are not sent. Most component classes take
+// no notice of insert notifications, nor of the removal of a component that
+// is being freed (its derived parts are gone anyway); an owner skips such a
+// component for those two kinds while it owns no components itself. A class
+// qualifies when it does not override Notification, or when the class that
+// declares its Notification vouches for it:
+//
+//   class TKV3DCustomFrame : public TComponent {
+//    public:
+//     // Its Notification reacts only to components that leave alive.
+//     using NotificationIgnoresInsertsAndFrees = TKV3DCustomFrame;
+//     void Notification(TComponent*, TOperation) override;
+//   };
+//
+// A subclass that overrides Notification again hears everything. Classes are
+// only known where the exact class is: a component made by its class factory
+// (forms) is looked at; one made with `new` hears everything, as before.
+//
 // Teardown tolerates re-entry: a component's destructor may free siblings or
 // create components (they are freed too). A derived class whose owned
 // components must go before its own members do calls DestroyComponents()
@@ -33,6 +51,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <type_traits>
 #include <unordered_map>
 #include <utility>
 #include <vector>
@@ -96,6 +115,15 @@ class TComponent : public TPersistent {
   void RemoveFreeNotification(TComponent* component);
 
   virtual void Notification(TComponent* component, TOperation operation);
+  // For the class factory: this component's class ignores insert
+  // notifications and the removal of components being freed (see above).
+  void IgnoreInsertsAndFrees();
+  // Runs when a form starts reading this component's properties, with
+  // csLoading and csReading set. A form holds only what differs from the
+  // defaults, so a component read again (a form read into components that
+  // exist already) sets back here what a form may leave out. The base does
+  // nothing; overrides call the inherited one first.
+  virtual void BeginReading() {}
   // Runs once after the component was read from a form with all references
   // resolved; the base clears csLoading. Overrides call the inherited one
   // first.
@@ -141,6 +169,10 @@ class TComponent : public TPersistent {
   friend class LinkBase;
   void Insert(TComponent* component);
   void Remove(TComponent* component);
+  // Whether `component` is skipped by insert and freed-removal notifications.
+  static bool Quiet(const TComponent* component);
+  // Puts `component` back among the listeners (it started to own components).
+  void Listen(TComponent* component);
   bool ValidateName(std::string_view name, const TComponent* exclude) const;
   // Keep namesIndex_ equal to the names of the listed components.
   void IndexName(TComponent* component);
@@ -161,6 +193,10 @@ class TComponent : public TPersistent {
   // Owned: freed by DestroyComponents. Raw pointers because a component
   // takes itself out of this list while it is being freed.
   std::vector<TComponent*> components_;
+  // The owned components that are not Quiet, in the order of components_:
+  // the only ones that insert and freed-removal notifications reach.
+  std::vector<TComponent*> listeners_;
+  bool ignoresInsertsAndFrees_ = false;
   // The named components of components_ by name; names are unique among
   // them without regard to case, and unnamed ones are not indexed. Entries
   // come and go with the list and follow SetName.
@@ -174,5 +210,22 @@ class TComponent : public TPersistent {
   std::vector<std::pair<std::string, std::any>> methods_;
   std::string formFolder_;
 };
+
+namespace detail {
+// True when T's Notification is TComponent's own, or is declared by the class
+// that T's NotificationIgnoresInsertsAndFrees names.
+template <class T>
+constexpr bool IgnoresInsertsAndFrees() {
+  using Declared = decltype(&T::Notification);
+  if constexpr (std::is_same_v<Declared, void (TComponent::*)(TComponent*, TOperation)>) {
+    return true;
+  } else if constexpr (requires { typename T::NotificationIgnoresInsertsAndFrees; }) {
+    using Vouching = typename T::NotificationIgnoresInsertsAndFrees;
+    return std::is_same_v<Declared, void (Vouching::*)(TComponent*, TOperation)>;
+  } else {
+    return false;
+  }
+}
+}  // namespace detail
 
 }  // namespace kv

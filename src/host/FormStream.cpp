@@ -3,6 +3,8 @@
 #include "korvane3d/platform/win/FileAccess.h"
 
 #include <filesystem>
+#include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "korvane3d/host/Error.h"
@@ -92,17 +94,12 @@ class FormReader {
     return cls->Create(root_);
   }
 
-  bool Visited(const TComponent* c) const {
-    for (const Link<TComponent>& l : loaded_) {
-      if (l.get() == c) return true;
-    }
-    return false;
-  }
-
   bool ReadObject(const FormObject& node, TComponent* component, TComponent* parent) {
     component->SetStateFlag(csLoading, true);
     component->SetStateFlag(csReading, true);
     loaded_.emplace_back(component);
+    visited_.insert(component);
+    component->BeginReading();
     if (parent != nullptr) component->SetParentComponent(parent);
     if (!node.name.empty() && component->Name() != node.name && !component->SetName(node.name)) {
       return ErrorAt(node.line, LastErrorText());
@@ -119,7 +116,7 @@ class FormReader {
   bool ReadChild(const FormObject& node, TComponent* parent) {
     TComponent* component = node.name.empty() ? nullptr : root_->FindComponent(node.name);
     if (component != nullptr) {
-      if (Visited(component)) return ErrorAt(node.line, "duplicate component name \"" + node.name + "\"");
+      if (visited_.contains(component)) return ErrorAt(node.line, "duplicate component name \"" + node.name + "\"");
       if (!ClassMatches(*component, node.className)) {
         return ErrorAt(node.line, "component " + node.name + " already exists as a " + component->ClassName());
       }
@@ -242,6 +239,9 @@ class FormReader {
   std::string oldFolder_;
   TComponent* root_ = nullptr;
   std::vector<Link<TComponent>> loaded_;
+  // The components of loaded_, to find a name used twice; only compared,
+  // never followed.
+  std::unordered_set<const TComponent*> visited_;
   std::vector<Link<TComponent>> created_;
   std::vector<Reference> references_;
   std::vector<Snapshot> snapshots_;
@@ -254,6 +254,11 @@ class FormWriter {
   explicit FormWriter(TComponent* root) : root_(root) {}
 
   bool Write(std::string& text) {
+    // Who is written inside whom, worked out once.
+    for (int i = 0; i < root_->ComponentCount(); ++i) {
+      TComponent* child = root_->Components(i);
+      children_[WrittenInside(child)].push_back(child);
+    }
     if (!WriteComponent(root_, 0)) return false;
     text = std::move(out_);
     return true;
@@ -270,9 +275,11 @@ class FormWriter {
     if (indent > 64) return Fail("components nested too deeply under " + c->GetNamePath());
     Line(indent, "object " + (c->Name().empty() ? c->ClassName() : c->Name() + ": " + c->ClassName()));
     if (!WriteProperties(*c, "", indent + 1)) return false;
-    for (int i = 0; i < root_->ComponentCount(); ++i) {
-      TComponent* child = root_->Components(i);
-      if (child != c && IsChildOf(child, c) && !WriteComponent(child, indent + 1)) return false;
+    auto it = children_.find(c);
+    if (it != children_.end()) {
+      for (TComponent* child : it->second) {
+        if (child != c && !WriteComponent(child, indent + 1)) return false;
+      }
     }
     Line(indent, "end");
     return true;
@@ -280,10 +287,10 @@ class FormWriter {
 
   // Where a component owned by the root is written: inside its parent
   // component when the root owns that, otherwise at the top.
-  bool IsChildOf(TComponent* child, TComponent* c) const {
+  TComponent* WrittenInside(TComponent* child) const {
     TComponent* parent = child->GetParentComponent();
     const bool parentWritten = parent != nullptr && parent != child && parent != root_ && parent->Owner() == root_;
-    return c == root_ ? !parentWritten : parent == c;
+    return parentWritten ? parent : root_;
   }
 
   bool WriteProperties(TObject& holder, const std::string& prefix, int indent) {
@@ -329,6 +336,9 @@ class FormWriter {
   }
 
   TComponent* root_;
+  // The root's components by the component they are written inside, in the
+  // root's order.
+  std::unordered_map<TComponent*, std::vector<TComponent*>> children_;
   std::string out_;
 };
 

@@ -3,7 +3,9 @@
 //
 // Reading constructs each component with the root as its owner (a nested
 // object also gets the enclosing one as its parent component), sets
-// csLoading and csReading on all of them, sets the properties through their
+// csLoading and csReading on all of them, calls BeginReading on each (a
+// component that exists already sets back there what the form may leave
+// out, so it ends as a new one would), sets the properties through their
 // setters in file order, resolves references to components by name once the
 // whole form is read (forward references work), clears csReading and calls
 // Loaded on every component, the root first. Events name methods registered

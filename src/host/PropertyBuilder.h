@@ -62,7 +62,13 @@ template <class T>
 ComponentFactory FactoryFor() {
   if constexpr (std::is_base_of_v<TComponent, T> && !std::is_abstract_v<T> &&
                 std::is_constructible_v<T, TComponent*>) {
-    return [](TComponent* owner) -> TComponent* { return new T(owner); };
+    return [](TComponent* owner) -> TComponent* {
+      // The exact class is known here, so its owner can skip it for
+      // notifications it takes no notice of (Component.h).
+      T* component = new T(owner);  // owned by `owner`, or by the caller without one
+      if constexpr (IgnoresInsertsAndFrees<T>()) component->IgnoreInsertsAndFrees();
+      return component;
+    };
   } else {
     return nullptr;
   }

@@ -58,7 +58,10 @@ class TKV3DObject : public TKV3DFrame {
   // The frame's Loaded, then reloads the texture file now that every
   // property is known.
   void Loaded() override;
-  // Clears the links of the parts that point at a removed component.
+  // Reacts to a removed frame or light (the parts' links clear themselves).
+  // Inserts, and components being freed, are no frames or lights to it: by
+  // then only their component part is left.
+  using NotificationIgnoresInsertsAndFrees = TKV3DObject;
   void Notification(TComponent* component, TOperation operation) override;
   // Gives the mesh builder the colour with ColorAlpha.
   void ChangeColor() override;

@@ -63,8 +63,16 @@ void Frame::Detach() {
   NotePlacementChange();
   Frame* parent = std::exchange(parent_, nullptr);
   auto& siblings = parent->children_;
-  auto it = std::find_if(siblings.begin(), siblings.end(), [&](const ComPtr<Frame>& c) { return c.Get() == this; });
-  if (it != siblings.end()) siblings.erase(it);  // may drop the last reference: the caller holds one
+  // Looked for from both ends at once: frames mostly leave a long list in
+  // the order they came (moved on to their parents as a form is read) or in
+  // the reverse one (freed), so either way it is found, and taken out of
+  // the deque, at once.
+  for (std::size_t front = 0, back = siblings.size(); front < back; ++front) {
+    std::size_t at = front;
+    if (siblings[at].Get() != this && siblings[at = --back].Get() != this) continue;
+    siblings.erase(siblings.begin() + static_cast<std::ptrdiff_t>(at));  // may drop the last reference: the caller holds one
+    return;
+  }
 }
 
 HRESULT Frame::AddChild(IDirect3DRMFrame3* child) {

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <deque>
 #include <memory>
 #include <vector>
 
@@ -116,7 +117,7 @@ class Frame final : public ObjectImpl<IDirect3DRMFrame3> {
   // the engine lock held.
   Frame* Parent() const { return parent_; }
   Frame* SceneRoot();
-  const std::vector<ComPtr<Frame>>& Children() const { return children_; }
+  const std::deque<ComPtr<Frame>>& Children() const { return children_; }
   const std::vector<ComPtr<IDirect3DRMVisual>>& Visuals() const { return visuals_; }
   const std::vector<ComPtr<Light>>& Lights() const { return lights_; }
   const Mat4& LocalMatrix() const { return local_; }
@@ -154,7 +155,9 @@ class Frame final : public ObjectImpl<IDirect3DRMFrame3> {
   void ApplyMotion(float delta);
 
   Frame* parent_ = nullptr;
-  std::vector<ComPtr<Frame>> children_;
+  // A deque: a child leaves a long list (the shared root's, a scene's) at
+  // either end without the rest moving up.
+  std::deque<ComPtr<Frame>> children_;
   std::vector<ComPtr<IDirect3DRMVisual>> visuals_;
   std::vector<ComPtr<Light>> lights_;
   Mat4 local_;

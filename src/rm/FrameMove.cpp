@@ -98,7 +98,7 @@ HRESULT Frame::Move(D3DVALUE delta) {
     frame->moveStamp_ = stamp;
     frame->RunMoveCallbacks(D3DRMCALLBACK_PREORDER, delta);
     frame->ApplyMotion(delta);
-    std::vector<ComPtr<Frame>> children = frame->children_;
+    std::vector<ComPtr<Frame>> children(frame->children_.begin(), frame->children_.end());
     stack.push_back({std::move(frame), std::move(children)});
   };
 

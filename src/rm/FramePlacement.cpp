@@ -29,6 +29,10 @@ Mat4 Frame::ParentWorld() const { return parent_ ? parent_->WorldMatrix() : Mat4
 bool Frame::RefToParent(IDirect3DRMFrame3* ref, Mat4& refToParent) const {
   Frame* r = From(ref);
   if (ref && !r) return false;
+  if (r == parent_) {
+    refToParent = Mat4::Identity();
+    return true;
+  }
   Mat4 parentInverse;
   if (!InvertAffine(ParentWorld(), parentInverse)) return false;
   refToParent = (r ? r->WorldMatrix() : Mat4::Identity()) * parentInverse;
@@ -39,6 +43,12 @@ bool Frame::RefToParent(IDirect3DRMFrame3* ref, Mat4& refToParent) const {
 bool Frame::ParentToRef(IDirect3DRMFrame3* ref, Mat4& parentToRef) const {
   Frame* r = From(ref);
   if (ref && !r) return false;
+  // Relative to the frame's own parent (what components ask for) nothing
+  // needs combining: deep hierarchies stay linear and the values exact.
+  if (r == parent_) {
+    parentToRef = Mat4::Identity();
+    return true;
+  }
   Mat4 refInverse;
   if (!InvertAffine(r ? r->WorldMatrix() : Mat4::Identity(), refInverse)) return false;
   parentToRef = ParentWorld() * refInverse;

@@ -38,7 +38,11 @@ bool GetPositions(std::span<IDirect3DRMFrame3* const> frames, IDirect3DRMFrame3*
     }
     if (frame->Parent() != lastParent || last == nullptr) {
       auto [it, added] = parentToRef.try_emplace(frame->Parent());
-      if (added) it->second = (frame->Parent() != nullptr ? frame->Parent()->WorldMatrix() : Mat4::Identity()) * refInverse;
+      if (added && frame->Parent() == reference) {
+        it->second = Mat4::Identity();  // as GetPosition takes it for the frame's own parent
+      } else if (added) {
+        it->second = (frame->Parent() != nullptr ? frame->Parent()->WorldMatrix() : Mat4::Identity()) * refInverse;
+      }
       lastParent = frame->Parent();
       last = &it->second;
     }

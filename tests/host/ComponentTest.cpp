@@ -78,6 +78,59 @@ TEST(Component, NotificationsReachOwnerAndEverySiblingButNotTheSubject) {
   (void)nested;
 }
 
+namespace {
+// Reacts to live removals only, and says so; a subclass that overrides
+// Notification again does not inherit that promise.
+class TVouching : public TComponent {
+ public:
+  using TComponent::TComponent;
+  using NotificationIgnoresInsertsAndFrees = TVouching;
+  void Notification(TComponent* c, TOperation op) override { TComponent::Notification(c, op); }
+};
+class TVouchingHeir : public TVouching {
+  using TVouching::TVouching;
+};
+class TVouchingOverridden : public TVouching {
+ public:
+  using TVouching::TVouching;
+  void Notification(TComponent* c, TOperation op) override { TVouching::Notification(c, op); }
+};
+static_assert(detail::IgnoresInsertsAndFrees<TComponent>());
+static_assert(detail::IgnoresInsertsAndFrees<TTestOther>());
+static_assert(!detail::IgnoresInsertsAndFrees<TTestThing>());
+static_assert(!detail::IgnoresInsertsAndFrees<TTestThingEx>());
+static_assert(detail::IgnoresInsertsAndFrees<TVouching>());
+static_assert(detail::IgnoresInsertsAndFrees<TVouchingHeir>());
+static_assert(!detail::IgnoresInsertsAndFrees<TVouchingOverridden>());
+}  // namespace
+
+TEST(Component, ComponentsThatTakeNoNoticeStillPassNotificationsOn) {
+  // Made by their class, TTestOther components are left out of inserts and
+  // frees; one that comes to own a listener passes them on again, in order.
+  RegisterTestClasses();
+  Log().clear();
+  auto form = std::make_unique<TTestThing>(nullptr);
+  form->SetName("Form");
+  TComponent* quiet = TTestOther::StaticClass().Create(form.get());
+  TComponent* holder = TTestOther::StaticClass().Create(form.get());
+  TTestThing* first = Named(form.get(), "First");
+  TTestThing* inner = Named(holder, "Inner");
+  auto* heard = static_cast<TTestThing*>(TTestThingEx::StaticClass().Create(form.get()));
+  heard->SetName("Heard");
+  Log().clear();
+  TTestThing* x = Named(form.get(), "X");
+  delete x;
+  EXPECT_EQ(Log(), (std::vector<std::string>{"Form insert ", "Inner insert ", "First insert ", "Heard insert ",
+                                             "Form remove X", "Inner remove X", "First remove X", "Heard remove X"}));
+  // A component that leaves alive is announced to every one of them.
+  Log().clear();
+  ASSERT_TRUE(form->RemoveComponent(quiet));
+  std::unique_ptr<TComponent> removed(quiet);  // the caller owns it now
+  EXPECT_EQ(Log(), (std::vector<std::string>{"Form remove ", "Inner remove ", "First remove ", "Heard remove "}));
+  (void)first;
+  (void)inner;
+}
+
 TEST(Component, RemoveNotificationComesWhileTheComponentIsStillListed) {
   struct TWatcher : TComponent {
     using TComponent::TComponent;

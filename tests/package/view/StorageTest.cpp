@@ -95,6 +95,29 @@ TEST_F(StorageTest, WrittenOnlyWithAFileNameAndReadBackIntoTheViewsFrames) {
   EXPECT_FLOAT_EQ(Stored("KV3DFrame1")->Position()->GetX(), 3.0f);
 }
 
+TEST_F(StorageTest, ReadingBackUndoesWhatChangedSinceWriting) {
+  // What a form leaves out (a zero, an unturned axis, no spin) comes back
+  // too, not only what it holds.
+  view->AddToStorage(static_cast<TObjectStorage>(0));
+  TKV3DFrame* f = Stored("KV3DFrame1");
+  f->Position()->SetX(3);
+  view->SetStorageFileName(file);
+  ASSERT_TRUE(view->WriteStorage()) << LastErrorText();
+
+  f->Position()->SetX(0);
+  f->Position()->SetZ(7);
+  f->Orientation()->SetAngleRotY(90);
+  f->Rotation()->SetY(1);
+  f->Rotation()->SetAngle(10);
+  ASSERT_TRUE(view->ReadStorage()) << LastErrorText();
+  ASSERT_EQ(Stored("KV3DFrame1"), f);
+  EXPECT_FLOAT_EQ(f->Position()->GetX(), 3.0f);
+  EXPECT_FLOAT_EQ(f->Position()->GetZ(), 0.0f);
+  EXPECT_NEAR(f->Orientation()->GetDirX(), 0.0f, 1e-6f);
+  EXPECT_NEAR(f->Orientation()->GetDirZ(), 1.0f, 1e-6f);
+  EXPECT_FLOAT_EQ(f->Rotation()->GetAngle(), 0.0f);
+}
+
 TEST_F(StorageTest, BadFilesAreRefusedAndLeaveEverythingAsItWas) {
   view->AddToStorage(static_cast<TObjectStorage>(0));
   TKV3DFrame* kept = Stored("KV3DFrame1");
