@@ -186,10 +186,8 @@ int Run(const Options& options) {
   // Off screen nobody watches: frames go as fast as they are drawn, so
   // --fps tells the real rate.
   if (counted && offScreen) ddraw::SetVerticalBlankWait(false);
-  if (options.width > 0) {
-    form->SetClientWidth(options.width);
-    form->SetClientHeight(options.height);
-  }
+  if (options.width > 0 && !(form->SetClientWidth(options.width) && form->SetClientHeight(options.height)))
+    return Complain("--size: " + LastErrorText(), 2);
   form->Show();
   if (!view->WaitUntilReady() && !stop.Requested()) return Complain(LastErrorText());
   if (!options.fullScreenMode.empty()) {

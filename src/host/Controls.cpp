@@ -1,6 +1,9 @@
 #include "korvane3d/host/Controls.h"
 
 #include <algorithm>
+#include <cstdint>
+#include <limits>
+#include <string>
 
 #include "korvane3d/host/Error.h"
 #include "korvane3d/host/PropertyBuilder.h"
@@ -49,13 +52,28 @@ void TControl::SetParentComponent(TComponent* parent) {
   if (auto* winControl = dynamic_cast<TWinControl*>(parent)) SetParent(winControl);
 }
 
-void TControl::SetBounds(int left, int top, int width, int height) {
+int TControl::SaturatedSum(int a, int b) {
+  return static_cast<int>(std::clamp<std::int64_t>(std::int64_t{a} + b, std::numeric_limits<int>::min(),
+                                                   std::numeric_limits<int>::max()));
+}
+
+bool TControl::SetBounds(int left, int top, int width, int height) {
   width = std::max(width, 0);
   height = std::max(height, 0);
-  if (left == left_ && top == top_ && width == width_ && height == height_) return;
+  const RECT bounded = BoundedWindowRect(left, top, width, height);
+  if (bounded.left != left || bounded.top != top || bounded.right - bounded.left != width ||
+      bounded.bottom - bounded.top != height) {
+    return Fail(GetNamePath() + " cannot be " + std::to_string(width) + " x " + std::to_string(height) + " at " +
+                std::to_string(left) + ", " + std::to_string(top) + ": a window is at most " +
+                std::to_string(kMaxWindowSide) + " pixels a side and " + std::to_string(kMaxWindowPixels) +
+                " in all, placed from " + std::to_string(kMinWindowCoordinate) + " to " +
+                std::to_string(kMaxWindowCoordinate));
+  }
+  if (left == left_ && top == top_ && width == width_ && height == height_) return true;
   const bool sizeChanged = width != width_ || height != height_;
   StoreBounds(left, top, width, height);
   BoundsChanged(sizeChanged);
+  return true;
 }
 
 void TControl::BoundsChanged(bool sizeChanged) {
@@ -272,6 +290,9 @@ void TWinControl::MouseMessage(const TMessage& message) {
     default: break;
   }
 }
+
+// Each side of a window fits the 16 bits WM_SIZE carries it in.
+static_assert(kMaxWindowSide <= 0xFFFF);
 
 void TWinControl::WMSize(TMessage& message) {
   const auto size = static_cast<std::uintptr_t>(message.LParam);

@@ -61,19 +61,22 @@ class TControl : public TComponent {
   int Top() const { return top_; }
   int Width() const { return width_; }
   int Height() const { return height_; }
-  void SetLeft(int v) { SetBounds(v, top_, width_, height_); }
-  void SetTop(int v) { SetBounds(left_, v, width_, height_); }
-  void SetWidth(int v) { SetBounds(left_, top_, v, height_); }
-  void SetHeight(int v) { SetBounds(left_, top_, width_, v); }
+  bool SetLeft(int v) { return SetBounds(v, top_, width_, height_); }
+  bool SetTop(int v) { return SetBounds(left_, v, width_, height_); }
+  bool SetWidth(int v) { return SetBounds(left_, top_, v, height_); }
+  bool SetHeight(int v) { return SetBounds(left_, top_, width_, v); }
   // Moves and sizes the control; a change of size calls Resize (through
-  // WM_SIZE when the window exists). Negative sizes count as 0.
-  virtual void SetBounds(int left, int top, int width, int height);
+  // WM_SIZE when the window exists). Negative sizes count as 0. A size or
+  // place no window may have (WinApi.h: 16384 pixels a side, 67,108,864 in
+  // all, places from -32768 to 32767) is refused: false, the last error
+  // set, the control as it was.
+  virtual bool SetBounds(int left, int top, int width, int height);
   RECT BoundsRect() const { return RECT{left_, top_, left_ + width_, top_ + height_}; }
   RECT ClientRect() const { return RECT{0, 0, ClientWidth(), ClientHeight()}; }
   virtual int ClientWidth() const { return width_; }
   virtual int ClientHeight() const { return height_; }
-  void SetClientWidth(int v) { SetWidth(v + width_ - ClientWidth()); }
-  void SetClientHeight(int v) { SetHeight(v + height_ - ClientHeight()); }
+  bool SetClientWidth(int v) { return SetWidth(SaturatedSum(v, width_ - ClientWidth())); }
+  bool SetClientHeight(int v) { return SetHeight(SaturatedSum(v, height_ - ClientHeight())); }
 
   bool Visible() const { return visible_; }
   virtual void SetVisible(bool visible);
@@ -121,6 +124,7 @@ class TControl : public TComponent {
 
  private:
   friend class TWinControl;
+  static int SaturatedSum(int a, int b);
   // Kept by SetParent alone; a parent frees or lets go of its children
   // before it goes, so this never dangles.
   TWinControl* parent_ = nullptr;

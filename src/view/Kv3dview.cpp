@@ -135,13 +135,9 @@ int TKV3DView::GetHeight() {
   return Height();
 }
 
-void TKV3DView::SetWidth(int value) {
-  if (!fullScreen_) TControl::SetWidth(value);
-}
+bool TKV3DView::SetWidth(int value) { return fullScreen_ || TControl::SetWidth(value); }
 
-void TKV3DView::SetHeight(int value) {
-  if (!fullScreen_) TControl::SetHeight(value);
-}
+bool TKV3DView::SetHeight(int value) { return fullScreen_ || TControl::SetHeight(value); }
 
 // ---- Frames' viewports --------------------------------------------------------------------
 

@@ -135,9 +135,10 @@ class TKV3DView : public TCustomControl, private RenderLoopClient, public IScene
   TDriverType DriverType() const { return driverType_; }
   void SetDriverType(TDriverType) {}
   int GetWidth();
-  void SetWidth(int value);
+  // Ignored in full screen; refused beyond what a window may be (Controls.h).
+  bool SetWidth(int value);
   int GetHeight();
-  void SetHeight(int value);
+  bool SetHeight(int value);
   HWND GetCurrentHandle();
   void UpdatePos();
   const RECT& ClientRectOnScreen() const { return screenClientRect_; }

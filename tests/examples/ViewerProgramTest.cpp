@@ -150,6 +150,10 @@ TEST_F(ViewerProgram, BadInputEndsWithAStatusAndAMessage) {
   EXPECT_NE(badCount.status, 0);
   EXPECT_NE(badCount.output.find("--frames"), std::string::npos) << badCount.output;
 
+  const RunResult tooLarge = RunViewer("--frames 1 --size 100000x100000");
+  EXPECT_EQ(tooLarge.status, 2);
+  EXPECT_NE(tooLarge.output.find("16384"), std::string::npos) << tooLarge.output;
+
   const RunResult badMode = RunViewer("--frames 1 --full-screen 12x34x5");
   EXPECT_NE(badMode.status, 0);
   EXPECT_NE(badMode.output.find("12x34x5"), std::string::npos) << badMode.output;

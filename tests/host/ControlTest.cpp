@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -14,6 +15,7 @@
 #include "korvane3d/host/Thread.h"
 #include "korvane3d/host/Timer.h"
 #include "korvane3d/platform/win/Backend.h"
+#include "support/BoundedRun.h"
 
 using namespace kv;
 using namespace std::chrono_literals;
@@ -128,6 +130,57 @@ TEST_F(Controls, SetBoundsWithoutAWindowResizesDirectly) {
   EXPECT_EQ(events, 2);
   EXPECT_EQ(probe.Width(), 0);
   EXPECT_EQ(probe.ClientRect(), (RECT{0, 0, 0, 10}));
+}
+
+TEST_F(Controls, SizesNoWindowMayHaveAreRefusedWithTheFileAndLine) {
+  // Each row in a child process with a time and memory bound: before, a
+  // form this large ended the process or took gigabytes for its pixels.
+  RegisterHostClasses();
+  struct Row {
+    const char* what;
+    const char* width;
+    const char* height;
+    bool refused;
+  };
+  const Row rows[] = {
+      {"100000 x 100000", "100000", "100000", true},
+      {"2e9 x 2e9", "2000000000", "2000000000", true},
+      {"40000 x 40000", "40000", "40000", true},
+      {"a side too long", "16385", "16", true},
+      {"each side allowed, too many pixels", "16384", "8192", true},
+      {"the largest", "16384", "4096", false},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.what);
+    const std::string text = std::string("object Form1: TForm\n  Width = ") + row.width + "\n  Height = " +
+                             row.height + "\n  Visible = True\nend\n";
+    const kvtest::BoundedOutcome outcome = kvtest::RunBounded(
+        [&] {
+          std::unique_ptr<TComponent> form = ReadComponentText(text, "big.kvf");
+          if (form == nullptr) {
+            const std::string error = LastErrorText();
+            return error.find("big.kvf:") != std::string::npos && error.find("16384") != std::string::npos ? 10 : 11;
+          }
+          auto* shown = static_cast<TForm*>(form.get());
+          RECT client{};
+          if (!shown->HandleAllocated() || !GetClientRect(shown->Handle(), &client)) return 12;
+          return client.right == std::stoi(row.width) && client.bottom == std::stoi(row.height) ? 0 : 13;
+        },
+        30);
+    ASSERT_TRUE(outcome.finished) << outcome.Describe();
+    EXPECT_EQ(outcome.result, row.refused ? 10 : 0) << outcome.Describe();
+    EXPECT_LT(outcome.seconds, 10) << outcome.Describe();
+    EXPECT_LT(outcome.peakGrowthKb / 1024, row.refused ? 64 : 256 + 64) << outcome.Describe();
+  }
+  // In code: refused with the reason, nothing changed.
+  TForm form(nullptr);
+  ASSERT_TRUE(form.SetBounds(10, 20, 300, 200));
+  ClearLastError();
+  EXPECT_FALSE(form.SetClientWidth(2147483647));
+  EXPECT_NE(LastErrorText().find("16384"), std::string::npos) << LastErrorText();
+  EXPECT_FALSE(form.SetHeight(100000));
+  EXPECT_FALSE(form.SetLeft(2147483647));
+  EXPECT_EQ(form.BoundsRect(), (RECT{10, 20, 310, 220}));
 }
 
 TEST_F(Controls, ParentsFreeOwnedChildrenAndRefuseCycles) {

@@ -11,7 +11,8 @@ namespace ddraw {
 
 namespace {
 
-constexpr int kMaxSurfaceSide = 16384;
+// A surface is as large as a window may be (WinApi.h).
+constexpr int kMaxSurfaceSide = kMaxWindowSide;
 constexpr DWORD kMemoryCaps = DDSCAPS_SYSTEMMEMORY | DDSCAPS_VIDEOMEMORY | DDSCAPS_LOCALVIDMEM;
 // Caps CreateSurface understands; hints with no effect here are accepted.
 constexpr DWORD kKnownCaps = DDSCAPS_PRIMARYSURFACE | DDSCAPS_FLIP | DDSCAPS_COMPLEX | DDSCAPS_3DDEVICE |

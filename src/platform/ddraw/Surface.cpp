@@ -8,6 +8,7 @@
 #include "korvane3d/platform/ddraw/Clipper.h"
 #include "korvane3d/platform/ddraw/DirectDrawObject.h"
 #include "korvane3d/platform/win/Gdi.h"
+#include "korvane3d/platform/win/WinApi.h"
 
 namespace kv::ddraw {
 
@@ -15,8 +16,9 @@ namespace kv::ddraw {
 
 namespace {
 constexpr std::size_t kAlignment = 64;
-// Larger surfaces are refused rather than risking the machine's memory.
-constexpr std::size_t kMaxSurfaceBytes = std::size_t{256} << 20;
+// Larger surfaces are refused rather than risking the machine's memory: the
+// pixels of the largest window (WinApi.h) at 32 bits each.
+constexpr std::size_t kMaxSurfaceBytes = static_cast<std::size_t>(kMaxWindowPixels) * 4;
 }  // namespace
 
 void SurfaceBuffer::Free::operator()(std::byte* p) const { ::operator delete[](p, std::align_val_t{kAlignment}); }

@@ -9,6 +9,17 @@ namespace kv {
 
 using namespace kv::win::detail;
 
+RECT BoundedWindowRect(int x, int y, int width, int height) {
+  x = std::clamp(x, kMinWindowCoordinate, kMaxWindowCoordinate);
+  y = std::clamp(y, kMinWindowCoordinate, kMaxWindowCoordinate);
+  width = std::clamp(width, 0, kMaxWindowSide);
+  height = std::clamp(height, 0, kMaxWindowSide);
+  if (width > 0 && std::int64_t{width} * height > kMaxWindowPixels) {
+    height = static_cast<int>(kMaxWindowPixels / width);
+  }
+  return RECT{x, y, x + width, y + height};
+}
+
 BOOL GetWindowRect(HWND wnd, RECT* rect) {
   if (!rect) return FALSE;
   auto& reg = WindowRegistry::Instance();
@@ -106,17 +117,9 @@ BOOL SetWindowPosOnMainThread(HWND wnd, HWND insertAfter, int x, int y, int cx, 
     current = w->rect;
     topLevel = !w->IsChild();
   }
-  RECT wanted = current;
-  if (!(flags & SWP_NOMOVE)) {
-    wanted.right += x - wanted.left;
-    wanted.bottom += y - wanted.top;
-    wanted.left = x;
-    wanted.top = y;
-  }
-  if (!(flags & SWP_NOSIZE)) {
-    wanted.right = wanted.left + std::max(cx, 0);
-    wanted.bottom = wanted.top + std::max(cy, 0);
-  }
+  const RECT wanted = BoundedWindowRect((flags & SWP_NOMOVE) ? current.left : x, (flags & SWP_NOMOVE) ? current.top : y,
+                                        (flags & SWP_NOSIZE) ? current.right - current.left : cx,
+                                        (flags & SWP_NOSIZE) ? current.bottom - current.top : cy);
   auto backend = ActiveBackend();
   if (topLevel && !(flags & SWP_NOZORDER) && (insertAfter == HWND_TOPMOST || insertAfter == HWND_NOTOPMOST)) {
     bool topmost = insertAfter == HWND_TOPMOST;
@@ -147,7 +150,7 @@ void NativeWindowResized(HWND wnd, int clientWidth, int clientHeight) {
     auto lock = reg.Lock();
     WindowRecord* w = reg.Find(wnd);
     if (!w) return;
-    wanted = RECT{w->rect.left, w->rect.top, w->rect.left + clientWidth, w->rect.top + clientHeight};
+    wanted = BoundedWindowRect(w->rect.left, w->rect.top, clientWidth, clientHeight);
   }
   SendPlacementMessages(wnd, ApplyRect(wnd, wanted));
 }
@@ -159,7 +162,7 @@ void NativeWindowMoved(HWND wnd, int screenX, int screenY) {
     auto lock = reg.Lock();
     WindowRecord* w = reg.Find(wnd);
     if (!w) return;
-    wanted = RECT{screenX, screenY, screenX + w->Width(), screenY + w->Height()};
+    wanted = BoundedWindowRect(screenX, screenY, w->Width(), w->Height());
   }
   Placement p = ApplyRect(wnd, wanted);
   SendPlacementMessages(wnd, p);

@@ -124,6 +124,19 @@ constexpr DWORD WS_CHILD = 0x40000000;
 constexpr DWORD WS_VISIBLE = 0x10000000;
 constexpr DWORD WS_OVERLAPPEDWINDOW = 0x00CF0000;
 
+// The largest window: kMaxWindowSide pixels a side and kMaxWindowPixels in
+// all, what one surface of 32-bit pixels may hold (DirectDraw surfaces have
+// the same bounds), and a place within the 16 bits a WM_MOVE carries (a size
+// within the limits fits WM_SIZE's 16 bits too). Windows asked to be larger
+// or further out are made as large or as far as these allow.
+constexpr int kMaxWindowSide = 16384;
+constexpr std::int64_t kMaxWindowPixels = std::int64_t{1} << 26;
+constexpr int kMinWindowCoordinate = -32768;
+constexpr int kMaxWindowCoordinate = 32767;
+// The rectangle a window may have for the one asked: place and size cut to
+// these limits (a negative size counts as 0).
+RECT BoundedWindowRect(int x, int y, int width, int height);
+
 // Creates a window. A window with WS_CHILD is a rectangle inside its parent
 // (x, y relative to the parent's client area); one without is a top-level
 // window (x, y on the screen) that the SDL backend shows as a real window.

@@ -61,8 +61,11 @@ HWND CreateOnMainThread(DWORD exStyle, LPCSTR caption, DWORD style, int x, int y
     if (height == CW_USEDEFAULT) height = child ? 0 : kDefaultHeight;
     if (x == CW_USEDEFAULT) x = 0;
     if (y == CW_USEDEFAULT) y = 0;
-    width = std::max(width, 0);
-    height = std::max(height, 0);
+    const RECT bounded = BoundedWindowRect(x, y, width, height);
+    x = bounded.left;
+    y = bounded.top;
+    width = bounded.right - bounded.left;
+    height = bounded.bottom - bounded.top;
     record.parent = child ? parent : nullptr;
     record.owner = child ? nullptr : parent;
     record.style = style;

@@ -113,12 +113,41 @@ TEST_F(ViewForms, BadViewValuesNameTheLineAndBuildNothing) {
     const char* property;
   };
   for (const Case& c : {Case{"DisplayMode = dm800x600x31", "DisplayMode"}, Case{"Quality.FillMode = fmDots", "Quality.FillMode"},
-                        Case{"RenderMode = [rmBogus]", "RenderMode"}, Case{"Plane.Field = 'wide'", "Plane.Field"}}) {
+                        Case{"RenderMode = [rmBogus]", "RenderMode"}, Case{"Plane.Field = 'wide'", "Plane.Field"},
+                        Case{"Height = 100000", "Height"}, Case{"Width = 40000", "Width"}}) {
     const std::string text = std::string("object Form1: TForm\n  object View1: TKV3DView\n    ") + c.line + "\n  end\nend\n";
     EXPECT_EQ(ReadComponentText(text, "bad.kvf"), nullptr) << c.line;
     EXPECT_NE(LastErrorText().find("bad.kvf:3"), std::string::npos) << LastErrorText();
     EXPECT_NE(LastErrorText().find(c.property), std::string::npos) << LastErrorText();
   }
+}
+
+TEST_F(ViewForms, ATallViewKeepsItsHeightThroughItsWindow) {
+  // The size message once kept 16 bits of it: 100000 came back as 34464.
+  // Sizes are bounded now (16384 a side), and the largest comes back whole.
+  const char* text = R"(object Form1: TForm
+  Width = 160
+  Height = 120
+  object View1: TKV3DView
+    Width = 64
+    Height = 16384
+  end
+end
+)";
+  TKV3DView* view = nullptr;
+  std::unique_ptr<TComponent> root = ShowForm(text, view);
+  ASSERT_NE(root, nullptr) << LastErrorText();
+  ASSERT_NE(view, nullptr);
+  ASSERT_TRUE(view->HandleAllocated());
+  RECT client{};
+  ASSERT_TRUE(GetClientRect(view->Handle(), &client));
+  EXPECT_EQ(client.bottom, 16384);
+  EXPECT_EQ(view->GetHeight(), 16384);
+  std::string written;
+  ASSERT_TRUE(WriteComponentText(root.get(), written));
+  EXPECT_NE(written.find("    Height = 16384\n"), std::string::npos) << written;
+  EXPECT_FALSE(view->SetHeight(100000));
+  EXPECT_EQ(view->GetHeight(), 16384);
 }
 
 TEST(ViewRealWindow, FormRendersInAnSdlWindow) {

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "WinTestSupport.h"
+#include "support/BoundedRun.h"
 
 using namespace kv;
 
@@ -209,6 +210,46 @@ TEST_F(WindowsTest, NullArgumentsFailCleanly) {
   EXPECT_FALSE(IsWindow(reinterpret_cast<HWND>(0x1234)));
   EXPECT_TRUE(SetWindowTextA(form, nullptr));
   EXPECT_EQ(SendMessageA(nullptr, WM_USER, 0, 0), 0);
+}
+
+TEST_F(WindowsTest, NoWindowIsLargerOrFurtherOutThanTheLimits) {
+  // Each row in a child process, bounded in time and memory: a top-level
+  // window holds a framebuffer of its size, so an unbounded one took
+  // gigabytes or ended the process.
+  struct Row {
+    const char* what;
+    int x, y, width, height;
+    RECT expected;
+  };
+  const Row rows[] = {
+      {"100000 x 100000", 0, 0, 100000, 100000, {0, 0, kMaxWindowSide, kMaxWindowSide / 4}},
+      {"2e9 x 2e9", 0, 0, 2000000000, 2000000000, {0, 0, kMaxWindowSide, kMaxWindowSide / 4}},
+      {"40000 x 40000", 0, 0, 40000, 40000, {0, 0, kMaxWindowSide, kMaxWindowSide / 4}},
+      {"a narrow one, too tall", 0, 0, 1024, 1 << 20, {0, 0, 1024, kMaxWindowSide}},
+      {"the largest", 0, 0, kMaxWindowSide, kMaxWindowSide / 4, {0, 0, kMaxWindowSide, kMaxWindowSide / 4}},
+      // Not INT_MIN: that is CW_USEDEFAULT.
+      {"placed at the ends of int", 2147483647, -2147483647, 100, 50, {32767, -32768, 32867, -32718}},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.what);
+    const kvtest::BoundedOutcome outcome = kvtest::RunBounded(
+        [&] {
+          // Made at the size asked, and sized to it again from a small one.
+          HWND made = CreateWindowExA(0, "", 0, row.x, row.y, row.width, row.height, nullptr, nullptr);
+          HWND sized = CreateWindowExA(0, "", 0, 0, 0, 10, 10, nullptr, nullptr);
+          if (made == nullptr || sized == nullptr) return 1;
+          SetWindowPos(sized, nullptr, row.x, row.y, row.width, row.height, SWP_NOZORDER);
+          RECT a{}, b{};
+          GetWindowRect(made, &a);
+          GetWindowRect(sized, &b);
+          return a == row.expected && b == row.expected ? 0 : 2;
+        },
+        30);
+    ASSERT_TRUE(outcome.finished) << outcome.Describe();
+    EXPECT_EQ(outcome.result, 0) << outcome.Describe();
+    EXPECT_LT(outcome.seconds, 10) << outcome.Describe();
+    EXPECT_LT(outcome.peakGrowthKb / 1024, 2 * 256 + 64) << outcome.Describe();  // two framebuffers at most
+  }
 }
 
 }  // namespace
