@@ -154,9 +154,10 @@ void TKV3DPosition::Change() {
 }
 
 bool TKV3DPosition::Shown(IDirect3DRMViewport2*& viewport, IDirect3DRMFrame3*& scene) {
-  if (LiveFrame() == nullptr) return false;
+  // The parent first: it is read at once, the viewport is looked for.
+  if (LiveFrame() == nullptr || ownerFrame_->ParentFrame() == nullptr) return false;
   viewport = ownerFrame_->GetIViewport();
-  if (viewport == nullptr || ownerFrame_->ParentFrame() == nullptr) return false;
+  if (viewport == nullptr) return false;
   scene = ownerFrame_->GetIScene();
   return scene != nullptr;
 }

@@ -1,6 +1,7 @@
 #include "korvane3d/host/Component.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstdint>
 #include <iterator>
 
@@ -144,6 +145,13 @@ bool TComponent::RemoveComponent(TComponent* component) {
 }
 
 namespace {
+// Stamps of components lists; components belong to the main thread, the
+// counter is atomic only so that no two lists ever share a stamp.
+std::uint64_t NextComponentsStamp() {
+  static std::atomic<std::uint64_t> last{0};
+  return ++last;
+}
+
 // Listed once; searched from the end, where the components freed last first
 // and the short-lived ones are.
 void EraseFromEnd(std::vector<TComponent*>& list, const TComponent* component) {
@@ -159,6 +167,7 @@ bool TComponent::Quiet(const TComponent* component) {
 void TComponent::Insert(TComponent* component) {
   const bool firstOwned = components_.empty();
   components_.push_back(component);
+  componentsStamp_ = NextComponentsStamp();
   if (!Quiet(component)) listeners_.push_back(component);
   component->owner_ = this;
   IndexName(component);
@@ -186,6 +195,7 @@ void TComponent::Remove(TComponent* component) {
   Notification(component, opRemove);
   EraseFromEnd(components_, component);
   EraseFromEnd(listeners_, component);
+  componentsStamp_ = NextComponentsStamp();
   UnindexName(component);
   component->owner_ = nullptr;
 }

@@ -85,6 +85,10 @@ class TComponent : public TPersistent {
   // The owned component with this name (case-insensitive), or null; null
   // for "". Constant time on average: owners index their components' names.
   TComponent* FindComponent(std::string_view name) const;
+  // A value that changes whenever a component is inserted here or removed,
+  // and that no other owner's list ever had: for caches of what an owner
+  // holds. 0 for an owner that never held a component.
+  std::uint64_t ComponentsStamp() const { return componentsStamp_; }
 
   const std::string& Name() const { return name_; }
   // An identifier (letter or '_' first, then letters, digits, '_') or empty,
@@ -197,6 +201,7 @@ class TComponent : public TPersistent {
   // the only ones that insert and freed-removal notifications reach.
   std::vector<TComponent*> listeners_;
   bool ignoresInsertsAndFrees_ = false;
+  std::uint64_t componentsStamp_ = 0;
   // The named components of components_ by name; names are unique among
   // them without regard to case, and unnamed ones are not indexed. Entries
   // come and go with the list and follow SetName.
