@@ -33,7 +33,7 @@ const TextTable& PropertyObjectTexts() {
 
       // ---- Placement (every frame component's)
       {"TKV3DPosition", "A frame's position relative to its parent frame, and its place on the screen of the view that shows it."},
-      {"TKV3DPosition.Modulus", "The distance from the parent's origin; setting it moves the frame along the same direction to that distance."},
+      {"TKV3DPosition.Modulus", "The distance from the parent's origin; setting it moves the frame along the same direction to that distance. Forms do not hold it (`X`, `Y` and `Z` say where the frame is); one read from a form sets the distance only when the form gives none of them."},
       {"TKV3DPosition.X", "Position along the parent's x axis."},
       {"TKV3DPosition.Y", "Position along the parent's y axis."},
       {"TKV3DPosition.Z", "Position along the parent's z axis."},
@@ -45,7 +45,7 @@ const TextTable& PropertyObjectTexts() {
       {"TKV3DRotation.Z", "z component of the spin axis."},
       {"TKV3DRotation.Angle", "Degrees turned per unit of time."},
       {"TKV3DVelocity", "A frame's continuous movement, relative to its parent frame."},
-      {"TKV3DVelocity.Modulus", "The speed; setting it keeps the direction of movement."},
+      {"TKV3DVelocity.Modulus", "The speed; setting it keeps the direction of movement. Forms do not hold it; one read from a form applies only when the form gives none of `X`, `Y` and `Z`."},
       {"TKV3DVelocity.X", "Distance per unit of time along the parent's x axis."},
       {"TKV3DVelocity.Y", "Distance per unit of time along the parent's y axis."},
       {"TKV3DVelocity.Z", "Distance per unit of time along the parent's z axis."},
