@@ -57,7 +57,7 @@ const std::vector<MethodDoc>& Methods() {
       KVDOC_METHOD(TKV3DView, DeleteFromStorage, "void DeleteFromStorage(TKV3DFrame* frame) / (const std::string& name)", "Frees the frame the view owns that is this one, or that has this name."),
       KVDOC_METHOD(TKV3DView, ClearStorage, "void ClearStorage()", "Frees every component the view owns."),
       KVDOC_METHOD(TKV3DView, WriteStorage, "bool WriteStorage()", "Writes the view, with the components it owns, as a form file named by `StorageFileName`; does nothing without a name. False when the file cannot be written."),
-      KVDOC_METHOD(TKV3DView, ReadStorage, "bool ReadStorage()", "Does nothing (kept for symmetry with `WriteStorage`)."),
+      KVDOC_METHOD(TKV3DView, ReadStorage, "bool ReadStorage()", "Reads the form file named by `StorageFileName` back into the view: components it owns under a name in the file are read into, others are created. Frames end where the file puts them, also where it leaves their parent, place, orientation, spin or velocity out at the default. Does nothing without a name; false, with every component as it was, when the file cannot be read."),
       KVDOC_METHOD(TKV3DView, GetIDirect3DRMViewport2, "IDirect3DRMViewport2* GetIDirect3DRMViewport2() const", "The engine viewport the view draws through (null until the device chain is built)."),
       KVDOC_METHOD(TKV3DView, GetIDirect3DRMDevice3, "IDirect3DRMDevice3* GetIDirect3DRMDevice3() const", "The engine device the view draws with (null until the device chain is built)."),
       // ---- TKV3DCustomFrame
