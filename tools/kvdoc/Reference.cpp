@@ -154,7 +154,9 @@ std::string Builder::CommonValue(const PropInfo& p, const std::vector<Holder>& h
 }
 
 std::string Builder::EventParameters(const PropInfo& p, TObject& holder, std::string& typeName) {
-  const std::type_index type = typeid(p.event(holder));
+  // The event member's dynamic type tells its signature.
+  const auto& event = p.event(holder);
+  const std::type_index type = typeid(event);
   for (const EventSignature& s : EventSignatures()) {
     if (s.type != type) continue;
     eventTypes_[s.typeName] = &s;
