@@ -221,4 +221,42 @@ void BM_ClippedFloor(benchmark::State& st) {
 }
 BENCHMARK(BM_ClippedFloor)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond)->UseRealTime();
 
+// The viewer demo's floor: a textured plane in perspective over most of the
+// frame, flat shaded and fogged, point-sampled (0) or bilinear (1); two
+// threads. Its pixels take the block loops specialised for draws without
+// blending, alpha test, separate specular or mip levels.
+void BM_FoggedTexturedFloor(benchmark::State& st) {
+  Mesh floor;
+  for (int i = 0; i < 8; ++i)
+    for (int j = 0; j < 8; ++j) {
+      float x = -40.0f + i * 10, z = 1.0f + j * 10;
+      std::uint32_t base = static_cast<std::uint32_t>(floor.positions.size());
+      floor.positions.insert(floor.positions.end(), {{x, -2, z}, {x, -2, z + 10}, {x + 10, -2, z + 10}, {x + 10, -2, z}});
+      floor.uvs.insert(floor.uvs.end(), {{0, 0}, {0, 1}, {1, 1}, {1, 0}});
+      floor.indices.insert(floor.indices.end(), {base, base + 1, base + 2, base, base + 2, base + 3});
+    }
+  DrawCall d;
+  d.mesh = floor.View();
+  d.lighting = false;
+  d.shade = ShadeMode::Flat;
+  d.cull = CullMode::None;
+  d.texture = Checker();
+  Scene scene;
+  scene.state.fog.enabled = true;
+  scene.state.fog.start = 5;
+  scene.state.fog.end = 80;
+  scene.state.textureFilter = st.range(0) ? TextureFilter::Linear : TextureFilter::Nearest;
+  RasterizerOptions options;
+  options.threads = 2;
+  Rasterizer r(options);
+  for (auto _ : st) {
+    r.BeginFrame(scene.target, scene.view, scene.state);
+    r.Clear(kClearTarget | kClearDepth, 0x202040);
+    r.Draw(d);
+    r.EndFrame();
+  }
+  st.counters["fps"] = benchmark::Counter(static_cast<double>(st.iterations()), benchmark::Counter::kIsRate);
+}
+BENCHMARK(BM_FoggedTexturedFloor)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->UseRealTime();
+
 }  // namespace
