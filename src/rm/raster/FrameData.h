@@ -52,6 +52,7 @@ struct TextureLevel {
   int pitch = 0;                          // texels from one row to the next (width + 1)
   const std::uint32_t* texels = nullptr;  // texel (0, 0)
   float fw = 0, fh = 0, invW = 0, invH = 0;  // the sizes as floats and their reciprocals
+  bool powerOfTwo = false;                   // both sides: a wrap keeps the low bits
 };
 
 // Per-draw state that the set-up and pixel stages read.

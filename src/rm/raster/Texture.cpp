@@ -42,6 +42,7 @@ void Texture::AddLevel(std::vector<std::uint32_t> texels, int width, int height)
   level.fh = static_cast<float>(height);
   level.invW = 1.0f / level.fw;
   level.invH = 1.0f / level.fh;
+  level.powerOfTwo = (width & (width - 1)) == 0 && (height & (height - 1)) == 0;
   levels_.push_back(level);
 }
 
