@@ -95,6 +95,9 @@ void TThread::Dispose(std::unique_ptr<TThread> thread) {
     thread.release();
     return;
   }
+  // Join before the object goes: deleting a running thread would change its
+  // dynamic type under a worker that may still be calling Execute.
+  thread->WaitFor();
   thread.reset();
 }
 

@@ -45,6 +45,13 @@ void TRenderLoop::Wake() {
 void TRenderLoop::SetRunning(bool value) {
   running_ = value;
   Wake();
+  // Stopped from the main thread: a frame the loop is drawing (its scene
+  // move included) finishes before this returns, so that nothing of the
+  // scene moves or fires after automatic rendering went off. No new frame
+  // can begin meanwhile: frames begin on the main thread, after running_.
+  if (!value && Application().IsMainThread()) {
+    Application().Queue().ServeUntil([this] { return !drawing_.load(); });
+  }
 }
 
 void TRenderLoop::RequestChange() {
@@ -84,12 +91,23 @@ bool TRenderLoop::RunFrame() {
         // after AutoRender went off.
         if (Terminated() || !running_.load()) return;
         draw = client_->LoopBeginFrame(targets);
+        drawing_ = draw;
       }))
     return false;
-  if (Terminated()) return false;  // the view went meanwhile
-  if (!draw) return true;
-  client_->LoopDrawFrame(targets);
-  targets = FrameTargets{};  // the loop holds no chain object between frames
+  {
+    // Cleared however the drawing ends; a main thread waiting in
+    // SetRunning(false) is woken.
+    struct DrawingDone {
+      std::atomic<bool>& flag;
+      ~DrawingDone() {
+        if (flag.exchange(false)) Application().Queue().Wake();
+      }
+    } done{drawing_};
+    if (Terminated()) return false;  // the view went meanwhile
+    if (!draw) return true;
+    client_->LoopDrawFrame(targets);
+    targets = FrameTargets{};  // the loop holds no chain object between frames
+  }
   return Synchronize([this] {
     if (!Terminated()) client_->LoopPresent();
   });

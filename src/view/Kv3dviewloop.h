@@ -117,6 +117,7 @@ class TRenderLoop : public TThread {
   std::atomic<bool> running_{false};
   std::atomic<bool> changeRequest_{true};  // the first pass builds the chain
   std::atomic<bool> changing_{false};
+  std::atomic<bool> drawing_{false};  // steps 2 to 4 of a begun frame under way
   FrameRateCounter frameRate_;
   std::mutex wakeMutex_;
   std::condition_variable wake_;
