@@ -17,6 +17,22 @@
 
 namespace kvtest {
 
+// The thread sanitizer keeps shadow memory several times the size of every
+// block the program touches and counts it in the resident size, so memory
+// bounds are scaled by this factor there; they still tell one buffer from
+// many. Other builds keep the bounds as written.
+#if defined(__SANITIZE_THREAD__)
+inline constexpr long kMemoryBoundScale = 5;
+#elif defined(__has_feature)
+#if __has_feature(thread_sanitizer)
+inline constexpr long kMemoryBoundScale = 5;
+#else
+inline constexpr long kMemoryBoundScale = 1;
+#endif
+#else
+inline constexpr long kMemoryBoundScale = 1;
+#endif
+
 struct BoundedOutcome {
   bool finished = false;   // false: killed at the time limit, or crashed
   int signal = 0;          // what ended an unfinished run

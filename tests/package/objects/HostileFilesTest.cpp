@@ -37,14 +37,6 @@ constexpr std::uint64_t kGigabyte = std::uint64_t{1} << 30;
 // for a loaded machine and a sanitizer build.
 constexpr double kMaxSeconds = 20;
 constexpr long kMaxGrowthMiB = 64;
-// The thread sanitizer keeps shadow memory several times the size of every
-// block the program touches, and counts it in the process's resident size:
-// there the bound is scaled so that it still tells one decode from many.
-#if defined(__SANITIZE_THREAD__)
-constexpr long kShadowFactor = 5;
-#else
-constexpr long kShadowFactor = 1;
-#endif
 
 void PutLe(Bytes& b, std::uint32_t value, int bytes) {
   for (int i = 0; i < bytes; ++i) b.push_back(std::uint8_t(value >> (8 * i)));
@@ -223,7 +215,7 @@ TEST_F(HostileFiles, AreRefusedQuicklyAndCheaply) {
     EXPECT_EQ(outcome.result, 0) << (row.reader == Reader::TextureFourTimes ? "an object shows no texture"
                                                                              : "the file was not refused");
     EXPECT_LT(outcome.seconds, kMaxSeconds) << outcome.Describe();
-    EXPECT_LT(outcome.peakGrowthKb / 1024, row.maxGrowthMiB * kShadowFactor) << outcome.Describe();
+    EXPECT_LT(outcome.peakGrowthKb / 1024, row.maxGrowthMiB * kMemoryBoundScale) << outcome.Describe();
   }
   EXPECT_TRUE(fs::is_fifo(fifo)) << "nothing wrote to the FIFO";
 }

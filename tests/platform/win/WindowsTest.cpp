@@ -248,7 +248,8 @@ TEST_F(WindowsTest, NoWindowIsLargerOrFurtherOutThanTheLimits) {
     ASSERT_TRUE(outcome.finished) << outcome.Describe();
     EXPECT_EQ(outcome.result, 0) << outcome.Describe();
     EXPECT_LT(outcome.seconds, 10) << outcome.Describe();
-    EXPECT_LT(outcome.peakGrowthKb / 1024, 2 * 256 + 64) << outcome.Describe();  // two framebuffers at most
+    // Two framebuffers at most.
+    EXPECT_LT(outcome.peakGrowthKb / 1024, (2 * 256 + 64) * kvtest::kMemoryBoundScale) << outcome.Describe();
   }
 }
 
