@@ -169,7 +169,7 @@ TEST_F(Controls, SizesNoWindowMayHaveAreRefusedWithTheFileAndLine) {
         30);
     ASSERT_TRUE(outcome.finished) << outcome.Describe();
     EXPECT_EQ(outcome.result, row.refused ? 10 : 0) << outcome.Describe();
-    EXPECT_LT(outcome.seconds, 10) << outcome.Describe();
+    EXPECT_LT(outcome.seconds, 10 * kvtest::kTimeBoundScale) << outcome.Describe();
     const long boundMiB = (row.refused ? 64 : 256 + 64) * kvtest::kMemoryBoundScale;
     EXPECT_LT(outcome.peakGrowthKb / 1024, boundMiB) << outcome.Describe();
   }

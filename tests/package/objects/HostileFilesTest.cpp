@@ -214,7 +214,7 @@ TEST_F(HostileFiles, AreRefusedQuicklyAndCheaply) {
     if (!outcome.finished) continue;
     EXPECT_EQ(outcome.result, 0) << (row.reader == Reader::TextureFourTimes ? "an object shows no texture"
                                                                              : "the file was not refused");
-    EXPECT_LT(outcome.seconds, kMaxSeconds) << outcome.Describe();
+    EXPECT_LT(outcome.seconds, kMaxSeconds * kTimeBoundScale) << outcome.Describe();
     EXPECT_LT(outcome.peakGrowthKb / 1024, row.maxGrowthMiB * kMemoryBoundScale) << outcome.Describe();
   }
   EXPECT_TRUE(fs::is_fifo(fifo)) << "nothing wrote to the FIFO";

@@ -247,7 +247,7 @@ TEST_F(WindowsTest, NoWindowIsLargerOrFurtherOutThanTheLimits) {
         30);
     ASSERT_TRUE(outcome.finished) << outcome.Describe();
     EXPECT_EQ(outcome.result, 0) << outcome.Describe();
-    EXPECT_LT(outcome.seconds, 10) << outcome.Describe();
+    EXPECT_LT(outcome.seconds, 10 * kvtest::kTimeBoundScale) << outcome.Describe();
     // Two framebuffers at most.
     EXPECT_LT(outcome.peakGrowthKb / 1024, (2 * 256 + 64) * kvtest::kMemoryBoundScale) << outcome.Describe();
   }
