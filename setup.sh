@@ -13,7 +13,8 @@ set -euo pipefail
 cd "$(dirname "$0")"
 
 packages=(cmake g++ make pkg-config libsdl2-dev zlib1g-dev libpng-dev libgtest-dev libbenchmark-dev
-          xvfb xauth xdotool libosmesa6-dev libirrlicht-dev)
+          xvfb xauth xdotool libosmesa6-dev libirrlicht-dev
+          libepoxy-dev libegl-dev libgl-dev libegl-mesa0 libgl1-mesa-dri)
 flavour=${1:-release}
 [ "$flavour" = fuzz ] && packages+=(clang libclang-rt-14-dev)
 [ "$flavour" = clang ] && packages+=(clang)

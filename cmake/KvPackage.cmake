@@ -23,7 +23,7 @@ target_include_directories(korvane3d PUBLIC
 target_compile_features(korvane3d PUBLIC cxx_std_20)
 # Only the library's own code calls these; a static library hands them on to
 # the program's link (the installed package finds them for the consumer).
-target_link_libraries(korvane3d PRIVATE SDL2::SDL2 ZLIB::ZLIB PNG::PNG ${CMAKE_DL_LIBS}
+target_link_libraries(korvane3d PRIVATE SDL2::SDL2 ZLIB::ZLIB PNG::PNG PkgConfig::EPOXY PkgConfig::EGL ${CMAKE_DL_LIBS}
                                 PUBLIC Threads::Threads)
 set_target_properties(korvane3d PROPERTIES
   OUTPUT_NAME korvane3d
@@ -63,11 +63,11 @@ install(FILES ${PROJECT_BINARY_DIR}/Korvane3DConfig.cmake ${PROJECT_BINARY_DIR}/
 # one keeps them private.
 if(BUILD_SHARED_LIBS)
   set(KV_PC_REQUIRES "")
-  set(KV_PC_REQUIRES_PRIVATE "sdl2 zlib libpng")
+  set(KV_PC_REQUIRES_PRIVATE "sdl2 zlib libpng epoxy egl")
   set(KV_PC_LIBS_PRIVATE "-pthread -ldl")
   set(KV_PC_LIBS_EXTRA "")
 else()
-  set(KV_PC_REQUIRES "sdl2 zlib libpng")
+  set(KV_PC_REQUIRES "sdl2 zlib libpng epoxy egl")
   set(KV_PC_REQUIRES_PRIVATE "")
   set(KV_PC_LIBS_PRIVATE "")
   set(KV_PC_LIBS_EXTRA "-pthread -ldl")
@@ -90,5 +90,5 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION libdevel)
 # The headers and the static library need the development packages of the
 # libraries the package draws with.
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "libsdl2-dev, zlib1g-dev, libpng-dev, pkg-config")
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "libsdl2-dev, zlib1g-dev, libpng-dev, libepoxy-dev, libegl-dev, libgl-dev, pkg-config")
 include(CPack)

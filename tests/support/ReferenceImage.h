@@ -2,7 +2,8 @@
 // A picture may differ from its reference by at most `maxChannel` in any
 // channel of any pixel and by `meanChannel` on average; a failing or missing
 // comparison writes the actual picture (and the difference, eight times
-// amplified) into `outDir` so it can be looked at or adopted.
+// amplified) into `outDir` so it can be looked at or adopted, named after the
+// reference or after `outName` when given.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -25,8 +26,9 @@ struct ImageTolerance {
 };
 
 inline void CompareWithReferencePng(const kv::image::Image& actual, const std::filesystem::path& reference,
-                                    const std::filesystem::path& outDir, ImageTolerance tolerance = {}) {
-  const std::string name = reference.stem().string();
+                                    const std::filesystem::path& outDir, ImageTolerance tolerance = {},
+                                    const std::string& outName = {}) {
+  const std::string name = outName.empty() ? reference.stem().string() : outName;
   std::filesystem::create_directories(outDir);
   kv::image::Image expected;
   if (!kv::image::LoadImageFile(reference.string(), expected)) {

@@ -14,6 +14,9 @@ namespace kv::raster {
 // (0..255), u, v, fog.
 inline constexpr int kAttrCount = 10;
 
+// Attribute slots in PolyVertex::attr and the set-up's corners.
+enum Attr { kR = 0, kG, kB, kA, kSR, kSG, kSB, kU, kV, kFog };
+
 struct PolyVertex {
   float x, y, z, w;
   float attr[kAttrCount];

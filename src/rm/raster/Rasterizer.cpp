@@ -153,7 +153,7 @@ void CoverPlanes::Prepare(int newPitch, int newHeight) {
 }
 
 Rasterizer::Impl::Impl(const RasterizerOptions& options)
-    : pool(DefaultThreads(options.threads)), kernels(&SelectKernels(options.allowWideKernels)) {}
+    : pool(DefaultThreads(options.threads)), kernels(&SelectKernels(options.allowWideKernels)), sink(options.sink) {}
 
 Result Rasterizer::Impl::PrepareBuffers() {
   const int pitch = (target.width + kTileSize - 1) / kTileSize * kTileSize;
@@ -297,7 +297,7 @@ Result Rasterizer::Impl::RecordDraw(const DrawCall& input) {
   batch.triangles += nt;
   batch.states.push_back(state);
   batch.draws.push_back(rec);
-  if (draw.texture) batch.textures.push_back(draw.texture);
+  batch.textures.push_back(draw.texture);
   return {};
 }
 
@@ -451,7 +451,13 @@ Result Rasterizer::BeginFrame(const Target& target, const View& view, const Fram
   s.grid.tilesX = empty ? 0 : ((vp.x + vp.width - 1) >> kTileShift) - (vp.x >> kTileShift) + 1;
   s.grid.tilesY = empty ? 0 : ((vp.y + vp.height - 1) >> kTileShift) - (vp.y >> kTileShift) + 1;
   PrepareFrameLighting(state.lights, view.worldToCamera, state.renderMode, state.fog, s.lighting);
-  s.PrepareBuffers();
+  if (s.sink) {
+    // The sink keeps its own depth buffer; the draw states still name its format.
+    s.depthFormat = target.depthFormat;
+    if (Result r = s.BeginSinkFrame(); !r) return r;
+  } else {
+    s.PrepareBuffers();
+  }
   s.stats = {};
   s.batch.Reset();
   s.inFrame = true;
@@ -488,6 +494,12 @@ Result Rasterizer::EndFrame() {
   s.batch.Reset();
   s.inFrame = false;
   s.lastStats = s.stats;
+  if (s.sink) {
+    Result ended = s.sink->EndFrame();
+    Result first = s.sinkResult;
+    s.sinkResult = {};
+    return first ? ended : first;
+  }
   return {};
 }
 

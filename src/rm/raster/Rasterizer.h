@@ -22,9 +22,14 @@
 
 namespace kv::raster {
 
+class BatchSink;
+
 struct RasterizerOptions {
   int threads = 0;                // 0: one per processor core (at most 8)
   bool allowWideKernels = true;   // false: baseline x86-64 pixel code even on AVX2 machines
+  // Set: batches are drawn by this back end (BatchSink.h) instead of the
+  // rasterizer's own set-up and pixel stages.
+  std::shared_ptr<BatchSink> sink;
 };
 
 enum ClearFlags : std::uint32_t {

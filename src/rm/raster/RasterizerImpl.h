@@ -5,6 +5,7 @@
 #include <memory>
 #include <vector>
 
+#include "korvane3d/rm/raster/BatchSink.h"
 #include "korvane3d/rm/raster/Kernels.h"
 #include "korvane3d/rm/raster/Rasterizer.h"
 #include "korvane3d/rm/raster/Setup.h"
@@ -22,7 +23,7 @@ struct Batch {
   PodBuffer<FaceData> faces;
   std::vector<DrawState> states;
   std::vector<DrawRecord> draws;
-  std::vector<std::shared_ptr<const Texture>> textures;  // kept alive until the flush
+  std::vector<std::shared_ptr<const Texture>> textures;  // per draw (null: none), kept alive until the flush
   std::vector<DrawCall> deferredCalls;  // draws whose vertex work waits for the flush
   std::uint64_t triangles = 0;
   std::uint32_t clearFlags = 0;  // clear at the start of the batch
@@ -94,12 +95,16 @@ struct Rasterizer::Impl {
   int chunkCount = 0;
   WorkerPool pool;
   const KernelTable* kernels;
+  std::shared_ptr<BatchSink> sink;
+  Result sinkResult;  // the first failure of the sink in this frame
 
   Result PrepareBuffers();
   DrawState MakeState(const DrawCall& draw) const;
   Result RecordDraw(const DrawCall& draw);
   Result RecordDecal(const DecalCall& decal);
   void Flush();
+  void FlushToSink();
+  Result BeginSinkFrame();
   // Pending depth clears: a clear-only batch leaves its depth clear pending;
   // a batch that draws takes it over (same rectangle) or has it done first.
   void DeferDepthClear();

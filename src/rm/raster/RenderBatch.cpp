@@ -210,7 +210,48 @@ void Rasterizer::Impl::TakePendingDepthClear() {
   }
 }
 
+Result Rasterizer::Impl::BeginSinkFrame() {
+  SinkFrame frame;
+  frame.target = target;
+  frame.view = view;
+  frame.scissor = scissor;
+  frame.map = map;
+  frame.guard = guard;
+  frame.filter = filter;
+  frame.renderMode = renderMode;
+  frame.dither = dither;
+  frame.fog = lighting.fog;
+  sinkResult = {};
+  return sink->BeginFrame(frame);
+}
+
+// The vertex work runs on every core as for the rasterizer's own set-up;
+// the sink then draws the batch on the calling thread.
+void Rasterizer::Impl::FlushToSink() {
+  if (grid.Count() > 0 && !batch.Empty()) {
+    std::vector<std::uint32_t> bounds;
+    const int count = SplitIntoChunks(bounds);
+    pool.Run(count, [&](int c, int) { RunDeferredVertices(bounds[c], bounds[c + 1]); });
+    SinkBatch out;
+    out.clearFlags = batch.clearFlags;
+    out.clearColor = batch.clearColor;
+    out.background = batch.background.get();
+    out.view = {batch.vertices.Data(), batch.outcodes.Data(), batch.baseColors.Data(), batch.indices.Data(),
+                batch.faces.Data(),    batch.states.data(),   batch.draws.data()};
+    out.drawCount = static_cast<std::uint32_t>(batch.draws.size());
+    out.textures = batch.textures.data();
+    Result r = sink->DrawBatch(out);
+    if (sinkResult && !r) sinkResult = r;
+    ++stats.batches;
+  }
+  batch.Reset();
+}
+
 void Rasterizer::Impl::Flush() {
+  if (sink) {
+    FlushToSink();
+    return;
+  }
   if (batch.Empty()) return;
   const int tiles = grid.Count();
   if (tiles == 0) {

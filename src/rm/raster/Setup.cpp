@@ -25,9 +25,6 @@ struct Corner {
   float attr[kAttrCount];
 };
 
-// Attribute slots in PolyVertex::attr and Corner::attr.
-enum Attr { kR = 0, kG, kB, kA, kSR, kSG, kSB, kU, kV, kFog };
-
 Corner Project(const PolyVertex& v, const ScreenMapping& m) {
   Corner s;
   float q = 1.0f / v.w;
@@ -201,48 +198,13 @@ void Emitter::Point(const Corner& a) {
   Store(offset);
 }
 
-// With a wrap flag, a coordinate moves by whole turns so that it lies within
-// half a turn of the first corner: interpolation takes the short way round.
-template <typename V>
-void ApplyWraps(const DrawState& s, V* v) {
-  for (int axis = 0; axis < 2; ++axis) {
-    if (!(axis == 0 ? s.wrapU : s.wrapV)) continue;
-    const int a = kU + axis;
-    for (int i = 1; i < 3; ++i) v[i].attr[a] -= std::round(v[i].attr[a] - v[0].attr[a]);
-  }
-}
-
 struct DrawSetup {
   const SetupContext& ctx;
   const DrawRecord& draw;
   const DrawState& state;
   Emitter& emit;
 
-  // Colour, specular, uv and fog of one corner of triangle t.
-  void CornerValues(std::uint32_t t, int k, float* attr) const {
-    const BatchView& b = ctx.batch;
-    const std::uint32_t* idx = b.indices + draw.firstIndex + 3 * t;
-    const ClipVertex& v = b.vertices[idx[k]];
-    if (draw.finalColors) {
-      for (int i = 0; i < 4; ++i) attr[kR + i] = v.c[i];
-      for (int i = 0; i < 3; ++i) attr[kSR + i] = v.s[i];
-    } else {
-      // Flat shading takes one base colour per face; otherwise vertex colours
-      // win over face colours, which win over the draw's colour.
-      const FaceData& face = b.faces[draw.firstFace + t];
-      std::uint32_t base;
-      if (state.flatShade)
-        base = draw.hasFaceColors ? face.baseColor : b.baseColors[idx[0]];
-      else
-        base = draw.hasVertexColors ? b.baseColors[idx[k]] : face.baseColor;
-      const float fd[3] = {face.dr, face.dg, face.db}, fs[3] = {face.sr, face.sg, face.sb};
-      const bool perFace = state.faceLighting;
-      ComposeColor(base, perFace ? fd : v.c, perFace ? fs : v.s, state, attr + kR, attr + kSR);
-    }
-    attr[kU] = v.u;
-    attr[kV] = v.v;
-    attr[kFog] = v.fog;
-  }
+  void CornerValues(std::uint32_t t, int k, float* attr) const { CornerAttributes(ctx.batch, draw, state, t, k, attr); }
 
   void ClipCorners(std::uint32_t t, PolyVertex pv[3]) const {
     const std::uint32_t* idx = ctx.batch.indices + draw.firstIndex + 3 * t;
@@ -403,6 +365,31 @@ struct DrawSetup {
 };
 
 }  // namespace
+
+void CornerAttributes(const BatchView& b, const DrawRecord& draw, const DrawState& state, std::uint32_t t, int k,
+                      float* attr) {
+  const std::uint32_t* idx = b.indices + draw.firstIndex + 3 * t;
+  const ClipVertex& v = b.vertices[idx[k]];
+  if (draw.finalColors) {
+    for (int i = 0; i < 4; ++i) attr[kR + i] = v.c[i];
+    for (int i = 0; i < 3; ++i) attr[kSR + i] = v.s[i];
+  } else {
+    // Flat shading takes one base colour per face; otherwise vertex colours
+    // win over face colours, which win over the draw's colour.
+    const FaceData& face = b.faces[draw.firstFace + t];
+    std::uint32_t base;
+    if (state.flatShade)
+      base = draw.hasFaceColors ? face.baseColor : b.baseColors[idx[0]];
+    else
+      base = draw.hasVertexColors ? b.baseColors[idx[k]] : face.baseColor;
+    const float fd[3] = {face.dr, face.dg, face.db}, fs[3] = {face.sr, face.sg, face.sb};
+    const bool perFace = state.faceLighting;
+    ComposeColor(base, perFace ? fd : v.c, perFace ? fs : v.s, state, attr + kR, attr + kSR);
+  }
+  attr[kU] = v.u;
+  attr[kV] = v.v;
+  attr[kFog] = v.fog;
+}
 
 void BinRecord(const SetupContext& ctx, const RecordArena& arena, std::uint32_t offset,
                std::vector<std::vector<std::uint32_t>>& bins) {

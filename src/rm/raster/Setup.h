@@ -4,6 +4,7 @@
 // resulting records into screen tiles.
 #pragma once
 
+#include <cmath>
 #include <cstdint>
 #include <vector>
 
@@ -58,6 +59,23 @@ struct ChunkBins {
   std::vector<DeferredRecord> deferred;
   void Reset(int tileCount);
 };
+
+// Colour, specular, uv and fog (Attr slots) of corner k of triangle t of a
+// draw, as the pixel stage receives them: final colours, or the face's base
+// colour composed with the vertex's or the face's lighting.
+void CornerAttributes(const BatchView& batch, const DrawRecord& draw, const DrawState& state, std::uint32_t t, int k,
+                      float* attr);
+
+// With a wrap flag, a coordinate moves by whole turns so that it lies within
+// half a turn of the first corner: interpolation takes the short way round.
+template <typename V>
+void ApplyWraps(const DrawState& s, V* v) {
+  for (int axis = 0; axis < 2; ++axis) {
+    if (!(axis == 0 ? s.wrapU : s.wrapV)) continue;
+    const int a = kU + axis;
+    for (int i = 1; i < 3; ++i) v[i].attr[a] -= std::round(v[i].attr[a] - v[0].attr[a]);
+  }
+}
 
 void SetUpDraws(const SetupContext& ctx, std::uint32_t firstDraw, std::uint32_t endDraw, std::uint32_t chunkIndex,
                 ChunkBins& out);

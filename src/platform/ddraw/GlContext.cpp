@@ -1,0 +1,159 @@
+#include "korvane3d/platform/ddraw/GlContext.h"
+
+#include <epoxy/egl.h>
+#include <epoxy/gl.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <mutex>
+
+namespace kv::ddraw {
+
+namespace {
+
+bool HasExtension(const char* list, const char* name) {
+  if (!list) return false;
+  const std::size_t n = std::strlen(name);
+  for (const char* at = std::strstr(list, name); at; at = std::strstr(at + n, name))
+    if ((at == list || at[-1] == ' ') && (at[n] == ' ' || at[n] == '\0')) return true;
+  return false;
+}
+
+// One EGL display for the process, initialised on first use and kept: EGL
+// displays are not reference counted, so terminating one would pull it from
+// under every other context.
+EGLDisplay SharedDisplay(std::string& why) {
+  static std::once_flag once;
+  static EGLDisplay display = EGL_NO_DISPLAY;
+  static std::string failure;
+  std::call_once(once, [] {
+    const char* clientExtensions = eglQueryString(EGL_NO_DISPLAY, EGL_EXTENSIONS);
+    EGLDisplay d = EGL_NO_DISPLAY;
+    if (HasExtension(clientExtensions, "EGL_MESA_platform_surfaceless"))
+      d = eglGetPlatformDisplayEXT(EGL_PLATFORM_SURFACELESS_MESA, EGL_DEFAULT_DISPLAY, nullptr);
+    if (d == EGL_NO_DISPLAY) d = eglGetDisplay(EGL_DEFAULT_DISPLAY);
+    EGLint major = 0, minor = 0;
+    if (d == EGL_NO_DISPLAY || !eglInitialize(d, &major, &minor)) {
+      failure = "no EGL display could be made";
+      return;
+    }
+    display = d;
+  });
+  why = failure;
+  return display;
+}
+
+}  // namespace
+
+struct GlContext::Egl {
+  EGLDisplay display = EGL_NO_DISPLAY;
+  EGLContext context = EGL_NO_CONTEXT;
+  EGLSurface surface = EGL_NO_SURFACE;  // a pbuffer where surfaceless contexts are not supported
+};
+
+DriverRequest RequestedDriver() {
+  const char* value = std::getenv("KV_DRIVER");
+  if (!value) return DriverRequest::Automatic;
+  if (std::strcmp(value, "hal") == 0) return DriverRequest::Hardware;
+  if (std::strcmp(value, "rgb") == 0) return DriverRequest::Software;
+  return DriverRequest::Automatic;
+}
+
+std::shared_ptr<GlContext> GlContext::CreateOffscreen(std::string& why) {
+  EGLDisplay display = SharedDisplay(why);
+  if (display == EGL_NO_DISPLAY) return nullptr;
+  if (!eglBindAPI(EGL_OPENGL_API)) {
+    why = "EGL offers no desktop OpenGL";
+    return nullptr;
+  }
+  const bool surfaceless = HasExtension(eglQueryString(display, EGL_EXTENSIONS), "EGL_KHR_surfaceless_context");
+  const EGLint configAttributes[] = {EGL_RENDERABLE_TYPE, EGL_OPENGL_BIT, EGL_SURFACE_TYPE,
+                                     surfaceless ? 0 : EGL_PBUFFER_BIT, EGL_NONE};
+  EGLConfig config = nullptr;
+  EGLint count = 0;
+  if (!eglChooseConfig(display, configAttributes, &config, 1, &count) || count < 1) {
+    why = "no EGL configuration for OpenGL";
+    return nullptr;
+  }
+  const EGLint contextAttributes[] = {EGL_CONTEXT_MAJOR_VERSION, 3, EGL_CONTEXT_MINOR_VERSION, 3,
+                                      EGL_CONTEXT_OPENGL_PROFILE_MASK, EGL_CONTEXT_OPENGL_CORE_PROFILE_BIT,
+                                      EGL_NONE};
+  std::shared_ptr<GlContext> made(new GlContext);
+  made->egl_ = std::make_unique<Egl>();
+  Egl& egl = *made->egl_;
+  egl.display = display;
+  egl.context = eglCreateContext(display, config, EGL_NO_CONTEXT, contextAttributes);
+  if (egl.context == EGL_NO_CONTEXT) {
+    why = "no OpenGL 3.3 core context";
+    return nullptr;
+  }
+  if (!surfaceless) {
+    const EGLint pbufferAttributes[] = {EGL_WIDTH, 1, EGL_HEIGHT, 1, EGL_NONE};
+    egl.surface = eglCreatePbufferSurface(display, config, pbufferAttributes);
+    if (egl.surface == EGL_NO_SURFACE) {
+      why = "no EGL pbuffer";
+      return nullptr;
+    }
+  }
+  if (!made->MakeCurrent()) {
+    why = "the OpenGL context cannot be made current";
+    return nullptr;
+  }
+  const auto* renderer = reinterpret_cast<const char*>(glGetString(GL_RENDERER));
+  made->renderer_ = renderer ? renderer : "";
+  made->ReleaseCurrent();
+  return made;
+}
+
+GlContext::~GlContext() {
+  if (!egl_) return;
+  if (eglGetCurrentContext() == egl_->context) ReleaseCurrent();
+  if (egl_->surface != EGL_NO_SURFACE) eglDestroySurface(egl_->display, egl_->surface);
+  if (egl_->context != EGL_NO_CONTEXT) eglDestroyContext(egl_->display, egl_->context);
+}
+
+bool GlContext::MakeCurrent() {
+  return eglMakeCurrent(egl_->display, egl_->surface, egl_->surface, egl_->context) == EGL_TRUE;
+}
+
+void GlContext::ReleaseCurrent() { eglMakeCurrent(egl_->display, EGL_NO_SURFACE, EGL_NO_SURFACE, EGL_NO_CONTEXT); }
+
+bool GlContext::IsHardware() const {
+  for (const char* software : {"llvmpipe", "softpipe", "swrast"})
+    if (renderer_.find(software) != std::string::npos) return false;
+  return !renderer_.empty();
+}
+
+namespace {
+
+struct Probe {
+  bool available = false;
+  bool hardware = false;
+  std::string renderer;  // or why there is none
+};
+
+const Probe& ProbeOnce() {
+  static std::once_flag once;
+  static Probe probe;
+  std::call_once(once, [] {
+    std::string why;
+    std::shared_ptr<GlContext> context = GlContext::CreateOffscreen(why);
+    probe.available = context != nullptr;
+    probe.hardware = context && context->IsHardware();
+    probe.renderer = context ? context->Renderer() : why;
+  });
+  return probe;
+}
+
+}  // namespace
+
+bool HardwareDeviceOffered() {
+  const DriverRequest request = RequestedDriver();
+  if (request == DriverRequest::Software) return false;
+  const Probe& probe = ProbeOnce();
+  return probe.available && (request == DriverRequest::Hardware || probe.hardware);
+}
+
+std::string ProbedRenderer() { return ProbeOnce().renderer; }
+
+}  // namespace kv::ddraw

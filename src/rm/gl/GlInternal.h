@@ -1,0 +1,86 @@
+// Pieces of the GL sink (GlRenderer.h): the shader program, the texture
+// cache and the framebuffer that stands in for the render target. Each needs
+// the sink's context current on the calling thread.
+#pragma once
+
+#include <epoxy/gl.h>
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "korvane3d/rm/raster/BatchSink.h"
+
+namespace kv::glraster {
+
+namespace kr = kv::raster;
+
+// The one shader program: clip-space ClipVertex records in, the pixel
+// stage's texture modulation, separate specular, fog and alpha test out.
+class GlProgram {
+ public:
+  bool Build(std::string& why);
+  ~GlProgram();
+  void Use() const { glUseProgram(program_); }
+  // Per draw.
+  void SetDraw(const kr::DrawState& state, bool textured) const;
+  // Per frame.
+  void SetFog(std::uint32_t color) const;
+
+ private:
+  GLuint program_ = 0;
+  GLint textured_ = -1, affine_ = -1, alphaTest_ = -1, alphaRef_ = -1, specular_ = -1, fog_ = -1, fogColor_ = -1;
+};
+
+// GL textures made from rasterizer textures, each uploaded once with its mip
+// chain and dropped when its texture is gone.
+class GlTextureCache {
+ public:
+  ~GlTextureCache();
+  // Binds texture to unit 0 with the frame's filter.
+  void Bind(const std::shared_ptr<const kr::Texture>& texture, kr::TextureFilter filter);
+  // Drops the GL textures of rasterizer textures that no longer exist.
+  void Prune();
+
+ private:
+  struct Entry {
+    std::weak_ptr<const kr::Texture> source;
+    GLuint name = 0;
+    int filter = -1;
+  };
+  std::unordered_map<const kr::Texture*, Entry> entries_;
+};
+
+// The framebuffer the device draws into: colour (RGBA8, alpha kept at zero)
+// and depth with stencil, the size of the target. The target's pixels are
+// uploaded at the start of a frame only where they differ from what the last
+// frame read back (another device's drawing, a GDI event, a blit).
+class GlTarget {
+ public:
+  ~GlTarget();
+  kr::Result Prepare(const kr::Target& target);
+  void Bind() const { glBindFramebuffer(GL_FRAMEBUFFER, framebuffer_); }
+  // Puts the target's pixels inside rect into the colour buffer unless they
+  // are what the last read back left there.
+  void Refresh(const kr::Target& target, const kr::Rect& rect);
+  // Colour 0x00RRGGBB words (target rows, y down) inside rect into the colour buffer.
+  void Upload(const std::uint32_t* pixels, int pitchPixels, const kr::Rect& rect);
+  // The colour buffer inside rect into the target's pixels, in its format.
+  void ReadBack(const kr::Target& target, const kr::Rect& rect, bool dither);
+  // A 32-bit plane the size of the target, for tile helpers.
+  std::vector<std::uint32_t>& Working() { return working_; }
+
+ private:
+  void Release();
+  GLuint framebuffer_ = 0, color_ = 0, depth_ = 0;
+  int width_ = 0, height_ = 0;
+  kr::DepthFormat depthFormat_ = kr::DepthFormat::Float32;
+  std::vector<std::uint32_t> working_;
+  std::vector<std::uint8_t> lastRead_;  // the target's bytes as the last read back left them
+  int lastPitch_ = 0;
+  bool lastValid_ = false;
+};
+
+}  // namespace kv::glraster
