@@ -46,6 +46,10 @@ const char* UsageText() {
          "  --pick X,Y          after the last frame, print the objects under the view's\n"
          "                      client position X,Y with their layers (in a window,\n"
          "                      clicking the view prints them too)\n"
+         "  --driver hal|rgb    draw with the OpenGL device (hal; on any renderer) or the\n"
+         "                      software rasterizer (rgb); as KV_DRIVER does. Without\n"
+         "                      it the OpenGL device is used only on a hardware GPU.\n"
+         "                      With --fps the driver drawn with is printed too\n"
          "  --help              show this text\n"
          "  --version           show the version of the viewer and the package\n";
 }
@@ -95,6 +99,12 @@ std::optional<Options> ParseOptions(const std::vector<std::string>& args, std::s
         return std::nullopt;
       }
       options.pick = point;
+    } else if (arg == "--driver") {
+      if (!value(options.driver)) return std::nullopt;
+      if (options.driver != "hal" && options.driver != "rgb") {
+        error = "--driver needs hal or rgb, not \"" + options.driver + "\"";
+        return std::nullopt;
+      }
     } else if (arg == "--size") {
       if (!value(text)) return std::nullopt;
       if (!ParseSize(text, options.width, options.height)) {

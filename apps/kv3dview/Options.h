@@ -20,6 +20,7 @@ struct Options {
   bool listModes = false;
   std::string fullScreenMode;  // e.g. "800x600x32"
   std::optional<std::pair<int, int>> pick;  // client position picked after the last frame
+  std::string driver;  // --driver: "hal" or "rgb"; empty: the view chooses
   bool help = false;
   bool version = false;
 };

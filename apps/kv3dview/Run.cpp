@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <memory>
 #include <optional>
@@ -138,6 +139,7 @@ int Finish(const Options& options, const std::string& shot, TForm* form, TKV3DVi
     // Counted runs measure around their frames (the view's own count is
     // refreshed once a second); a window reports its loop's last rate.
     std::printf("%.1f frames per second\n", measured);
+    std::printf("driver %s\n", view->DriverType() == dtHAL ? "dtHAL" : "dtRGB");
   }
   if (view->FullScreen()) view->SetFullScreen(false);
   // The form is written as it was given, with its own AutoRender.
@@ -149,6 +151,8 @@ int Finish(const Options& options, const std::string& shot, TForm* form, TKV3DVi
 }  // namespace
 
 int Run(const Options& options) {
+  // The display layer reads the choice when the view first asks for a driver.
+  if (!options.driver.empty()) setenv("KV_DRIVER", options.driver.c_str(), 1);
   const bool mesh = !options.formFile.empty() && IsMeshFile(options.formFile);
   if (mesh && !options.saveForm.empty())
     return Complain("--save-form writes forms; " + options.formFile + " is a mesh file", 2);

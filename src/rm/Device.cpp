@@ -1,6 +1,7 @@
 #include "korvane3d/rm/Device.h"
 
 #include "korvane3d/platform/ddraw/RenderTarget.h"
+#include "korvane3d/rm/gl/GlRenderer.h"
 #include "korvane3d/rm/Root.h"
 
 namespace kv::rm {
@@ -55,7 +56,15 @@ HRESULT Device::Create(Root* root, IDirect3DDevice2* d3dDevice, ComPtr<Device>& 
   device->d3dDevice_ = ComPtr<IDirect3DDevice2>(d3dDevice);
   device->width_ = desc.dwWidth;
   device->height_ = desc.dwHeight;
-  device->raster_ = std::make_unique<kr::Rasterizer>();
+  // A hardware device draws through OpenGL; should its shaders not build,
+  // it draws with the software rasterizer into the same target instead.
+  kr::RasterizerOptions options;
+  if (std::shared_ptr<kv::ddraw::GlContext> gl = kv::ddraw::GlContextOf(d3dDevice)) {
+    std::string why;
+    options.sink = kv::glraster::CreateGlSink(std::move(gl), why);
+  }
+  device->drawsWithGl_ = options.sink != nullptr;
+  device->raster_ = std::make_unique<kr::Rasterizer>(options);
   out = std::move(device);
   return D3DRM_OK;
 }

@@ -1,5 +1,6 @@
 // The device: draws into the render target of a Direct3D device (the display
-// layer's surfaces) through the software rasterizer, with the quality,
+// layer's surfaces) through the software rasterizer (or, for a hardware
+// Direct3D device, through its OpenGL back end), with the quality,
 // texture filter, dithering, render mode and cull mode that every viewport
 // on it uses.
 #pragma once
@@ -59,6 +60,9 @@ class Device final : public ObjectImpl<IDirect3DRMDevice3> {
   // Draws and triangles of the last rasterizer frame (the last Render, or a
   // Clear after it). Takes the engine lock.
   kv::raster::FrameStats LastFrameStats() const;
+  // True when the device draws through OpenGL (a hardware device whose GL
+  // back end started), false for the software rasterizer.
+  bool DrawsWithGl() const { return drawsWithGl_; }
 
  private:
   class WinDevice final : public IDirect3DRMWinDevice {
@@ -82,6 +86,7 @@ class Device final : public ObjectImpl<IDirect3DRMDevice3> {
   DWORD width_ = 0, height_ = 0;
   DeviceSettings settings_;
   std::unique_ptr<kv::raster::Rasterizer> raster_;
+  bool drawsWithGl_ = false;
   SceneCache cache_;
   WinDevice winDevice_;
 };

@@ -2,9 +2,11 @@
 // names. The DirectDraw object answers IDirect3D3, IDirect3D2 and IDirect3D;
 // a device is made on a render-target surface with IDirect3D3::CreateDevice.
 //
-// There is no hardware driver: the one device is the software RGB device
-// (IID_IDirect3DRGBDevice), the rasterizer of the retained-mode engine,
-// which draws into the render target's memory (RenderTarget.h).
+// Two drivers: the software RGB device (IID_IDirect3DRGBDevice), the
+// rasterizer of the retained-mode engine, which draws into the render
+// target's memory (RenderTarget.h); and the hardware device
+// (IID_IDirect3DHALDevice), which draws with OpenGL off screen and reads the
+// picture back into that memory, offered where GlContext.h says so.
 #pragma once
 
 #include "korvane3d/platform/ddraw/DDraw.h"
@@ -46,14 +48,15 @@ class IDirect3D3 : public IUnknown {
   // Calls back with each depth-buffer format the device can use, in this
   // order: 16 bits, 24 bits (in 32), 24 bits with 8 stencil bits
   // (DDPF_ZBUFFER | DDPF_STENCILBUFFER), 32 bits; until the callback
-  // returns D3DENUMRET_CANCEL. For IID_IDirect3DHALDevice, which does not
-  // exist here, it fails with D3DERR_INVALID_DEVICE and calls nothing.
+  // returns D3DENUMRET_CANCEL. For IID_IDirect3DHALDevice where the hardware
+  // device is not offered, it fails with D3DERR_INVALID_DEVICE and calls
+  // nothing.
   virtual HRESULT EnumZBufferFormats(REFCLSID device, LPD3DENUMPIXELFORMATSCALLBACK callback, LPVOID context) = 0;
   // A device of the given driver drawing on target, a surface of this
   // DirectDraw object with DDSCAPS_3DDEVICE and an RGB format of 16, 24 or
   // 32 bits. A depth buffer attached to the target (in system memory, as
-  // the software device requires) is used by the device; without one the
-  // device draws without depth testing.
+  // the software device requires; anywhere for the hardware device) is used
+  // by the device; without one the device draws without depth testing.
   virtual HRESULT CreateDevice(REFCLSID device, IDirectDrawSurface4* target, IDirect3DDevice3** out,
                                IUnknown* outer) = 0;
 };

@@ -4,18 +4,27 @@
 
 #include <new>
 
+#include "korvane3d/platform/ddraw/GlContext.h"
+#include "korvane3d/platform/ddraw/RenderTarget.h"
+
 namespace kv::ddraw {
 
 namespace {
-// The software device's depth formats, in the order they are offered.
+// The depth formats of both devices, in the order they are offered.
 constexpr Format kDepthFormats[] = {Format::Z16, Format::Z24, Format::Z24S8, Format::Z32};
+
+// The hardware device exists when OpenGL can start and (unless KV_DRIVER
+// asks for it anyway) its renderer is not one of Mesa's software ones.
+bool KnownDevice(REFCLSID device) {
+  if (device == IID_IDirect3DRGBDevice) return true;
+  return device == IID_IDirect3DHALDevice && HardwareDeviceOffered();
+}
 }  // namespace
 
 HRESULT DirectDrawObject::EnumZBufferFormats(REFCLSID device, LPD3DENUMPIXELFORMATSCALLBACK callback,
                                              LPVOID context) {
   if (!callback) return DDERR_INVALIDPARAMS;
-  // No hardware driver exists: the HAL device is as unknown as any other.
-  if (!(device == IID_IDirect3DRGBDevice)) return D3DERR_INVALID_DEVICE;
+  if (!KnownDevice(device)) return D3DERR_INVALID_DEVICE;
   for (Format format : kDepthFormats) {
     DDPIXELFORMAT pf = ToPixelFormat(format);
     if (callback(&pf, context) == D3DENUMRET_CANCEL) break;
@@ -28,7 +37,7 @@ HRESULT DirectDrawObject::CreateDevice(REFCLSID device, IDirectDrawSurface4* tar
   if (!out) return DDERR_INVALIDPARAMS;
   *out = nullptr;
   if (outer) return CLASS_E_NOAGGREGATION;
-  if (!(device == IID_IDirect3DRGBDevice)) return D3DERR_INVALID_DEVICE;
+  if (!KnownDevice(device)) return D3DERR_INVALID_DEVICE;
   if (!target) return DDERR_INVALIDPARAMS;
   SurfaceImpl* surface = SurfaceImpl::From(target);
   if (!surface) return DDERR_INVALIDOBJECT;
@@ -36,9 +45,17 @@ HRESULT DirectDrawObject::CreateDevice(REFCLSID device, IDirectDrawSurface4* tar
   if (surface->IsLost() != DD_OK) return DDERR_SURFACELOST;
   if (!(surface->Caps() & DDSCAPS_3DDEVICE)) return DDERR_INVALIDCAPS;
   if (IsDepth(surface->PixelFormat()) || surface->PixelFormat() == Format::Pal8) return DDERR_INVALIDPIXELFORMAT;
-  // The software rasterizer reads and writes the depth buffer directly.
-  if (surface->HasDepthInVideoMemory()) return D3DERR_ZBUFF_NEEDS_SYSTEMMEMORY;
-  auto* made = new (std::nothrow) Direct3DDevice(surface);
+  const bool hardware = device == IID_IDirect3DHALDevice;
+  // The software rasterizer reads and writes the depth buffer directly; the
+  // hardware device keeps its depth with its framebuffer.
+  if (!hardware && surface->HasDepthInVideoMemory()) return D3DERR_ZBUFF_NEEDS_SYSTEMMEMORY;
+  std::shared_ptr<GlContext> gl;
+  if (hardware) {
+    std::string why;
+    gl = GlContext::CreateOffscreen(why);
+    if (!gl) return D3DERR_INVALID_DEVICE;
+  }
+  auto* made = new (std::nothrow) Direct3DDevice(surface, std::move(gl));
   if (!made) return DDERR_OUTOFMEMORY;
   *out = made;
   return D3D_OK;
@@ -62,6 +79,11 @@ HRESULT Direct3DDevice::GetRenderTarget(IDirectDrawSurface4** target) {
   target_->AddRef();
   *target = target_.Get();
   return D3D_OK;
+}
+
+std::shared_ptr<GlContext> GlContextOf(IDirect3DDevice2* device) {
+  auto* d3d = dynamic_cast<Direct3DDevice*>(device);
+  return d3d ? d3d->Gl() : nullptr;
 }
 
 }  // namespace kv::ddraw

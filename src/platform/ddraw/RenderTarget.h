@@ -16,6 +16,7 @@
 #pragma once
 
 #include <cstddef>
+#include <memory>
 
 #include "korvane3d/platform/ddraw/D3D.h"
 
@@ -58,5 +59,11 @@ class RenderTargetLock {
   SurfaceMemory color_;
   SurfaceMemory depth_;
 };
+
+class GlContext;
+
+// The OpenGL context of a hardware (HAL) device, which the engine draws
+// with; null for the software device (and anything else).
+std::shared_ptr<GlContext> GlContextOf(IDirect3DDevice2* device);
 
 }  // namespace kv::ddraw

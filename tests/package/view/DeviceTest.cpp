@@ -4,6 +4,7 @@
 
 #include "korvane3d/frames/SceneViewport.h"
 #include "ViewFixture.h"
+#include "korvane3d/platform/ddraw/GlContext.h"
 
 using namespace kv;
 
@@ -17,7 +18,8 @@ TEST_F(ViewTest, NewViewHasDefaultsAndSurfacesButNoDeviceWithoutCamera) {
   TKV3DView* view = MakeView();
   EXPECT_EQ(view->DisplayMode(), dm640x480x16);
   EXPECT_EQ(view->GetDisplayMode(), "640x480x16");
-  EXPECT_EQ(view->DriverType(), dtRGB);  // no hardware depth formats here
+  // The hardware device only where a hardware GL renderer is (never Mesa's software ones).
+  EXPECT_EQ(view->DriverType(), kv::ddraw::HardwareDeviceOffered() ? dtHAL : dtRGB);
   EXPECT_FALSE(view->AutoRender());
   EXPECT_EQ(view->RenderDelta(), 1.0f);
   EXPECT_EQ(view->GetFPS(), 0);
