@@ -5,6 +5,7 @@
 // the presented surface), without waiting for any vertical blank.
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <thread>
 
 #include "DemoForm.h"
@@ -27,10 +28,12 @@ constexpr int kScreenMargin = 256;
 
 class DemoRenderer final : public SceneRenderer {
  public:
-  const char* Name() const override { return "korvane-view"; }
+  explicit DemoRenderer(bool hardware) : hardware_(hardware) {}
+  const char* Name() const override { return hardware_ ? "korvane-hal" : "korvane-view"; }
 
   bool Init(const BenchScene& scene) override {
     kv::platform::SelectBackend(kv::platform::BackendKind::Headless);
+    if (hardware_) setenv("KV_DRIVER", "hal", 1);
     kv::platform::SetHeadlessScreenSize(std::max(1024, scene.width + kScreenMargin),
                                         std::max(768, scene.height + kScreenMargin));
     kv::ddraw::SetVerticalBlankWait(false);
@@ -57,7 +60,11 @@ class DemoRenderer final : public SceneRenderer {
       std::fprintf(stderr, "korvane-view: the view has no device\n");
       return false;
     }
-    std::fprintf(stderr, "korvane-view: demo at %dx%d\n", scene.width, scene.height);
+    if (hardware_ && view_->DriverType() != kv::dtHAL) {
+      std::fprintf(stderr, "korvane-hal: the OpenGL device did not start\n");
+      return false;
+    }
+    std::fprintf(stderr, "%s: demo at %dx%d\n", Name(), scene.width, scene.height);
     return true;
   }
 
@@ -77,12 +84,13 @@ class DemoRenderer final : public SceneRenderer {
   }
 
  private:
+  bool hardware_;
   std::unique_ptr<kv::TComponent> root_;
   kv::TKV3DView* view_ = nullptr;
 };
 
 }  // namespace
 
-std::unique_ptr<SceneRenderer> MakeDemoRenderer() { return std::make_unique<DemoRenderer>(); }
+std::unique_ptr<SceneRenderer> MakeDemoRenderer(bool hardware) { return std::make_unique<DemoRenderer>(hardware); }
 
 }  // namespace kvbench

@@ -1,8 +1,11 @@
 // The reference scenes drawn through the retained-mode engine, the way an
 // application builds them: one shared mesh builder, one frame per instance,
 // lights on frames, a camera frame, a device on an off-screen surface of the
-// headless display and a viewport.
+// headless display and a viewport. The device is the software one
+// (korvane-rm) or the OpenGL one (korvane-hal, asked for with KV_DRIVER=hal
+// so that it runs on Mesa's software GL too).
 #include <cstdio>
+#include <cstdlib>
 
 #include "kvbench/Renderers.h"
 #include "korvane3d/platform/ddraw/D3D.h"
@@ -48,7 +51,8 @@ DDSURFACEDESC2 SurfaceDesc(const BenchScene& scene, DWORD caps, DWORD flags, DWO
 
 class EngineRenderer final : public SceneRenderer {
  public:
-  const char* Name() const override { return "korvane-rm"; }
+  explicit EngineRenderer(bool hardware) : hardware_(hardware) {}
+  const char* Name() const override { return hardware_ ? "korvane-hal" : "korvane-rm"; }
 
   bool Init(const BenchScene& scene) override {
     return InitDisplay(scene) && InitEngine() && BuildMesh(scene) && BuildScene(scene);
@@ -64,6 +68,7 @@ class EngineRenderer final : public SceneRenderer {
  private:
   bool InitDisplay(const BenchScene& scene) {
     kv::platform::SelectBackend(kv::platform::BackendKind::Headless);
+    if (hardware_) setenv("KV_DRIVER", "hal", 1);
     ComPtr<IDirectDraw> dd;
     if (!Check(DirectDrawCreate(nullptr, dd.ReleaseAndGetAddressOf(), nullptr), "DirectDrawCreate") ||
         !Check(dd.As(IID_IDirectDraw4, dd_), "IDirectDraw4") ||
@@ -79,7 +84,8 @@ class EngineRenderer final : public SceneRenderer {
            Check(dd_->CreateSurface(&depthDesc, depth.ReleaseAndGetAddressOf(), nullptr), "depth") &&
            Check(target_->AddAttachedSurface(depth.Get()), "AddAttachedSurface") &&
            Check(dd_.As(IID_IDirect3D3, d3d3), "IDirect3D3") && Check(dd_.As(IID_IDirect3D2, d3d2_), "IDirect3D2") &&
-           Check(d3d3->CreateDevice(IID_IDirect3DRGBDevice, target_.Get(), device3.ReleaseAndGetAddressOf(), nullptr),
+           Check(d3d3->CreateDevice(hardware_ ? IID_IDirect3DHALDevice : IID_IDirect3DRGBDevice, target_.Get(),
+                                    device3.ReleaseAndGetAddressOf(), nullptr),
                  "CreateDevice") &&
            Check(device3.As(IID_IDirect3DDevice2, d3dDevice_), "IDirect3DDevice2");
   }
@@ -164,6 +170,7 @@ class EngineRenderer final : public SceneRenderer {
            Check(viewport_->SetPlane(-right, right, -top, top), "SetPlane");
   }
 
+  bool hardware_;
   ComPtr<IDirectDraw4> dd_;
   ComPtr<IDirectDrawSurface4> target_;
   ComPtr<IDirect3D2> d3d2_;
@@ -177,6 +184,6 @@ class EngineRenderer final : public SceneRenderer {
 
 }  // namespace
 
-std::unique_ptr<SceneRenderer> MakeEngineRenderer() { return std::make_unique<EngineRenderer>(); }
+std::unique_ptr<SceneRenderer> MakeEngineRenderer(bool hardware) { return std::make_unique<EngineRenderer>(hardware); }
 
 }  // namespace kvbench

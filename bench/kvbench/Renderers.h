@@ -30,13 +30,16 @@ class SceneRenderer {
 
 std::unique_ptr<SceneRenderer> MakeKorvaneRenderer();
 // The same scenes built as a retained-mode scene graph and drawn through a
-// device and viewport: what an application pays per frame.
-std::unique_ptr<SceneRenderer> MakeEngineRenderer();
+// device and viewport: what an application pays per frame. hardware: the
+// OpenGL device (korvane-hal) instead of the software one (korvane-rm).
+std::unique_ptr<SceneRenderer> MakeEngineRenderer(bool hardware);
 // Null when kvbench was built without OSMesa.
 std::unique_ptr<SceneRenderer> MakeOsmesaRenderer();
 // Null when kvbench was built without Irrlicht.
 std::unique_ptr<SceneRenderer> MakeIrrlichtRenderer();
-// The viewer's demo form through a view (the scene named "demo").
-std::unique_ptr<SceneRenderer> MakeDemoRenderer();
+// The viewer's demo form through a view (the scene named "demo"), drawn by
+// the driver the view chooses (korvane-view) or by the OpenGL device
+// (korvane-hal).
+std::unique_ptr<SceneRenderer> MakeDemoRenderer(bool hardware);
 
 }  // namespace kvbench
