@@ -34,7 +34,7 @@ const TextTable& ComponentTexts() {
       {"TKV3DView.Scene", "The scene the view draws; nothing is drawn without one. Cleared when the scene is freed."},
       {"TKV3DView.Camera", "The camera the view looks through; without one the view builds no viewport and draws nothing. Cleared when the camera is freed."},
       {"TKV3DView.DisplayMode", "The display mode full screen uses (`SetFullScreen`). A mode the display does not offer is refused and the old one kept."},
-      {"TKV3DView.DriverType", "The driver the view draws with, as chosen when its device was made; setting it has no effect."},
+      {"TKV3DView.DriverType", "The driver the view draws with, as chosen when its device was made (KV_DRIVER=hal or rgb forces one; a GL device that cannot start leaves dtRGB); setting it has no effect."},
       {"TKV3DView.AutoRender", "Draw frames continuously on the view's render-loop thread (true), or only when the application calls `Render` (false)."},
       {"TKV3DView.RenderDelta", "How far the scene moves per frame, in units of time: each frame advances every velocity and rotation by this amount."},
       {"TKV3DView.FPS", "Frames drawn in the last second: by the render loop under `AutoRender`, else by `Render`. A value written is replaced at the next read."},

@@ -17,7 +17,7 @@ const TextTable& EnumerationTexts() {
       {"TDisplayMode", "Full-screen display modes, named `dm` width `x` height `x` bits per pixel; the first is the default, the others follow by size. `AvailableDisplayModes` lists those the display offers."},
       {"TDriverType", "The device a view draws with."},
       {"TDriverType.dtRGB", "The software rasterizer."},
-      {"TDriverType.dtHAL", "A hardware device."},
+      {"TDriverType.dtHAL", "The OpenGL device: chosen where a hardware GL renderer is found (Mesa's software renderers do not count) or where KV_DRIVER=hal asks for it."},
       {"TFileFormat", "Encodings of a DirectX mesh file."},
       {"TFileFormat.ffBinary", "Binary."},
       {"TFileFormat.ffCompressed", "Binary, compressed (MSZIP)."},

@@ -17,21 +17,43 @@ namespace kv::glraster {
 
 namespace kr = kv::raster;
 
-// The one shader program: clip-space ClipVertex records in, the pixel
-// stage's texture modulation, separate specular, fog and alpha test out.
+// What a fragment shader variant does beyond interpolating colour.
+enum ShaderFeature : unsigned {
+  kTextured = 1,
+  kAffine = 2,      // texture coordinates interpolated without perspective
+  kAlphaTest = 4,   // keyed (transparent) texels discarded
+  kSpecular = 8,    // separate specular added after texturing
+  kFog = 16,
+  kFeatureCount = 32,
+};
+unsigned FeaturesOf(const kr::DrawState& state, bool textured);
+
+// A shader program: clip-space ClipVertex records in, the pixel stage's
+// texture modulation, separate specular, fog and alpha test out.
 class GlProgram {
  public:
-  bool Build(std::string& why);
+  bool Build(unsigned features, std::string& why);
   ~GlProgram();
   void Use() const { glUseProgram(program_); }
-  // Per draw.
-  void SetDraw(const kr::DrawState& state, bool textured) const;
-  // Per frame.
-  void SetFog(std::uint32_t color) const;
+  // With the program in use; each sets its uniform only when it changes.
+  void SetAlphaReference(bool blend);
+  void SetFog(std::uint32_t color);
 
  private:
   GLuint program_ = 0;
-  GLint textured_ = -1, affine_ = -1, alphaTest_ = -1, alphaRef_ = -1, specular_ = -1, fog_ = -1, fogColor_ = -1;
+  GLint alphaRef_ = -1, fogColor_ = -1;
+  float alphaRef = -1;
+  std::uint32_t fogColor = ~0u;
+};
+
+// The variants, each compiled when first needed.
+class GlPrograms {
+ public:
+  // Null, with why, when the variant does not compile.
+  GlProgram* For(unsigned features, std::string& why);
+
+ private:
+  std::unique_ptr<GlProgram> programs_[kFeatureCount];
 };
 
 // GL textures made from rasterizer textures, each uploaded once with its mip

@@ -35,38 +35,46 @@ void main() {
 
 // The pixel stage's order: texture modulates colour (and alpha), the alpha
 // test discards keyed texels, separate specular is added, fog mixes towards
-// its colour, blending (fixed function) finishes.
-constexpr const char* kFragmentShader = R"(#version 330 core
+// its colour, blending (fixed function) finishes. Each feature is compiled
+// in or out (a variant per combination): a software GL runs every branch of
+// a shader for every pixel.
+constexpr const char* kFragmentShader = R"(
 in vec4 vColor;
 in vec3 vSpecular;
 in float vFog;
 in vec2 vUv;
 noperspective in vec2 vUvAffine;
 uniform sampler2D image;
-uniform bool textured;
-uniform bool affine;
-uniform bool alphaTest;
 uniform float alphaRef;
-uniform bool specular;
-uniform bool fog;
 uniform vec3 fogColor;
 out vec4 fragment;
 void main() {
   vec4 c = vColor;
-  if (textured) {
-    vec4 t = texture(image, affine ? vUvAffine : vUv);
-    if (alphaTest && t.a < alphaRef) discard;
-    c *= t;
-  }
-  if (specular) c.rgb += vSpecular;
-  if (fog) c.rgb = mix(fogColor, c.rgb, clamp(vFog, 0.0, 1.0));
+#if TEXTURED
+#if AFFINE
+  vec4 t = texture(image, vUvAffine);
+#else
+  vec4 t = texture(image, vUv);
+#endif
+#if ALPHA_TEST
+  if (t.a < alphaRef) discard;
+#endif
+  c *= t;
+#endif
+#if SPECULAR
+  c.rgb += vSpecular;
+#endif
+#if FOG
+  c.rgb = mix(fogColor, c.rgb, clamp(vFog, 0.0, 1.0));
+#endif
   fragment = c;
 }
 )";
 
-GLuint Compile(GLenum type, const char* source, std::string& why) {
+GLuint Compile(GLenum type, const std::string& source, std::string& why) {
   GLuint shader = glCreateShader(type);
-  glShaderSource(shader, 1, &source, nullptr);
+  const char* text = source.c_str();
+  glShaderSource(shader, 1, &text, nullptr);
   glCompileShader(shader);
   GLint ok = GL_FALSE;
   glGetShaderiv(shader, GL_COMPILE_STATUS, &ok);
@@ -80,12 +88,37 @@ GLuint Compile(GLenum type, const char* source, std::string& why) {
   return shader;
 }
 
+std::string FragmentSource(unsigned features) {
+  std::string s = "#version 330 core\n";
+  auto define = [&](const char* name, unsigned bit) {
+    s += std::string("#define ") + name + ((features & bit) ? " 1\n" : " 0\n");
+  };
+  define("TEXTURED", kTextured);
+  define("AFFINE", kAffine);
+  define("ALPHA_TEST", kAlphaTest);
+  define("SPECULAR", kSpecular);
+  define("FOG", kFog);
+  return s + kFragmentShader;
+}
+
 }  // namespace
 
-bool GlProgram::Build(std::string& why) {
+unsigned FeaturesOf(const kr::DrawState& s, bool textured) {
+  unsigned f = 0;
+  if (textured) {
+    f |= kTextured;
+    if (!s.perspective) f |= kAffine;
+    if (s.alphaTest) f |= kAlphaTest;
+  }
+  if (s.specular) f |= kSpecular;
+  if (s.fog) f |= kFog;
+  return f;
+}
+
+bool GlProgram::Build(unsigned features, std::string& why) {
   const GLuint vs = Compile(GL_VERTEX_SHADER, kVertexShader, why);
   if (!vs) return false;
-  const GLuint fs = Compile(GL_FRAGMENT_SHADER, kFragmentShader, why);
+  const GLuint fs = Compile(GL_FRAGMENT_SHADER, FragmentSource(features), why);
   if (!fs) {
     glDeleteShader(vs);
     return false;
@@ -102,15 +135,10 @@ bool GlProgram::Build(std::string& why) {
     why = "shader program does not link";
     return false;
   }
-  textured_ = glGetUniformLocation(program_, "textured");
-  affine_ = glGetUniformLocation(program_, "affine");
-  alphaTest_ = glGetUniformLocation(program_, "alphaTest");
   alphaRef_ = glGetUniformLocation(program_, "alphaRef");
-  specular_ = glGetUniformLocation(program_, "specular");
-  fog_ = glGetUniformLocation(program_, "fog");
   fogColor_ = glGetUniformLocation(program_, "fogColor");
   glUseProgram(program_);
-  glUniform1i(glGetUniformLocation(program_, "image"), 0);
+  if (GLint image = glGetUniformLocation(program_, "image"); image >= 0) glUniform1i(image, 0);
   return true;
 }
 
@@ -118,19 +146,30 @@ GlProgram::~GlProgram() {
   if (program_) glDeleteProgram(program_);
 }
 
-void GlProgram::SetDraw(const kr::DrawState& s, bool textured) const {
-  glUniform1i(textured_, textured ? 1 : 0);
-  glUniform1i(affine_, s.perspective ? 0 : 1);
-  glUniform1i(alphaTest_, s.alphaTest ? 1 : 0);
+void GlProgram::SetAlphaReference(bool blend) {
   // Blended draws keep every texel with some alpha; others only the half-opaque ones.
-  glUniform1f(alphaRef_, s.blend ? 0.5f / 255.0f : 127.5f / 255.0f);
-  glUniform1i(specular_, s.specular ? 1 : 0);
-  glUniform1i(fog_, s.fog ? 1 : 0);
+  const float reference = blend ? 0.5f / 255.0f : 127.5f / 255.0f;
+  if (alphaRef_ >= 0 && reference != alphaRef) {
+    glUniform1f(alphaRef_, reference);
+    alphaRef = reference;
+  }
 }
 
-void GlProgram::SetFog(std::uint32_t color) const {
+void GlProgram::SetFog(std::uint32_t color) {
+  if (fogColor_ < 0 || color == fogColor) return;
   glUniform3f(fogColor_, static_cast<float>((color >> 16) & 255) / 255.0f,
               static_cast<float>((color >> 8) & 255) / 255.0f, static_cast<float>(color & 255) / 255.0f);
+  fogColor = color;
+}
+
+GlProgram* GlPrograms::For(unsigned features, std::string& why) {
+  std::unique_ptr<GlProgram>& slot = programs_[features & (kFeatureCount - 1)];
+  if (!slot) {
+    auto built = std::make_unique<GlProgram>();
+    if (!built->Build(features, why)) return nullptr;
+    slot = std::move(built);
+  }
+  return slot.get();
 }
 
 }  // namespace kv::glraster

@@ -53,15 +53,16 @@ class GlSink final : public kr::BatchSink {
   void PlanPoints(std::uint32_t d, std::vector<Piece>& into);
   void PlanSorted();
   void ExpandTriangle(std::uint32_t d, std::uint32_t t);
-  void Emit(const Piece& piece);
-  void ApplyState(const Piece& piece);
+  bool Emit(const Piece& piece);
+  bool ApplyState(const Piece& piece);
   bool Rejected(const kr::DrawRecord& draw, std::uint32_t t) const;
   bool CulledOnScreen(const kr::DrawRecord& draw, const kr::DrawState& state, std::uint32_t t) const;
   kr::ClipVertex CornerVertex(std::uint32_t vertex, const CornerValues& values) const;
 
   std::shared_ptr<kv::ddraw::GlContext> context_;
   bool ready_ = false;
-  std::unique_ptr<GlProgram> program_;
+  std::unique_ptr<GlPrograms> programs_;
+  GlProgram* program_ = nullptr;  // in use
   std::unique_ptr<GlTextureCache> textures_;
   std::unique_ptr<GlTarget> target_;
   GLuint vertexArrays_[2] = {0, 0};  // Source::Indexed, Source::Expanded
@@ -96,10 +97,12 @@ bool GlSink::Init(std::string& why) {
     why = "the OpenGL context cannot be made current";
     return false;
   }
-  program_ = std::make_unique<GlProgram>();
+  programs_ = std::make_unique<GlPrograms>();
   textures_ = std::make_unique<GlTextureCache>();
   target_ = std::make_unique<GlTarget>();
-  ready_ = program_->Build(why);
+  // The plainest variant, built now so that a context that cannot compile
+  // shaders is found before the device is made.
+  ready_ = programs_->For(0, why) != nullptr;
   if (ready_) {
     glGenVertexArrays(2, vertexArrays_);
     glGenBuffers(3, buffers_);
@@ -116,7 +119,7 @@ GlSink::~GlSink() {
   if (!context_->MakeCurrent()) return;  // the context is gone; its objects went with it
   target_.reset();
   textures_.reset();
-  program_.reset();
+  programs_.reset();
   glDeleteBuffers(3, buffers_);
   glDeleteVertexArrays(2, vertexArrays_);
   context_->ReleaseCurrent();
@@ -141,8 +144,7 @@ kr::Result GlSink::BeginFrame(const kr::SinkFrame& frame) {
   glEnable(GL_DEPTH_TEST);
   glEnable(GL_PROGRAM_POINT_SIZE);
   if (vp.width > 0 && vp.height > 0) target_->Refresh(frame.target, vp);
-  program_->Use();
-  program_->SetFog(frame.fog.color);
+  program_ = nullptr;
   glActiveTexture(GL_TEXTURE0);
   return {};
 }
@@ -371,7 +373,7 @@ void GlSink::Plan(const kr::SinkBatch& batch) {
   PlanSorted();
 }
 
-void GlSink::ApplyState(const Piece& piece) {
+bool GlSink::ApplyState(const Piece& piece) {
   const kr::BatchView& b = batch_->view;
   const kr::DrawState& s = b.states[b.draws[piece.draw].state];
   glDepthFunc(s.depthTest ? GL_LEQUAL : GL_ALWAYS);
@@ -412,11 +414,20 @@ void GlSink::ApplyState(const Piece& piece) {
   const std::shared_ptr<const kr::Texture>& texture = batch_->textures[piece.draw];
   const bool textured = s.texLevels && texture;
   if (textured) textures_->Bind(texture, frame_.filter);
-  program_->SetDraw(s, textured);
+  std::string why;
+  GlProgram* program = programs_->For(FeaturesOf(s, textured), why);
+  if (!program) return false;
+  if (program != program_) {
+    program->Use();
+    program_ = program;
+  }
+  program->SetFog(frame_.fog.color);
+  program->SetAlphaReference(s.blend);
+  return true;
 }
 
-void GlSink::Emit(const Piece& piece) {
-  ApplyState(piece);
+bool GlSink::Emit(const Piece& piece) {
+  if (!ApplyState(piece)) return false;
   if (piece.source == Source::Indexed) {
     glBindVertexArray(vertexArrays_[0]);
     glDrawElements(piece.mode, static_cast<GLsizei>(piece.count), GL_UNSIGNED_INT,
@@ -427,6 +438,7 @@ void GlSink::Emit(const Piece& piece) {
   }
   const kr::DrawState& s = batch_->view.states[batch_->view.draws[piece.draw].state];
   if (s.coverOnce && ++nextStencil_ == 0) nextStencil_ = 0;  // wrapped: cleared before the next shadow
+  return true;
 }
 
 kr::Result GlSink::DrawBatch(const kr::SinkBatch& batch) {
@@ -450,8 +462,13 @@ kr::Result GlSink::DrawBatch(const kr::SinkBatch& batch) {
     glBindBuffer(GL_ARRAY_BUFFER, buffers_[2]);
     glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(expanded_.size() * sizeof(kr::ClipVertex)),
                  expanded_.data(), GL_STREAM_DRAW);
-    for (const Piece& piece : pieces_) Emit(piece);
-    for (const Piece& piece : late_) Emit(piece);
+    bool drawn = true;
+    for (const Piece& piece : pieces_) drawn = Emit(piece) && drawn;
+    for (const Piece& piece : late_) drawn = Emit(piece) && drawn;
+    if (!drawn) {
+      batch_ = nullptr;
+      return {kr::Status::InvalidState, "a GL shader variant does not compile"};
+    }
   }
   batch_ = nullptr;
   return {};
