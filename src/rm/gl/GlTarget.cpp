@@ -121,11 +121,19 @@ void GlTarget::Refresh(const kr::Target& target, const kr::Rect& rect) {
 void GlTarget::ReadBack(const kr::Target& target, const kr::Rect& rect, bool dither) {
   glBindFramebuffer(GL_READ_FRAMEBUFFER, framebuffer_);
   glPixelStorei(GL_PACK_ALIGNMENT, 4);
-  glPixelStorei(GL_PACK_ROW_LENGTH, width_);
-  glReadPixels(rect.x, rect.y, rect.width, rect.height, GL_BGRA, GL_UNSIGNED_INT_8_8_8_8_REV,
-               working_.data() + static_cast<std::ptrdiff_t>(rect.y) * width_ + rect.x);
+  if (target.format == kr::PixelFormat::Xrgb8888 && target.pitch % 4 == 0) {
+    // The colour buffer's alpha is kept at zero, so its words are the target's.
+    auto* pixels = static_cast<std::uint32_t*>(target.pixels);
+    glPixelStorei(GL_PACK_ROW_LENGTH, target.pitch / 4);
+    glReadPixels(rect.x, rect.y, rect.width, rect.height, GL_BGRA, GL_UNSIGNED_INT_8_8_8_8_REV,
+                 pixels + static_cast<std::ptrdiff_t>(rect.y) * (target.pitch / 4) + rect.x);
+  } else {
+    glPixelStorei(GL_PACK_ROW_LENGTH, width_);
+    glReadPixels(rect.x, rect.y, rect.width, rect.height, GL_BGRA, GL_UNSIGNED_INT_8_8_8_8_REV,
+                 working_.data() + static_cast<std::ptrdiff_t>(rect.y) * width_ + rect.x);
+    kr::StoreTileToTarget(target, PlaneTile(working_, width_, rect), dither);
+  }
   glPixelStorei(GL_PACK_ROW_LENGTH, 0);
-  kr::StoreTileToTarget(target, PlaneTile(working_, width_, rect), dither);
   const auto* bytes = static_cast<const std::uint8_t*>(target.pixels);
   const std::size_t offset = static_cast<std::size_t>(rect.x) * static_cast<std::size_t>(BytesPerPixel(target.format));
   const std::size_t span = static_cast<std::size_t>(rect.width) * static_cast<std::size_t>(BytesPerPixel(target.format));
