@@ -1,0 +1,89 @@
+// The OpenGL back end's side of the target: what it reads back and what it
+// leaves alone. The picture tests (ReferenceImageTest) compare its drawing.
+#include <gtest/gtest.h>
+
+#include "RasterTestSupport.h"
+#include "support/GlDevice.h"
+
+namespace kv::raster::test {
+namespace {
+
+class GlSink : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    std::string why;
+    sink_ = kvtest::GlSinkOrWhy(why);
+    if (!sink_) GTEST_SKIP() << why;
+  }
+  RasterizerOptions Options() const {
+    RasterizerOptions o;
+    o.sink = sink_;
+    return o;
+  }
+  std::shared_ptr<BatchSink> sink_;
+};
+
+TEST_F(GlSink, LeavesPixelsOutsideTheViewportAlone) {
+  Canvas c(64, 48);
+  std::fill(c.pixels.begin(), c.pixels.end(), 0x00ff00u);
+  c.view.viewport = {16, 8, 32, 24};
+  Rasterizer r(Options());
+  ASSERT_TRUE(r.BeginFrame(c.target, c.view, c.state));
+  ASSERT_TRUE(r.Clear(kClearTarget | kClearDepth, 0xff0000));
+  ASSERT_TRUE(r.EndFrame());
+  EXPECT_EQ(c.At(20, 10), 0xff0000u);
+  EXPECT_EQ(c.At(47, 31), 0xff0000u);
+  EXPECT_EQ(c.At(15, 10), 0x00ff00u);
+  EXPECT_EQ(c.At(48, 31), 0x00ff00u);
+  EXPECT_EQ(c.At(20, 7), 0x00ff00u);
+  EXPECT_EQ(c.At(20, 32), 0x00ff00u);
+  EXPECT_EQ(c.CountNot(0x00ff00u), 32 * 24);
+}
+
+TEST_F(GlSink, KeepsWhatOthersDrewIntoTheTargetBetweenFrames) {
+  // A frame that does not clear draws over the target as it is now, not as
+  // the GL device last left it (a GDI event or a blit may have drawn there).
+  Canvas c(64, 48);
+  Rasterizer r(Options());
+  ASSERT_TRUE(r.BeginFrame(c.target, c.view, c.state));
+  ASSERT_TRUE(r.Clear(kClearTarget | kClearDepth, 0x000080));
+  ASSERT_TRUE(r.EndFrame());
+  for (int y = 0; y < 4; ++y)
+    for (int x = 0; x < 4; ++x) c.pixels[static_cast<size_t>(y) * 64 + x] = 0xffff00u;
+  ASSERT_TRUE(r.BeginFrame(c.target, c.view, c.state));
+  DrawCall d;
+  d.lighting = false;
+  d.color = 0xffffffff;
+  TestMesh quad = Square(0, 0, 0.1f, 2);
+  d.mesh = quad.View();
+  ASSERT_TRUE(r.Draw(d));
+  ASSERT_TRUE(r.EndFrame());
+  EXPECT_EQ(c.At(1, 1), 0xffff00u) << "the pixels written between the frames";
+  EXPECT_EQ(c.At(32, 24), 0xffffffu) << "the quad";
+  EXPECT_EQ(c.At(60, 40), 0x000080u) << "the first frame's clear";
+}
+
+TEST_F(GlSink, FramesOfDifferentSizesAndDepthFormatsFollowTheTarget) {
+  Rasterizer r(Options());
+  for (auto [w, h, depth] : {std::tuple{32, 32, DepthFormat::Float32}, std::tuple{80, 20, DepthFormat::Unorm16},
+                             std::tuple{32, 32, DepthFormat::Unorm16}}) {
+    Canvas c(w, h, PixelFormat::Xrgb8888, depth);
+    ASSERT_TRUE(r.BeginFrame(c.target, c.view, c.state));
+    ASSERT_TRUE(r.Clear(kClearTarget | kClearDepth, 0x102030));
+    DrawCall d;
+    d.lighting = false;
+    d.color = 0xff00ff00;
+    TestMesh near = Square(0, 0, 0.2f, 2), far = Square(0, 0, 1, 4);
+    d.mesh = near.View();
+    ASSERT_TRUE(r.Draw(d));
+    d.color = 0xffff0000;
+    d.mesh = far.View();  // drawn later but behind: hidden where the near one is
+    ASSERT_TRUE(r.Draw(d));
+    ASSERT_TRUE(r.EndFrame());
+    EXPECT_EQ(c.At(w / 2, h / 2), 0x00ff00u) << w << "x" << h;
+    EXPECT_EQ(c.At(0, 0), 0x102030u) << w << "x" << h;
+  }
+}
+
+}  // namespace
+}  // namespace kv::raster::test
