@@ -107,13 +107,16 @@ std::shared_ptr<GlContext> GlContext::CreateOffscreen(std::string& why) {
 
 GlContext::~GlContext() {
   if (!egl_) return;
-  if (eglGetCurrentContext() == egl_->context) ReleaseCurrent();
+  if (eglBindAPI(EGL_OPENGL_API) && eglGetCurrentContext() == egl_->context) ReleaseCurrent();
   if (egl_->surface != EGL_NO_SURFACE) eglDestroySurface(egl_->display, egl_->surface);
   if (egl_->context != EGL_NO_CONTEXT) eglDestroyContext(egl_->display, egl_->context);
 }
 
 bool GlContext::MakeCurrent() {
-  return eglMakeCurrent(egl_->display, egl_->surface, egl_->surface, egl_->context) == EGL_TRUE;
+  // The bound API is per thread; a thread drawing for the first time has
+  // OpenGL ES bound.
+  return eglBindAPI(EGL_OPENGL_API) &&
+         eglMakeCurrent(egl_->display, egl_->surface, egl_->surface, egl_->context) == EGL_TRUE;
 }
 
 void GlContext::ReleaseCurrent() { eglMakeCurrent(egl_->display, EGL_NO_SURFACE, EGL_NO_SURFACE, EGL_NO_CONTEXT); }
