@@ -71,6 +71,7 @@ class GlSink final : public kr::BatchSink {
   kr::SinkFrame frame_;
   bool inFrame_ = false;
   std::uint8_t nextStencil_ = 0;  // 0: the stencil is not cleared yet this frame
+  std::vector<std::uint8_t> coverIds_;  // per draw of the batch: its stencil number, 0 until drawn
   const kr::SinkBatch* batch_ = nullptr;
   std::vector<kr::ClipVertex> expanded_;
   std::vector<Piece> pieces_, late_;
@@ -380,15 +381,20 @@ bool GlSink::ApplyState(const Piece& piece) {
   glDepthMask(s.depthWrite ? GL_TRUE : GL_FALSE);
   if (s.coverOnce) {
     // Each pixel of the draw is darkened once however many of its faces
-    // cover it: the stencil marks the pixels done with the draw's number.
-    if (nextStencil_ == 0) {
-      glStencilMask(0xff);
-      glClearStencil(0);
-      glClear(GL_STENCIL_BUFFER_BIT);
-      nextStencil_ = 1;
+    // cover it (in however many runs it is drawn): the stencil marks the
+    // pixels done with the draw's number.
+    std::uint8_t& id = coverIds_[piece.draw];
+    if (id == 0) {
+      if (nextStencil_ == 0) {  // first this frame, or the numbers wrapped
+        glStencilMask(0xff);
+        glClearStencil(0);
+        glClear(GL_STENCIL_BUFFER_BIT);
+        nextStencil_ = 1;
+      }
+      id = nextStencil_++;
     }
     glEnable(GL_STENCIL_TEST);
-    glStencilFunc(GL_NOTEQUAL, nextStencil_, 0xff);
+    glStencilFunc(GL_NOTEQUAL, id, 0xff);
     glStencilOp(GL_KEEP, GL_KEEP, GL_REPLACE);
     glEnable(GL_BLEND);
     glBlendColor(0, 0, 0, static_cast<float>(s.coverAlpha) / 255.0f);
@@ -436,14 +442,13 @@ bool GlSink::Emit(const Piece& piece) {
     glBindVertexArray(vertexArrays_[1]);
     glDrawArrays(piece.mode, static_cast<GLint>(piece.first), static_cast<GLsizei>(piece.count));
   }
-  const kr::DrawState& s = batch_->view.states[batch_->view.draws[piece.draw].state];
-  if (s.coverOnce && ++nextStencil_ == 0) nextStencil_ = 0;  // wrapped: cleared before the next shadow
   return true;
 }
 
 kr::Result GlSink::DrawBatch(const kr::SinkBatch& batch) {
   if (!inFrame_) return {kr::Status::InvalidState, "DrawBatch outside a frame"};
   batch_ = &batch;
+  coverIds_.assign(batch.drawCount, 0);
   Clear(batch);
   if (batch.drawCount > 0) {
     Plan(batch);
