@@ -1,9 +1,14 @@
 // The OpenGL device's back end for tests that run one scene list against
 // both devices. Off screen through EGL (Mesa's llvmpipe on machines without
 // a GPU); where no EGL display or GL 3.3 context can be made, GlSinkOrWhy
-// answers null with the reason and the test skips with it.
+// answers null with the reason and KV_SKIP_NO_GL skips the test with it,
+// unless KV_REQUIRE_GL is set (CI sets it): there a missing GL fails the
+// test, so that the GL tests cannot pass by skipping.
 #pragma once
 
+#include <gtest/gtest.h>
+
+#include <cstdlib>
 #include <memory>
 #include <string>
 
@@ -21,4 +26,13 @@ inline std::shared_ptr<kv::raster::BatchSink> GlSinkOrWhy(std::string& why) {
   return kv::glraster::CreateGlSink(std::move(context), why);
 }
 
+inline bool GlRequired() { return std::getenv("KV_REQUIRE_GL") != nullptr; }
+
 }  // namespace kvtest
+
+// In a test body or SetUp: skips (or, under KV_REQUIRE_GL, fails) with why.
+#define KV_SKIP_NO_GL(why)                                          \
+  do {                                                              \
+    if (::kvtest::GlRequired()) FAIL() << (why) << " (KV_REQUIRE_GL)"; \
+    GTEST_SKIP() << (why);                                          \
+  } while (false)

@@ -14,6 +14,7 @@
 #include "korvane3d/platform/ddraw/GlContext.h"
 #include "korvane3d/rm/Device.h"
 #include "korvane3d/rm/image/Image.h"
+#include "support/GlDevice.h"
 #include "support/ReferenceImage.h"
 
 namespace kvtest {
@@ -118,7 +119,7 @@ TEST_F(DriverTest, ChoiceFollowsKvDriverAndTheRenderer) {
 }
 
 TEST_F(DriverTest, BothDevicesDrawTheScenesAlikeAndPickTheSame) {
-  if (!GlAvailable()) GTEST_SKIP() << "no OpenGL device here (no EGL display or GL 3.3 context)";
+  if (!GlAvailable()) KV_SKIP_NO_GL("no OpenGL device here (no EGL display or GL 3.3 context)");
   Populate();
   const std::vector<std::pair<int, int>> points = {{32, 24}, {10, 30}, {52, 18}, {2, 2}};
   std::vector<std::vector<std::string>> picked[2];

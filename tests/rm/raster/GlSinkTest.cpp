@@ -13,7 +13,7 @@ class GlSink : public ::testing::Test {
   void SetUp() override {
     std::string why;
     sink_ = kvtest::GlSinkOrWhy(why);
-    if (!sink_) GTEST_SKIP() << why;
+    if (!sink_) KV_SKIP_NO_GL(why);
   }
   RasterizerOptions Options() const {
     RasterizerOptions o;

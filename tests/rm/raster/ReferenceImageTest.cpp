@@ -60,7 +60,7 @@ class ReferenceImage : public ::testing::TestWithParam<const char*> {
     if (Hal()) {
       std::string why;
       sink_ = kvtest::GlSinkOrWhy(why);
-      if (!sink_) GTEST_SKIP() << why;
+      if (!sink_) KV_SKIP_NO_GL(why);
     }
   }
   bool Hal() const { return std::string(GetParam()) == "hal"; }
