@@ -84,9 +84,9 @@ class GlTarget {
   ~GlTarget();
   kr::Result Prepare(const kr::Target& target);
   void Bind() const { glBindFramebuffer(GL_FRAMEBUFFER, framebuffer_); }
-  // Puts the target's pixels inside rect into the colour buffer unless they
-  // are what the last read back left there.
-  void Refresh(const kr::Target& target, const kr::Rect& rect);
+  // Puts the target's pixels inside viewport into the colour buffer unless
+  // they are what the last read back left there.
+  void Refresh(const kr::Target& target, const kr::Rect& viewport);
   // Colour 0x00RRGGBB words (target rows, y down) inside rect into the colour buffer.
   void Upload(const std::uint32_t* pixels, int pitchPixels, const kr::Rect& rect);
   // The colour buffer inside rect into the target's pixels, in its format.
@@ -102,6 +102,9 @@ class GlTarget {
   std::vector<std::uint32_t> working_;
   std::vector<std::uint8_t> lastRead_;  // the target's bytes as the last read back left them
   int lastPitch_ = 0;
+  kr::PixelFormat lastFormat_ = kr::PixelFormat::Xrgb8888;
+  // False: lastRead_ says nothing about the colour buffer, so the whole
+  // rectangle is uploaded at the next Refresh.
   bool lastValid_ = false;
 };
 

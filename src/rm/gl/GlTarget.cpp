@@ -82,7 +82,9 @@ kr::Result GlTarget::Prepare(const kr::Target& target) {
   glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT);
   working_.assign(static_cast<std::size_t>(width_) * static_cast<std::size_t>(height_), 0);
   lastPitch_ = target.pitch;
+  lastFormat_ = target.format;
   lastRead_.assign(static_cast<std::size_t>(target.pitch) * static_cast<std::size_t>(height_), 0);
+  lastValid_ = true;
   return {};
 }
 
@@ -94,17 +96,20 @@ void GlTarget::Upload(const std::uint32_t* pixels, int pitchPixels, const kr::Re
   glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);
 }
 
-void GlTarget::Refresh(const kr::Target& target, const kr::Rect& rect) {
-  if (target.pitch != lastPitch_) {
+void GlTarget::Refresh(const kr::Target& target, const kr::Rect& viewport) {
+  if (target.pitch != lastPitch_ || target.format != lastFormat_) {
+    // Another layout: nothing is known to match until the next upload or read back.
     lastPitch_ = target.pitch;
+    lastFormat_ = target.format;
     lastRead_.assign(static_cast<std::size_t>(target.pitch) * static_cast<std::size_t>(height_), 0);
-    // Nothing is known to match: fill the record so that every row compares unequal.
-    std::fill(lastRead_.begin(), lastRead_.end(), 0xA5);
+    lastValid_ = false;
   }
+  // Unknown colour buffer: the whole target goes up.
+  const kr::Rect rect = lastValid_ ? viewport : kr::Rect{0, 0, width_, height_};
   const auto* bytes = static_cast<const std::uint8_t*>(target.pixels);
   const std::size_t offset = static_cast<std::size_t>(rect.x) * static_cast<std::size_t>(BytesPerPixel(target.format));
   const std::size_t span = static_cast<std::size_t>(rect.width) * static_cast<std::size_t>(BytesPerPixel(target.format));
-  bool same = true;
+  bool same = lastValid_;
   for (int y = rect.y; y < rect.y + rect.height && same; ++y) {
     const std::size_t row = static_cast<std::size_t>(y) * static_cast<std::size_t>(target.pitch) + offset;
     same = std::memcmp(bytes + row, lastRead_.data() + row, span) == 0;
@@ -116,6 +121,7 @@ void GlTarget::Refresh(const kr::Target& target, const kr::Rect& rect) {
     const std::size_t row = static_cast<std::size_t>(y) * static_cast<std::size_t>(target.pitch) + offset;
     std::memcpy(lastRead_.data() + row, bytes + row, span);
   }
+  lastValid_ = true;
 }
 
 void GlTarget::ReadBack(const kr::Target& target, const kr::Rect& rect, bool dither) {
