@@ -3,6 +3,7 @@
 // settings.
 #include "korvane3d/objects/Kv3dobject.h"
 
+#include <atomic>
 #include <cmath>
 #include <string>
 
@@ -18,6 +19,11 @@
 #include "korvane3d/scene/Kv3dlight.h"
 
 namespace kv {
+
+namespace {
+std::atomic<std::uint64_t> boxChanges{0};
+void NoteBoxChange() { boxChanges.fetch_add(1, std::memory_order_relaxed); }
+}  // namespace
 
 const TClassInfo& TKV3DObject::StaticClass() {
   static const TClassInfo info = DefineClass<TKV3DObject, TKV3DFrame>("TKV3DObject", [](PropertyBuilder<TKV3DObject>& p) {
@@ -49,6 +55,7 @@ TKV3DObject::TKV3DObject(TComponent* owner) : TKV3DFrame(owner, DeferConstruct{}
 }
 
 TKV3DObject::~TKV3DObject() {
+  NoteBoxChange();  // a freed object's box touches nothing any more
   // DoOnMove reads the mesh and wrap on the thread that moves the scene:
   // no Move may call it once freeing has begun.
   RemoveMoveCallback();
@@ -155,9 +162,12 @@ bool TKV3DObject::ApplyPerspective() {
   return true;
 }
 
+std::uint64_t TKV3DObject::BoxChanges() { return boxChanges.load(std::memory_order_relaxed); }
+
 void TKV3DObject::SetBox(const D3DRMBOX& box) {
   boxMin_ = box.min;
   boxMax_ = box.max;
+  NoteBoxChange();
 }
 
 // ---- Re-application -----------------------------------------------------------------

@@ -23,6 +23,8 @@
 // thread publishes under the engine lock whenever either changes.
 #pragma once
 
+#include <cstdint>
+
 #include "korvane3d/frames/Kv3dframe.h"
 #include "korvane3d/host/Event.h"
 #include "korvane3d/platform/win/Unknown.h"
@@ -112,6 +114,10 @@ class TKV3DObject : public TKV3DFrame {
   const D3DVECTOR& BoxMin() const { return boxMin_; }
   // Written by the mesh at every rebuild.
   void SetBox(const D3DRMBOX& box);
+  // Counts box writes and freed objects across all objects, so that a pass
+  // over many boxes (the view's collision pass, after each event handler)
+  // can tell at once that none has changed.
+  static std::uint64_t BoxChanges();
 
   // ---- Re-application -----------------------------------------------------------------
   // After every rebuild of the mesh: perspective, quality, colour, material,

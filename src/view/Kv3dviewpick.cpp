@@ -95,12 +95,15 @@ class CollisionCandidates {
   // After event handlers ran: whether any box may have changed since the
   // last reading, reading them again when so. Placements are watched
   // through the engine's count of placement changes, the meshes' boxes and
-  // freed objects by looking.
+  // freed objects through the objects' count of box changes; only when one
+  // moved is anything read again, so a pass with many reports stays linear.
   bool Refresh() {
     if (rm::PlacementChanges() != placementsRead_) {
       Read();
       return true;
     }
+    if (TKV3DObject::BoxChanges() == boxesRead_) return false;
+    boxesRead_ = TKV3DObject::BoxChanges();
     std::vector<CollisionBox> now = BoxesAt(positions_);
     const bool changed = !std::equal(now.begin(), now.end(), boxes_.begin(), boxes_.end(), SameBox);
     boxes_ = std::move(now);
@@ -110,6 +113,7 @@ class CollisionCandidates {
  private:
   void Read() {
     placementsRead_ = rm::PlacementChanges();
+    boxesRead_ = TKV3DObject::BoxChanges();
     std::vector<IDirect3DRMFrame3*> frames;
     frames.reserve(links_.size());
     for (const Link<TKV3DObject>& link : links_)
@@ -138,6 +142,7 @@ class CollisionCandidates {
   std::vector<D3DVECTOR> positions_;
   std::vector<CollisionBox> boxes_;
   std::uint64_t placementsRead_ = 0;
+  std::uint64_t boxesRead_ = 0;
 };
 
 }  // namespace

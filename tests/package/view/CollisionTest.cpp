@@ -148,6 +148,17 @@ TEST_F(CollisionTest, PairsAreTestedWhereEarlierHandlersOfThePassLeftThem) {
   };
   view->CollisionChecking();
   EXPECT_EQ(reports, (std::vector<std::string>{"A:B", "B:A"}));
+
+  // A box an earlier handler grows counts as well: C scaled out to D.
+  reports.clear();
+  c->Position()->SetX(20.0f);
+  d->Position()->SetX(30.0f);
+  a->OnCollision = [&](TObject* sender, TObject* other) {
+    reports.push_back(NameOf(sender) + ":" + NameOf(other));
+    c->Scale()->SetX(20);  // C now spans 10 .. 30 on x
+  };
+  view->CollisionChecking();
+  EXPECT_EQ(reports, (std::vector<std::string>{"A:B", "B:A", "C:D", "D:C"}));
 }
 
 // A handler that frees the view ends the pass: nothing more is tested or
