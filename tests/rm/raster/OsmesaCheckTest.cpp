@@ -12,7 +12,6 @@
 #include <gtest/gtest.h>
 
 #include <array>
-#include <cstdlib>
 
 #include "RasterTestSupport.h"
 
@@ -190,10 +189,6 @@ void DrawGlObject(const CheckScene& s, const TestMesh& mesh, const DrawCall& d) 
 
 std::vector<std::uint32_t> RenderGl(const CheckScene& s) {
   std::vector<std::uint32_t> buffer(static_cast<size_t>(kW) * kH);
-  // Mesa draws on this thread alone: its own drawing threads are not built
-  // with our sanitizers, which would report their hand-offs as races. The
-  // check compares pictures; how Mesa spreads its work does not matter.
-  setenv("LP_NUM_THREADS", "0", 0);
   OSMesaContext ctx = OSMesaCreateContextExt(OSMESA_RGBA, 24, 0, 0, nullptr);
   if (!ctx || !OSMesaMakeCurrent(ctx, buffer.data(), GL_UNSIGNED_BYTE, kW, kH)) {
     if (ctx) OSMesaDestroyContext(ctx);
