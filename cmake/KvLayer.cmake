@@ -49,9 +49,12 @@ endfunction()
 # a GPU) draws on the calling thread instead of worker threads of its own:
 # those are built without the sanitizer, which then reports the memory they
 # hand back through memcpy and free as races it cannot see the other side of.
-set(KV_TEST_ENVIRONMENT "KV_BACKEND=headless")
+# gtest_discover_tests flattens a list-valued property into separate words,
+# so that only the first entry of an ENVIRONMENT list reaches the tests: each
+# variable therefore travels in a property of its own.
+set(KV_TEST_PROPERTIES ENVIRONMENT "KV_BACKEND=headless")
 if(KV_SANITIZE STREQUAL "thread")
-  list(APPEND KV_TEST_ENVIRONMENT "LP_NUM_THREADS=0")
+  list(APPEND KV_TEST_PROPERTIES ENVIRONMENT_MODIFICATION "LP_NUM_THREADS=set:0")
 endif()
 
 # kv_test(NAME DIR [DEPS ...]): one GoogleTest program per test folder, made of
@@ -70,5 +73,5 @@ function(kv_test name)
     KV_SOURCE_DIR="${PROJECT_SOURCE_DIR}"
     KV_BINARY_DIR="${PROJECT_BINARY_DIR}")
   gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60
-    PROPERTIES ENVIRONMENT "${KV_TEST_ENVIRONMENT}")
+    PROPERTIES ${KV_TEST_PROPERTIES})
 endfunction()

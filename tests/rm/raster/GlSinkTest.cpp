@@ -2,7 +2,11 @@
 // leaves alone. The picture tests (ReferenceImageTest) compare its drawing.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <string_view>
+
 #include "RasterTestSupport.h"
+#include "support/BoundedRun.h"
 #include "support/GlDevice.h"
 
 namespace kv::raster::test {
@@ -22,6 +26,21 @@ class GlSink : public ::testing::Test {
   }
   std::shared_ptr<BatchSink> sink_;
 };
+
+// Under ctest every test gets the headless platform; in the thread-sanitizer
+// build it must also get Mesa drawing on the calling thread, or llvmpipe's
+// uninstrumented workers show up as races in every GL test. Both variables
+// travel through the test properties, which once dropped all but the first.
+TEST(GlSinkEnvironment, CtestHandsEveryVariableToTheTests) {
+  const char* backend = std::getenv("KV_BACKEND");
+  if (!backend) GTEST_SKIP() << "not run by ctest";
+  EXPECT_EQ(std::string_view(backend), "headless");
+#ifdef KV_TEST_TSAN
+  const char* threads = std::getenv("LP_NUM_THREADS");
+  ASSERT_NE(threads, nullptr);
+  EXPECT_EQ(std::string_view(threads), "0");
+#endif
+}
 
 TEST_F(GlSink, LeavesPixelsOutsideTheViewportAlone) {
   Canvas c(64, 48);
