@@ -4,6 +4,7 @@
 #include <atomic>
 #include <cstdint>
 #include <iterator>
+#include <typeinfo>
 
 #include "korvane3d/host/Error.h"
 #include "korvane3d/host/Link.h"
@@ -164,6 +165,15 @@ bool TComponent::Quiet(const TComponent* component) {
   return component->ignoresInsertsAndFrees_ && component->components_.empty();
 }
 
+bool TComponent::TakesNoNotice(const TComponent& component) {
+  if (Quiet(&component)) return true;
+  if (!component.components_.empty()) return false;
+  // The class whose Notification a call would run now: its registered
+  // information applies only when it describes exactly that class.
+  const ExactClass& exact = component.ClassInfo().Exact();
+  return exact.ignoresInsertsAndFrees && exact.type != nullptr && typeid(component) == *exact.type;
+}
+
 void TComponent::Insert(TComponent* component) {
   const bool firstOwned = components_.empty();
   components_.push_back(component);
@@ -231,7 +241,7 @@ void TComponent::Notification(TComponent* component, TOperation operation) {
   // By index and bounds-checked each step: a handler may free components.
   for (std::size_t i = 0; i < targets.size(); ++i) {
     TComponent* c = targets[i];
-    if (c != component) c->Notification(component, operation);
+    if (c != component && (leavesAlive || !TakesNoNotice(*c))) c->Notification(component, operation);
   }
 }
 

@@ -34,9 +34,11 @@
 //     void Notification(TComponent*, TOperation) override;
 //   };
 //
-// A subclass that overrides Notification again hears everything. Classes are
-// only known where the exact class is: a component made by its class factory
-// (forms) is looked at; one made with `new` hears everything, as before.
+// A subclass that overrides Notification again hears everything. A component
+// made by its class factory (forms) is taken off the owner's list of
+// listeners at once; one made with `new` is passed over at each notification
+// when its dynamic type is exactly a registered class that qualifies (an
+// unregistered subclass has a type of its own, and hears everything).
 //
 // Teardown tolerates re-entry: a component's destructor may free siblings or
 // create components (they are freed too). A derived class whose owned
@@ -173,8 +175,11 @@ class TComponent : public TPersistent {
   friend class LinkBase;
   void Insert(TComponent* component);
   void Remove(TComponent* component);
-  // Whether `component` is skipped by insert and freed-removal notifications.
+  // Whether `component` is skipped by insert and freed-removal notifications:
+  // Quiet by the flag its class factory set, TakesNoNotice also by its exact
+  // class, which is only known once it is fully made.
   static bool Quiet(const TComponent* component);
+  static bool TakesNoNotice(const TComponent& component);
   // Puts `component` back among the listeners (it started to own components).
   void Listen(TComponent* component);
   bool ValidateName(std::string_view name, const TComponent* exclude) const;

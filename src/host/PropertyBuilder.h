@@ -73,6 +73,15 @@ ComponentFactory FactoryFor() {
     return nullptr;
   }
 }
+
+template <class T>
+ExactClass ExactClassOf() {
+  if constexpr (std::is_base_of_v<TComponent, T>) {
+    return {&typeid(T), IgnoresInsertsAndFrees<T>()};
+  } else {
+    return {&typeid(T), false};
+  }
+}
 }  // namespace detail
 
 template <class T>
@@ -375,7 +384,8 @@ TClassInfo DefineClass(std::string name, const std::function<void(PropertyBuilde
   static_assert(std::is_base_of_v<Parent, T>, "Parent must be a base of T");
   PropertyBuilder<T> builder;
   if (define) define(builder);
-  return TClassInfo(std::move(name), &Parent::StaticClass(), detail::FactoryFor<T>(), builder.Take());
+  return TClassInfo(std::move(name), &Parent::StaticClass(), detail::FactoryFor<T>(), builder.Take(),
+                    detail::ExactClassOf<T>());
 }
 
 }  // namespace kv

@@ -35,8 +35,9 @@ bool PropInfo::IsStored(TObject& instance) const {
   }
 }
 
-TClassInfo::TClassInfo(std::string name, const TClassInfo* parent, ComponentFactory factory, std::vector<PropInfo> own)
-    : name_(std::move(name)), parent_(parent), factory_(factory) {
+TClassInfo::TClassInfo(std::string name, const TClassInfo* parent, ComponentFactory factory, std::vector<PropInfo> own,
+                       ExactClass exact)
+    : name_(std::move(name)), parent_(parent), factory_(factory), exact_(exact) {
   if (parent_ != nullptr) properties_ = parent_->Properties();
   for (PropInfo& p : own) {
     auto inherited = std::find_if(properties_.begin(), properties_.end(),

@@ -10,6 +10,7 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <typeinfo>
 #include <variant>
 #include <vector>
 
@@ -65,9 +66,19 @@ struct PropInfo {
 
 using ComponentFactory = TComponent* (*)(TComponent* owner);
 
+// The exact C++ class a TClassInfo describes, and whether that class's
+// Notification takes no notice of inserts nor of frees (Component.h): an
+// owner passing those on may skip an instance whose dynamic type is exactly
+// this class.
+struct ExactClass {
+  const std::type_info* type = nullptr;
+  bool ignoresInsertsAndFrees = false;
+};
+
 class TClassInfo {
  public:
-  TClassInfo(std::string name, const TClassInfo* parent, ComponentFactory factory, std::vector<PropInfo> own);
+  TClassInfo(std::string name, const TClassInfo* parent, ComponentFactory factory, std::vector<PropInfo> own,
+             ExactClass exact = {});
   TClassInfo(TClassInfo&&) = default;
   TClassInfo(const TClassInfo&) = delete;
   TClassInfo& operator=(const TClassInfo&) = delete;
@@ -75,6 +86,7 @@ class TClassInfo {
   const std::string& Name() const { return name_; }
   const TClassInfo* Parent() const { return parent_; }
   bool InheritsFrom(const TClassInfo& other) const;
+  const ExactClass& Exact() const { return exact_; }
 
   // Published properties, the parent's first, in publishing order. A class
   // that publishes a property under an inherited name replaces the inherited
@@ -92,6 +104,7 @@ class TClassInfo {
   const TClassInfo* parent_;
   ComponentFactory factory_;
   std::vector<PropInfo> properties_;
+  ExactClass exact_;
 };
 
 // Case-insensitive comparison of ASCII names (component, property, class and

@@ -23,6 +23,7 @@ namespace kv {
 namespace {
 std::atomic<std::uint64_t> boxChanges{0};
 void NoteBoxChange() { boxChanges.fetch_add(1, std::memory_order_relaxed); }
+std::atomic<std::uint64_t> checkCollisionChanges{0};
 }  // namespace
 
 const TClassInfo& TKV3DObject::StaticClass() {
@@ -163,6 +164,16 @@ bool TKV3DObject::ApplyPerspective() {
 }
 
 std::uint64_t TKV3DObject::BoxChanges() { return boxChanges.load(std::memory_order_relaxed); }
+
+void TKV3DObject::SetCheckCollision(bool value) {
+  if (value == checkCollision_) return;
+  checkCollision_ = value;
+  checkCollisionChanges.fetch_add(1, std::memory_order_relaxed);
+}
+
+std::uint64_t TKV3DObject::CheckCollisionChanges() {
+  return checkCollisionChanges.load(std::memory_order_relaxed);
+}
 
 void TKV3DObject::SetBox(const D3DRMBOX& box) {
   boxMin_ = box.min;

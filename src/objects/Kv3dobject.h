@@ -103,7 +103,10 @@ class TKV3DObject : public TKV3DFrame {
   float ColorAlpha() const { return colorAlpha_; }
   bool SetColorAlpha(float value);
   bool CheckCollision() const { return checkCollision_; }
-  void SetCheckCollision(bool value) { checkCollision_ = value; }
+  void SetCheckCollision(bool value);
+  // Counts changes of CheckCollision across all objects, so that the view
+  // can keep its list of objects to check while none has changed.
+  static std::uint64_t CheckCollisionChanges();
   // Reads the mesh builder's flag back when there is a builder.
   bool GetPerspective();
   void SetPerspective(bool value);

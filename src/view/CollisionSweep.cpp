@@ -108,7 +108,6 @@ const std::vector<CollisionPair>& TouchingPairFinder::Find(std::span<const Colli
 // many cells join the outside ones.
 void TouchingPairFinder::FillBuckets(std::span<const CollisionBox> boxes) {
   const Grid grid = MakeGrid(boxes, placed_, sides_);
-  const std::size_t bucketCount = std::bit_ceil(std::max<std::size_t>(placed_.size() * 2, 16));
   entries_.clear();
   for (std::uint32_t i : placed_) {
     std::int64_t lo[3], hi[3];
@@ -124,15 +123,19 @@ void TouchingPairFinder::FillBuckets(std::span<const CollisionBox> boxes) {
     for (std::int64_t x = lo[0]; x <= hi[0]; ++x)
       for (std::int64_t y = lo[1]; y <= hi[1]; ++y)
         for (std::int64_t z = lo[2]; z <= hi[2]; ++z)
-          entries_.push_back({static_cast<std::uint32_t>(CellHash(x, y, z) & (bucketCount - 1)), i});
+          entries_.push_back({CellHash(x, y, z), i});
   }
+  // About as many buckets as entries: few cells share a bucket, and the
+  // passes over the buckets cost no more than those over the entries.
+  const std::size_t bucketCount = std::bit_ceil(std::max<std::size_t>(entries_.size(), 16));
+  const std::uint64_t mask = bucketCount - 1;
   // Counts, then running ends; placing each entry at --end leaves every
   // bucket's start in its slot.
   bucketStart_.assign(bucketCount + 1, 0);
-  for (const Entry& e : entries_) ++bucketStart_[e.bucket];
+  for (const Entry& e : entries_) ++bucketStart_[e.cell & mask];
   for (std::size_t k = 1; k <= bucketCount; ++k) bucketStart_[k] += bucketStart_[k - 1];
   bucketBoxes_.resize(entries_.size());
-  for (const Entry& e : entries_) bucketBoxes_[--bucketStart_[e.bucket]] = e.box;
+  for (const Entry& e : entries_) bucketBoxes_[--bucketStart_[e.cell & mask]] = e.box;
 }
 
 void TouchingPairFinder::PairWithinBuckets(std::span<const CollisionBox> boxes) {

@@ -42,7 +42,8 @@ class TouchingPairFinder {
 
  private:
   struct Entry {
-    std::uint32_t bucket, box;
+    std::uint64_t cell;  // the cell's hash
+    std::uint32_t box;
   };
   void FillBuckets(std::span<const CollisionBox> boxes);
   void PairWithinBuckets(std::span<const CollisionBox> boxes);

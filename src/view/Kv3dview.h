@@ -48,6 +48,7 @@
 #include "korvane3d/platform/ddraw/D3D.h"
 #include "korvane3d/platform/ddraw/DDraw.h"
 #include "korvane3d/rm/DeviceInterfaces.h"
+#include "korvane3d/view/CollisionCandidates.h"
 #include "korvane3d/view/CollisionSweep.h"
 #include "korvane3d/view/DisplayChain.h"
 #include "korvane3d/view/Kv3dviewloop.h"
@@ -341,6 +342,9 @@ class TKV3DView : public TCustomControl, private RenderLoopClient, public IScene
   std::vector<Link<TKV3DObject>> pickedList_;
   // Collision checking keeps its working memory from frame to frame.
   TouchingPairFinder collisionPairs_;
+  // The objects of the last collision pass; a running pass holds a second
+  // reference (Kv3dviewpick.cpp).
+  std::shared_ptr<CollisionCandidates> collisionCandidates_ = std::make_shared<CollisionCandidates>();
 
   // Last: it stops before the fields above go.
   std::unique_ptr<TRenderLoop> renderLoop_;

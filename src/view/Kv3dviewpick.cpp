@@ -1,14 +1,11 @@
 // Picking and collision checking of the view: which visual objects of the
 // parent's components lie under a point, and which of them touch.
 #include <algorithm>
-#include <cstring>
-#include <limits>
 #include <unordered_map>
 
 #include "korvane3d/objects/Kv3dobject.h"
 #include "korvane3d/package/Kv.h"
 #include "korvane3d/rm/D3DRMGuids.h"
-#include "korvane3d/rm/FramePositions.h"
 #include "korvane3d/scene/Kv3dscene.h"
 #include "korvane3d/view/Kv3dview.h"
 
@@ -60,90 +57,14 @@ void AppendObjectsAbove(const ObjectsByFrame& index, IDirect3DRMFrame* frame, st
   }
 }
 
-// The mesh's box moved to a position, in single precision: the frame's
-// rotation and scale are not applied.
-CollisionBox BoxAt(const TKV3DObject& object, const D3DVECTOR& position) {
-  const D3DVECTOR& lo = object.BoxMin();
-  const D3DVECTOR& hi = object.BoxMax();
-  return {{position.x + lo.x, position.y + lo.y, position.z + lo.z},
-          {position.x + hi.x, position.y + hi.y, position.z + hi.z}};
-}
-
 // The object's box in the scene's coordinates; a position that cannot be
 // read is the origin.
 CollisionBox BoxInScene(TKV3DObject* object, IDirect3DRMFrame3* sceneFrame) {
   D3DVECTOR position{0, 0, 0};
   IDirect3DRMFrame3* frame = object->GetIDirect3DRMFrame3();
   if (frame == nullptr || FAILED(frame->GetPosition(sceneFrame, &position))) position = {0, 0, 0};
-  return BoxAt(*object, position);
+  return ObjectBoxAt(*object, position);
 }
-
-// The boxes of the objects taking part in collision checking, read where
-// each object is now: every position in one engine pass. An object freed
-// meanwhile gets a box that touches nothing.
-class CollisionCandidates {
- public:
-  CollisionCandidates(std::vector<TKV3DObject*> objects, IDirect3DRMFrame3* sceneFrame)
-      : sceneFrame_(sceneFrame), positions_(objects.size()) {
-    links_.reserve(objects.size());
-    for (TKV3DObject* object : objects) links_.emplace_back(object);
-    Read();
-  }
-  TKV3DObject* At(std::uint32_t index) const { return links_[index].get(); }
-  const std::vector<CollisionBox>& Boxes() const { return boxes_; }
-
-  // After event handlers ran: whether any box may have changed since the
-  // last reading, reading them again when so. Placements are watched
-  // through the engine's count of placement changes, the meshes' boxes and
-  // freed objects through the objects' count of box changes; only when one
-  // moved is anything read again, so a pass with many reports stays linear.
-  bool Refresh() {
-    if (rm::PlacementChanges() != placementsRead_) {
-      Read();
-      return true;
-    }
-    if (TKV3DObject::BoxChanges() == boxesRead_) return false;
-    boxesRead_ = TKV3DObject::BoxChanges();
-    std::vector<CollisionBox> now = BoxesAt(positions_);
-    const bool changed = !std::equal(now.begin(), now.end(), boxes_.begin(), boxes_.end(), SameBox);
-    boxes_ = std::move(now);
-    return changed;
-  }
-
- private:
-  void Read() {
-    placementsRead_ = rm::PlacementChanges();
-    boxesRead_ = TKV3DObject::BoxChanges();
-    std::vector<IDirect3DRMFrame3*> frames;
-    frames.reserve(links_.size());
-    for (const Link<TKV3DObject>& link : links_)
-      frames.push_back(link.get() != nullptr ? link.get()->GetIDirect3DRMFrame3() : nullptr);
-    rm::GetPositions(frames, sceneFrame_, positions_);
-    boxes_ = BoxesAt(positions_);
-  }
-  std::vector<CollisionBox> BoxesAt(const std::vector<D3DVECTOR>& positions) const {
-    constexpr float kNaN = std::numeric_limits<float>::quiet_NaN();
-    std::vector<CollisionBox> boxes;
-    boxes.reserve(links_.size());
-    for (std::size_t i = 0; i < links_.size(); ++i) {
-      const TKV3DObject* object = links_[i].get();
-      boxes.push_back(object != nullptr ? BoxAt(*object, positions[i])
-                                        : CollisionBox{{kNaN, kNaN, kNaN}, {kNaN, kNaN, kNaN}});
-    }
-    return boxes;
-  }
-  static bool SameBox(const CollisionBox& a, const CollisionBox& b) {
-    // Bitwise, so that the boxes of freed objects (NaN) compare equal.
-    return std::memcmp(&a, &b, sizeof(CollisionBox)) == 0;
-  }
-
-  IDirect3DRMFrame3* sceneFrame_;
-  std::vector<Link<TKV3DObject>> links_;
-  std::vector<D3DVECTOR> positions_;
-  std::vector<CollisionBox> boxes_;
-  std::uint64_t placementsRead_ = 0;
-  std::uint64_t boxesRead_ = 0;
-};
 
 }  // namespace
 
@@ -204,13 +125,14 @@ void TKV3DView::CollisionChecking() {
   TWinControl* parent = Parent();
   if (parent == nullptr) return;
   IDirect3DRMFrame3* sceneFrame = Scene() != nullptr ? Scene()->GetIDirect3DRMFrame3() : nullptr;
-  std::vector<TKV3DObject*> objects;
-  for (int i = 0; i < parent->ComponentCount(); ++i) {
-    auto* object = dynamic_cast<TKV3DObject*>(parent->Components(i));
-    if (object != nullptr && object->CheckCollision()) objects.push_back(object);
-  }
-  if (objects.size() < 2) return;
-  CollisionCandidates candidates(std::move(objects), sceneFrame);
+  // The list kept from the last pass, held for this one so that a handler
+  // freeing the view cannot free it under the loop; a pass started from a
+  // handler of this one works on a list of its own.
+  std::shared_ptr<CollisionCandidates> kept = collisionCandidates_;
+  if (kept.use_count() > 2) kept = std::make_shared<CollisionCandidates>();
+  CollisionCandidates& candidates = *kept;
+  candidates.Begin(*parent, sceneFrame);
+  if (candidates.Count() < 2) return;
   std::vector<CollisionPair> pairs = collisionPairs_.Find(candidates.Boxes());
   const Link<TKV3DView> self(this);
   for (std::size_t next = 0; next < pairs.size();) {

@@ -131,6 +131,65 @@ TEST(Component, ComponentsThatTakeNoNoticeStillPassNotificationsOn) {
   (void)inner;
 }
 
+namespace {
+// Registered and vouching, but counting what reaches it: shows which
+// notifications an owner passes over.
+class TCountingVouching : public TComponent {
+ public:
+  KV_DECLARE_CLASS()
+  using TComponent::TComponent;
+  using NotificationIgnoresInsertsAndFrees = TCountingVouching;
+  void Notification(TComponent* c, TOperation op) override {
+    TComponent::Notification(c, op);
+    ++heard;
+  }
+  int heard = 0;
+};
+// Not registered: its type is its own, so its owner cannot vouch for it.
+class TCountingHeir : public TCountingVouching {
+ public:
+  using TCountingVouching::TCountingVouching;
+  void Notification(TComponent* c, TOperation op) override {
+    TCountingVouching::Notification(c, op);
+    Log().push_back("Heir " + std::string(op == opInsert ? "insert " : "remove ") + c->Name());
+  }
+};
+}  // namespace
+
+const TClassInfo& TCountingVouching::StaticClass() {
+  static const TClassInfo info = DefineClass<TCountingVouching, TComponent>("TCountingVouching");
+  return info;
+}
+
+TEST(Component, ComponentsMadeWithNewArePassedOverByTheirExactClass) {
+  // Code that makes thousands of components with `new` must not pay for
+  // notifications none of them takes notice of, nor may a subclass that
+  // listens again miss one.
+  auto form = std::make_unique<TTestThing>(nullptr);
+  form->SetName("Form");
+  auto* quiet = new TCountingVouching(form.get());
+  auto* holder = new TCountingVouching(form.get());
+  auto* heir = new TCountingHeir(form.get());
+  TTestThing* inner = Named(holder, "Inner");
+  Log().clear();
+  const int quietBefore = quiet->heard, holderBefore = holder->heard, heirBefore = heir->heard;
+  TTestThing* x = Named(form.get(), "X");
+  delete x;
+  EXPECT_EQ(quiet->heard, quietBefore);
+  // One that owns components passes notifications on to them.
+  EXPECT_EQ(holder->heard, holderBefore + 2);
+  EXPECT_EQ(heir->heard, heirBefore + 2);
+  EXPECT_EQ(Log(), (std::vector<std::string>{"Form insert ", "Inner insert ", "Heir insert ", "Form remove X",
+                                             "Inner remove X", "Heir remove X"}));
+  // A component that leaves alive still reaches every one.
+  auto* leaving = new TTestThing(form.get());
+  const int quietNow = quiet->heard;
+  ASSERT_TRUE(form->RemoveComponent(leaving));
+  std::unique_ptr<TTestThing> removed(leaving);
+  EXPECT_EQ(quiet->heard, quietNow + 1);
+  (void)inner;
+}
+
 TEST(Component, RemoveNotificationComesWhileTheComponentIsStillListed) {
   struct TWatcher : TComponent {
     using TComponent::TComponent;

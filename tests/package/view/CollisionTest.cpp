@@ -161,6 +161,53 @@ TEST_F(CollisionTest, PairsAreTestedWhereEarlierHandlersOfThePassLeftThem) {
   EXPECT_EQ(reports, (std::vector<std::string>{"A:B", "B:A", "C:D", "D:C"}));
 }
 
+// The view keeps its list of objects from pass to pass: objects made,
+// freed, turned on or off between passes must count from the next pass.
+TEST_F(CollisionTest, EachPassSeesTheObjectsAsTheyAreNow) {
+  Collider("A", 0, 0, 10);
+  TKV3DObject* b = Collider("B", 0.5f, 0, 10);
+  view->CollisionChecking();
+  EXPECT_EQ(reports, (std::vector<std::string>{"A:B", "B:A"}));
+
+  reports.clear();
+  b->SetCheckCollision(false);
+  view->CollisionChecking();
+  EXPECT_TRUE(reports.empty());
+
+  b->SetCheckCollision(true);
+  Collider("C", 0.25f, 0, 10);
+  view->CollisionChecking();
+  EXPECT_EQ(reports, (std::vector<std::string>{"A:B", "B:A", "A:C", "C:A", "B:C", "C:B"}));
+
+  reports.clear();
+  delete b;
+  view->CollisionChecking();
+  EXPECT_EQ(reports, (std::vector<std::string>{"A:C", "C:A"}));
+}
+
+// A handler may start a pass of its own; the outer pass then goes on with
+// its own objects, each pair still reported once by it.
+TEST_F(CollisionTest, APassStartedFromAHandlerLeavesTheOuterPassWhole) {
+  TKV3DObject* a = Collider("A", 0, 0, 10);
+  Collider("B", 0.5f, 0, 10);
+  Collider("C", 20, 0, 10);
+  Collider("D", 20.5f, 0, 10);
+  int nested = 0;
+  a->OnCollision = [&](TObject* sender, TObject* other) {
+    reports.push_back(NameOf(sender) + ":" + NameOf(other));
+    if (nested++ == 0) {
+      Collider("E", 40, 0, 10);  // changes the parent's components meanwhile
+      view->CollisionChecking();
+    }
+  };
+  view->CollisionChecking();
+  EXPECT_EQ(reports, (std::vector<std::string>{"A:B",
+                                               // the nested pass, A's report not nesting again
+                                               "A:B", "B:A", "C:D", "D:C",
+                                               // the outer pass goes on
+                                               "B:A", "C:D", "D:C"}));
+}
+
 // A handler that frees the view ends the pass: nothing more is tested or
 // reported through the freed view (run under the address sanitizer too).
 TEST_F(CollisionTest, AHandlerThatFreesTheViewEndsThePass) {
