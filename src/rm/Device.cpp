@@ -1,5 +1,7 @@
 #include "korvane3d/rm/Device.h"
 
+#include <optional>
+
 #include "korvane3d/platform/ddraw/RenderTarget.h"
 #include "korvane3d/rm/gl/GlRenderer.h"
 #include "korvane3d/rm/Root.h"
@@ -27,6 +29,20 @@ bool TargetFormat(const kv::ddraw::SurfaceMemory& color, kr::PixelFormat& format
       return true;
     default: return false;
   }
+}
+
+// A fill of a 32-bit surface and a colour clear of the rasterizer are the
+// same thing: the raw pixel is the colour.
+kr::ColorClear ToColorClear(const kv::ddraw::ColorFill& fill) {
+  const RECT& a = fill.area;
+  return {{static_cast<int>(a.left), static_cast<int>(a.top), static_cast<int>(a.right - a.left),
+           static_cast<int>(a.bottom - a.top)},
+          fill.raw};
+}
+
+kv::ddraw::ColorFill ToColorFill(const kr::ColorClear& clear) {
+  const kr::Rect& a = clear.area;
+  return {RECT{a.x, a.y, a.x + a.width, a.y + a.height}, clear.color & 0xFFFFFFu};
 }
 
 }  // namespace
@@ -172,10 +188,25 @@ HRESULT Device::DrawFrame(const kr::View& view, const kr::FrameState& state, Fra
   target.pitch = color.pitchBytes;
   const kv::ddraw::SurfaceMemory* depth = lock.Depth();
   target.depthFormat = depth && depth->bytesPerPixel == 2 ? kr::DepthFormat::Unorm16 : kr::DepthFormat::Float32;
+  // Only the rasterizer's own drawing into 32-bit memory hands colour clears
+  // between frames through the surface (the OpenGL device reads the memory
+  // when its frame begins).
+  const bool handsOverClears = !drawsWithGl_ && target.format == kr::PixelFormat::Xrgb8888;
+  target.mayLeaveColorClear = handsOverClears;
+  std::optional<kv::ddraw::ColorFill> fill = lock.TakePendingFill();
+  if (fill && !handsOverClears) {
+    lock.FillNow(*fill);
+    fill.reset();
+  }
   kr::Result r = raster_->BeginFrame(target, view, state);
-  if (!r) return D3DRMERR_BADVALUE;
+  if (!r) {
+    if (fill) lock.LeaveFill(*fill);
+    return D3DRMERR_BADVALUE;
+  }
+  if (fill && !raster_->AdoptColorClear(ToColorClear(*fill))) lock.FillNow(*fill);
   r = body(context, *raster_);
   kr::Result end = raster_->EndFrame();
+  if (std::optional<kr::ColorClear> left = raster_->TakeColorClearLeft()) lock.LeaveFill(ToColorFill(*left));
   return r && end ? D3DRM_OK : D3DRMERR_BADVALUE;
 }
 

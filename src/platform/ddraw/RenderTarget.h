@@ -16,7 +16,9 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <memory>
+#include <optional>
 
 #include "korvane3d/platform/ddraw/D3D.h"
 
@@ -35,6 +37,17 @@ struct SurfaceMemory {
   DDPIXELFORMAT format;
 };
 
+// A fill of part of a colour surface (a raw pixel of its format) that the
+// device left undone when its frame ended: the surface does it before any
+// other access to its pixels (Lock, GetDC, Blt from or to it, Flip,
+// read-back), so nobody sees the pixels without it, and the device's next
+// lock may take it over and do it as it draws (a clear followed by a
+// render then writes each pixel once, while it is in cache).
+struct ColorFill {
+  RECT area{};
+  std::uint32_t raw = 0;
+};
+
 class RenderTargetLock {
  public:
   explicit RenderTargetLock(IDirect3DDevice2* device);
@@ -50,14 +63,25 @@ class RenderTargetLock {
   // The attached depth buffer, or null without one.
   const SurfaceMemory* Depth() const { return depthSurface_ ? &depth_ : nullptr; }
 
+  // The fill the target holds undone (see ColorFill), now the caller's to
+  // do before it draws over the area; none when the target holds none.
+  std::optional<ColorFill> TakePendingFill();
+  // Does `fill` on the locked target now.
+  void FillNow(const ColorFill& fill);
+  // Leaves `fill` undone on the target when the lock ends (a fill taken and
+  // not done must come back this way or be done).
+  void LeaveFill(const ColorFill& fill);
+
  private:
   void Acquire(IDirectDrawSurface4* target);
+  void Release();  // unlocks the colour surface, leaving pending_ on it
 
   HRESULT result_ = DDERR_INVALIDPARAMS;
   kv::ComPtr<IDirectDrawSurface4> colorSurface_;  // set while locked
   kv::ComPtr<IDirectDrawSurface4> depthSurface_;
   SurfaceMemory color_;
   SurfaceMemory depth_;
+  std::optional<ColorFill> pending_;  // held aside while locked, left on unlock
 };
 
 class GlContext;

@@ -144,9 +144,13 @@ HRESULT SurfaceImpl::CheckUsable() const {
 
 // ---- Pixel access ---------------------------------------------------------------
 
-HRESULT SurfaceImpl::Lock(RECT* rect, DDSURFACEDESC2* desc, DWORD /*flags*/, HANDLE /*event*/) {
-  if (!desc || !DescSizeOk(*desc)) return DDERR_INVALIDPARAMS;
-  std::lock_guard lock(mutex_);
+void SurfaceImpl::FinishPendingFill() {
+  if (!pendingFill_) return;
+  Fill(View(), pendingFill_->area, pendingFill_->raw);
+  pendingFill_.reset();
+}
+
+HRESULT SurfaceImpl::LockArea(RECT* rect, DDSURFACEDESC2* desc) {
   if (HRESULT hr = CheckUsable(); FAILED(hr)) return hr;
   RECT area = rect ? *rect : View().Bounds();
   if (IsEmpty(area) || !Contains(View().Bounds(), area)) return DDERR_INVALIDRECT;
@@ -157,12 +161,39 @@ HRESULT SurfaceImpl::Lock(RECT* rect, DDSURFACEDESC2* desc, DWORD /*flags*/, HAN
   return DD_OK;
 }
 
-HRESULT SurfaceImpl::Unlock(RECT* /*rect*/) {
+HRESULT SurfaceImpl::Lock(RECT* rect, DDSURFACEDESC2* desc, DWORD /*flags*/, HANDLE /*event*/) {
+  if (!desc || !DescSizeOk(*desc)) return DDERR_INVALIDPARAMS;
+  std::lock_guard lock(mutex_);
+  if (HRESULT hr = LockArea(rect, desc); FAILED(hr)) return hr;
+  FinishPendingFill();
+  return DD_OK;
+}
+
+HRESULT SurfaceImpl::LockTakingFill(DDSURFACEDESC2* desc, std::optional<ColorFill>* fill) {
+  if (!desc || !DescSizeOk(*desc)) return DDERR_INVALIDPARAMS;
+  std::lock_guard lock(mutex_);
+  if (HRESULT hr = LockArea(nullptr, desc); FAILED(hr)) return hr;
+  *fill = std::exchange(pendingFill_, std::nullopt);
+  return DD_OK;
+}
+
+void SurfaceImpl::FillLocked(const ColorFill& fill) {
+  std::lock_guard lock(mutex_);
+  if (locked_) Fill(View(), Intersect(fill.area, View().Bounds()), fill.raw);
+}
+
+HRESULT SurfaceImpl::Unlock(RECT* /*rect*/) { return UnlockLeavingFill(std::nullopt); }
+
+HRESULT SurfaceImpl::UnlockLeavingFill(std::optional<ColorFill> fill) {
   HWND show = nullptr;
   {
     std::lock_guard lock(mutex_);
     if (!locked_) return DDERR_NOTLOCKED;
     locked_ = false;
+    if (fill && !IsDepth(spec_.format)) {
+      fill->area = Intersect(fill->area, View().Bounds());
+      if (!IsEmpty(fill->area)) pendingFill_ = fill;
+    }
   }
   if (spec_.role == SurfaceRole::FlipFront || spec_.role == SurfaceRole::Primary)
     show = Display::Instance().ExclusiveWindow(owner_.Get());
@@ -190,6 +221,7 @@ HRESULT SurfaceImpl::GetDC(HDC* dc) {
   if (locked_) return DDERR_SURFACEBUSY;
   std::optional<kv::win::PixelLayout> layout = DcLayout(spec_.format);
   if (!layout) return DDERR_CANTCREATEDC;
+  FinishPendingFill();
   kv::win::PixelTarget target{memory_.Data(), spec_.width, spec_.height, memory_.Pitch(), *layout};
   HDC made = CreateSurfaceDC(target);
   if (!made) return DDERR_CANTCREATEDC;
@@ -310,6 +342,7 @@ HRESULT SurfaceImpl::RestoreKnowing(const DisplayModeInfo& current, bool ownerEx
     std::lock_guard lock(s.mutex_);
     if (s.Busy()) return DDERR_SURFACEBUSY;
     s.memory_.Clear();
+    s.pendingFill_.reset();
     s.lost_.store(false, std::memory_order_release);
     return DD_OK;
   };
@@ -323,6 +356,7 @@ PixelImage SurfaceImpl::ReadPixels() {
   std::lock_guard lock(mutex_);
   PixelImage image;
   if (FAILED(CheckUsable())) return image;
+  FinishPendingFill();
   const PixelView view = View();
   image.width = view.width;
   image.height = view.height;

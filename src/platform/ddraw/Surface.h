@@ -11,11 +11,13 @@
 #include <cstddef>
 #include <memory>
 #include <mutex>
+#include <optional>
 
 #include "korvane3d/platform/ddraw/Blit.h"
 #include "korvane3d/platform/ddraw/DDraw.h"
 #include "korvane3d/platform/ddraw/Display.h"
 #include "korvane3d/platform/ddraw/PixelFormat.h"
+#include "korvane3d/platform/ddraw/RenderTarget.h"
 
 namespace kv::ddraw {
 
@@ -96,6 +98,14 @@ class SurfaceImpl final : public IDirectDrawSurface4, public RefCount {
   HRESULT RestoreKnowing(const DisplayModeInfo& current, bool ownerExclusive);
   PixelImage ReadPixels();
 
+  // For RenderTargetLock: the device's lock of the whole surface, which
+  // hands over the fill the surface holds undone (ColorFill) instead of
+  // doing it; the unlock that leaves `fill` undone (none: nothing); and a
+  // fill done now by the lock's holder.
+  HRESULT LockTakingFill(DDSURFACEDESC2* desc, std::optional<ColorFill>* fill);
+  HRESULT UnlockLeavingFill(std::optional<ColorFill> fill);
+  void FillLocked(const ColorFill& fill);
+
  private:
   SurfaceImpl(DirectDrawObject* owner, const SurfacePlan& plan);
   ~SurfaceImpl() override;
@@ -104,6 +114,10 @@ class SurfaceImpl final : public IDirectDrawSurface4, public RefCount {
   bool Busy() const { return locked_ || dc_ != nullptr; }
   void FillDesc(DDSURFACEDESC2* desc) const;
   HRESULT CheckUsable() const;  // lost, busy; needs mutex_
+  // Does the fill left undone, before any other access to the pixels;
+  // needs mutex_.
+  void FinishPendingFill();
+  HRESULT LockArea(RECT* rect, DDSURFACEDESC2* desc);  // needs mutex_
   HRESULT BltLocked(const RECT& dest, SurfaceImpl* src, const RECT* srcRect, DWORD fill,
                     HWND window);
   void PresentFullScreen(HWND window);
@@ -118,6 +132,7 @@ class SurfaceImpl final : public IDirectDrawSurface4, public RefCount {
   kv::ComPtr<ClipperImpl> clipper_;
   bool locked_ = false;
   HDC dc_ = nullptr;
+  std::optional<ColorFill> pendingFill_;  // within the surface's bounds
 };
 
 }  // namespace kv::ddraw

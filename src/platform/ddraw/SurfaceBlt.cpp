@@ -1,6 +1,7 @@
 // Blt, Flip and presentation: the parts of a surface that move pixels to
 // other surfaces and to windows.
 #include <mutex>
+#include <utility>
 
 #include "korvane3d/platform/ddraw/Clipper.h"
 #include "korvane3d/platform/ddraw/DirectDrawObject.h"
@@ -114,6 +115,8 @@ HRESULT SurfaceImpl::BltLocked(const RECT& dest, SurfaceImpl* src, const RECT* s
     if (HRESULT hr = src->CheckUsable(); FAILED(hr)) return hr;
   }
   if (IsEmpty(dest)) return DDERR_INVALIDRECT;
+  FinishPendingFill();
+  if (src) src->FinishPendingFill();
   const RECT clientOnScreen = window ? ClientOnScreen(window) : RECT{};
   if (window && IsEmpty(clientOnScreen)) return DDERR_NOCLIPLIST;
   if (!window && !Contains(View().Bounds(), dest)) return DDERR_INVALIDRECT;
@@ -165,6 +168,7 @@ HRESULT SurfaceImpl::Flip(IDirectDrawSurface4* override, DWORD flags) {
     if (HRESULT hr = CheckUsable(); FAILED(hr)) return hr;
     if (HRESULT hr = backBuffer_->CheckUsable(); FAILED(hr)) return hr;
     memory_.Swap(backBuffer_->memory_);
+    std::swap(pendingFill_, backBuffer_->pendingFill_);  // each describes its memory
   }
   if (HWND window = Display::Instance().ExclusiveWindow(owner_.Get())) PresentFullScreen(window);
   return DD_OK;
@@ -178,6 +182,7 @@ void SurfaceImpl::PresentFullScreen(HWND window) {
   if (!GetClientRect(window, &client) || IsEmpty(client)) return;
   std::lock_guard lock(mutex_);
   if (FAILED(CheckUsable())) return;
+  FinishPendingFill();
   WindowPixelsLock pixels(window);
   if (!pixels.Locked()) return;
   const RECT target = Offset(client, pixels.ClientOrigin().x, pixels.ClientOrigin().y);

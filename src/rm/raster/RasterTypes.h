@@ -144,6 +144,16 @@ struct Target {
   int pitch = 0;  // bytes from one row to the next
   PixelFormat format = PixelFormat::Xrgb8888;
   DepthFormat depthFormat = DepthFormat::Float32;
+  // Set: a frame whose colour clear nothing drew over may end with that
+  // clear not done, for the caller to take (Rasterizer::TakeColorClearLeft).
+  bool mayLeaveColorClear = false;
+};
+
+// A colour clear of a rectangle of an Xrgb8888 target (0x??RRGGBB) not done
+// yet.
+struct ColorClear {
+  Rect area;
+  std::uint32_t color = 0;
 };
 
 struct FrameState {

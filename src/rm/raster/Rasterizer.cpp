@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <thread>
+#include <utility>
 
 #include "korvane3d/rm/raster/Projection.h"
 #include "korvane3d/rm/raster/RasterMath.h"
@@ -460,6 +461,8 @@ Result Rasterizer::BeginFrame(const Target& target, const View& view, const Fram
   }
   s.stats = {};
   s.batch.Reset();
+  s.pendingColorClear.reset();
+  s.colorClearLeft.reset();
   s.inFrame = true;
   return {};
 }
@@ -487,10 +490,33 @@ Result Rasterizer::DrawDecal(const DecalCall& decal) {
   return impl_->RecordDecal(decal);
 }
 
+Result Rasterizer::AdoptColorClear(const ColorClear& clear) {
+  Impl& s = *impl_;
+  if (!s.inFrame) return {Status::InvalidState, "AdoptColorClear outside a frame"};
+  if (s.sink || s.target.format != PixelFormat::Xrgb8888)
+    return {Status::InvalidArgument, "only the rasterizer's own Xrgb8888 targets take over a colour clear"};
+  const Rect& a = clear.area;
+  if (a.x < 0 || a.y < 0 || a.width < 0 || a.height < 0 || a.width > s.target.width - a.x ||
+      a.height > s.target.height - a.y)
+    return {Status::InvalidArgument, "the clear's rectangle is not on the target"};
+  // It comes before everything of this frame: pending only while nothing
+  // has been recorded or drawn yet, otherwise done at once.
+  if (s.batch.Empty() && !s.pendingColorClear && s.stats.batches == 0)
+    s.pendingColorClear = clear;
+  else
+    s.FillColor(clear);
+  return {};
+}
+
+std::optional<ColorClear> Rasterizer::TakeColorClearLeft() { return std::exchange(impl_->colorClearLeft, std::nullopt); }
+
 Result Rasterizer::EndFrame() {
   Impl& s = *impl_;
   if (!s.inFrame) return {Status::InvalidState, "EndFrame without BeginFrame"};
   s.Flush();
+  if (s.pendingColorClear && s.target.mayLeaveColorClear)
+    s.colorClearLeft = std::exchange(s.pendingColorClear, std::nullopt);
+  s.ClearPendingColorNow();
   s.batch.Reset();
   s.inFrame = false;
   s.lastStats = s.stats;

@@ -16,6 +16,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 
 #include "korvane3d/rm/raster/RasterTypes.h"
 #include "korvane3d/rm/raster/Texture.h"
@@ -62,8 +63,20 @@ class Rasterizer {
   Result Draw(const DrawCall& draw);
   Result DrawDecal(const DecalCall& decal);
 
-  // Finishes every pixel of the frame in the target.
+  // A colour clear left undone on the target (by an earlier frame, see
+  // TakeColorClearLeft), to be done before anything of this frame is drawn
+  // there: the first batch that draws over the same rectangle clears each
+  // tile just before drawing it, as a Clear in this frame would. Fails,
+  // changing nothing, outside a frame, on a target other than Xrgb8888 and
+  // with a sink: the caller then clears itself.
+  Result AdoptColorClear(const ColorClear& clear);
+
+  // Finishes every pixel of the frame in the target, except a colour clear
+  // that nothing drew over when the target allows that (mayLeaveColorClear).
   Result EndFrame();
+  // The colour clear the last frame left undone, for the caller to do or
+  // hand to a later frame (AdoptColorClear); none when there is none.
+  std::optional<ColorClear> TakeColorClearLeft();
 
   bool InFrame() const;
   int ThreadCount() const;

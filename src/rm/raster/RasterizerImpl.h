@@ -87,6 +87,12 @@ struct Rasterizer::Impl {
   // which clears each tile just before drawing it, while it is in cache.
   bool depthClearPending = false;
   Rect pendingDepthRect;
+  // A colour clear not done yet, in this frame: taken over like the depth
+  // clear by a batch that draws over the same rectangle. Others see the
+  // target, so at EndFrame it is done, or handed to the caller when the
+  // target allows (colorClearLeft).
+  std::optional<ColorClear> pendingColorClear;
+  std::optional<ColorClear> colorClearLeft;
 
   // Work
   Batch batch;
@@ -110,6 +116,10 @@ struct Rasterizer::Impl {
   void DeferDepthClear();
   void TakePendingDepthClear();
   void ClearPendingDepthNow();
+  void DeferColorClear();
+  void TakePendingColorClear();
+  void ClearPendingColorNow();
+  void FillColor(const ColorClear& clear);
   // The vertex work of draws [first, end) recorded for the flush: thread safe
   // for disjoint ranges.
   void RunDeferredVertices(std::uint32_t first, std::uint32_t end);

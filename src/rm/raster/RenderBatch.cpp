@@ -210,6 +210,46 @@ void Rasterizer::Impl::TakePendingDepthClear() {
   }
 }
 
+// Only a plain colour over an Xrgb8888 target (the plane drawn into) waits;
+// a background image or a 16- or 24-bit target (dithered from the working
+// plane) is cleared by the batch as before.
+void Rasterizer::Impl::DeferColorClear() {
+  if (!(batch.clearFlags & kClearTarget) || batch.background || target.format != PixelFormat::Xrgb8888) return;
+  if (pendingColorClear && !SameRect(pendingColorClear->area, scissor)) ClearPendingColorNow();
+  pendingColorClear = ColorClear{scissor, batch.clearColor};
+  batch.clearFlags &= ~std::uint32_t{kClearTarget};
+}
+
+void Rasterizer::Impl::TakePendingColorClear() {
+  if (!pendingColorClear) return;
+  if (!SameRect(pendingColorClear->area, scissor)) {
+    ClearPendingColorNow();
+  } else if (!(batch.clearFlags & kClearTarget)) {
+    batch.clearFlags |= kClearTarget;
+    batch.clearColor = pendingColorClear->color;
+    batch.background.reset();
+  }
+  // (A batch that clears the same rectangle itself covers it anyway.)
+  pendingColorClear.reset();
+}
+
+void Rasterizer::Impl::ClearPendingColorNow() {
+  if (!pendingColorClear) return;
+  FillColor(*pendingColorClear);
+  pendingColorClear.reset();
+}
+
+void Rasterizer::Impl::FillColor(const ColorClear& clear) {
+  TileTarget t;
+  t.x0 = clear.area.x;
+  t.y0 = clear.area.y;
+  t.x1 = clear.area.x + clear.area.width;
+  t.y1 = clear.area.y + clear.area.height;
+  t.color = static_cast<std::uint32_t*>(target.pixels);
+  t.colorPitch = target.pitch / 4;
+  FillTileColor(t, clear.color);
+}
+
 Result Rasterizer::Impl::BeginSinkFrame() {
   SinkFrame frame;
   frame.target = target;
@@ -258,14 +298,17 @@ void Rasterizer::Impl::Flush() {
     batch.Reset();
     return;
   }
-  if (batch.draws.empty())
+  if (batch.draws.empty()) {
     DeferDepthClear();
-  else
+    DeferColorClear();
+  } else {
     TakePendingDepthClear();
+  }
   if (batch.Empty()) {
     batch.Reset();
     return;
   }
+  TakePendingColorClear();
   if (batch.coverOnce) cover.Prepare(depthPitch, target.height);
   SetupContext ctx;
   ctx.batch = {batch.vertices.Data(), batch.outcodes.Data(), batch.baseColors.Data(), batch.indices.Data(),

@@ -12,6 +12,7 @@
 #include "korvane3d/host/Error.h"
 #include "korvane3d/objects/Kv3dmesh.h"
 #include "korvane3d/objects/Kv3dobject.h"
+#include "korvane3d/platform/win/Gdi.h"
 
 using namespace kv;
 
@@ -58,6 +59,47 @@ TEST_F(RenderTest, FrameShowsBackgroundAndBothGDILayersInTheWindow) {
   EXPECT_EQ(shown.At(5, 5), 0x0000FFu);    // under the image
   EXPECT_EQ(shown.At(25, 5), 0x00FF00u);   // over it
   EXPECT_EQ(shown.At(40, 30), 0xFF0000u);  // the scene's background
+}
+
+// With no handler between the clear and the render, the clear is done as
+// the scene is drawn; a back-GDI handler still finds the surface cleared
+// (not the last frame), and what is presented is what was drawn.
+TEST_F(RenderTest, TheBackGDIEventFindsTheSurfaceClearedAndTheWindowShowsTheDrawnFrame) {
+  TKV3DView* view = MakeRenderingView();
+  const auto wholeLime = [&](TObject*, HDC) {
+    view->Canvas()->Brush.Color = clLime;
+    view->Canvas()->FillRect(RECT{0, 0, 64, 48});
+  };
+  const auto sameAsBack = [&] {
+    const auto back = kv::ddraw::ReadSurfacePixels(view->BackSurface());
+    const auto shown = ReadWindowPixels(view->Handle());
+    return back.width == 64 && back.height == 48 && back.pixels == shown.pixels;
+  };
+  view->OnDrawFrontGDI = wholeLime;
+  EXPECT_FALSE(view->Render());
+  EXPECT_EQ(ReadWindowPixels(view->Handle()).At(40, 30), 0x00FF00u);
+
+  COLORREF seen = CLR_INVALID;
+  view->OnDrawBackGDI = [&](TObject*, HDC dc) { seen = GetPixel(dc, 40, 30); };
+  EXPECT_FALSE(view->Render());
+  EXPECT_EQ(seen, RGB(255, 0, 0));
+  EXPECT_TRUE(sameAsBack());
+
+  view->OnDrawBackGDI = nullptr;
+  view->OnDrawFrontGDI = nullptr;
+  for (int frame = 0; frame < 2; ++frame) {
+    EXPECT_FALSE(view->Render());
+    EXPECT_EQ(ReadWindowPixels(view->Handle()).At(40, 30), 0xFF0000u) << "frame " << frame;
+    EXPECT_TRUE(sameAsBack()) << "frame " << frame;
+  }
+  // A frame drawn with the last frame's lime still on the surface:
+  // cleared all the same.
+  view->OnDrawFrontGDI = wholeLime;
+  EXPECT_FALSE(view->Render());
+  view->OnDrawFrontGDI = nullptr;
+  EXPECT_FALSE(view->Render());
+  EXPECT_EQ(ReadWindowPixels(view->Handle()).At(40, 30), 0xFF0000u);
+  EXPECT_TRUE(sameAsBack());
 }
 
 TEST_F(RenderTest, SceneAdvancesByRenderDeltaAndUpdate3DByOne) {

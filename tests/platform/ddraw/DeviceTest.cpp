@@ -3,10 +3,12 @@
 // rendering on one thread while another presents.
 #include <atomic>
 #include <chrono>
+#include <optional>
 #include <thread>
 #include <vector>
 
 #include "korvane3d/platform/ddraw/RenderTarget.h"
+#include "korvane3d/platform/win/Gdi.h"
 
 #include "DDrawTestSupport.h"
 
@@ -217,6 +219,106 @@ TEST_F(Devices, RenderingOnOneThreadWhileAnotherPresents) {
   EXPECT_GT(presented, 0);
   EXPECT_GT(drawn.load(), 0);
   DestroyWindow(form);
+}
+
+// A fill the device leaves undone on its target (a clear followed by no
+// drawing) is done before any other access sees the pixels, and the
+// device's next lock takes it over instead.
+TEST_F(Devices, AFillLeftByTheDeviceIsDoneBeforeAnyoneElseSeesThePixels) {
+  ComPtr<IDirect3D3> d3d;
+  ASSERT_EQ(dd.As(IID_IDirect3D3, d3d), S_OK);
+  ComPtr<IDirectDrawSurface4> back = MakeOffscreen(dd.Get(), 40, 30, 32);
+  ComPtr<IDirect3DDevice2> device;
+  {
+    ComPtr<IDirect3DDevice3> device3;
+    ASSERT_EQ(d3d->CreateDevice(IID_IDirect3DRGBDevice, back.Get(), device3.ReleaseAndGetAddressOf(), nullptr), D3D_OK);
+    ASSERT_EQ(device3.As(IID_IDirect3DDevice2, device), S_OK);
+  }
+  const kv::ddraw::ColorFill fill{RECT{4, 2, 20, 10}, 0x336699};
+  const auto leaveFill = [&] {
+    kv::ddraw::RenderTargetLock target(device.Get());
+    ASSERT_EQ(target.Result(), DD_OK);
+    EXPECT_FALSE(target.TakePendingFill());
+    target.LeaveFill(fill);
+  };
+  const auto blacken = [&] {
+    DDBLTFX fx{};
+    fx.dwSize = sizeof(fx);
+    ASSERT_EQ(back->Blt(nullptr, nullptr, nullptr, DDBLT_COLORFILL | DDBLT_WAIT, &fx), DD_OK);
+  };
+
+  // Read back: exactly the area.
+  leaveFill();
+  kv::ddraw::PixelImage shown = kv::ddraw::ReadSurfacePixels(back.Get());
+  EXPECT_EQ(shown.At(4, 2), 0x336699u);
+  EXPECT_EQ(shown.At(19, 9), 0x336699u);
+  EXPECT_EQ(shown.At(3, 2), 0u);
+  EXPECT_EQ(shown.At(20, 9), 0u);
+  EXPECT_EQ(shown.At(4, 10), 0u);
+
+  // Lock.
+  blacken();
+  leaveFill();
+  DDSURFACEDESC2 desc = Desc(0, 0);
+  ASSERT_EQ(back->Lock(nullptr, &desc, DDLOCK_WAIT, nullptr), DD_OK);
+  std::uint32_t pixel = 0;
+  std::memcpy(&pixel, static_cast<std::byte*>(desc.lpSurface) + 2 * desc.lPitch + 4 * 4, 4);
+  EXPECT_EQ(pixel & 0xFFFFFFu, 0x336699u);
+  back->Unlock(nullptr);
+
+  // A DC (the view's GDI events) draws over the filled pixels.
+  blacken();
+  leaveFill();
+  HDC dc = nullptr;
+  ASSERT_EQ(back->GetDC(&dc), DD_OK);
+  EXPECT_EQ(GetPixel(dc, 4, 2), RGB(0x33, 0x66, 0x99));
+  SetPixel(dc, 5, 2, RGB(255, 0, 0));
+  back->ReleaseDC(dc);
+  shown = kv::ddraw::ReadSurfacePixels(back.Get());
+  EXPECT_EQ(shown.At(5, 2), 0xFF0000u);
+  EXPECT_EQ(shown.At(6, 2), 0x336699u);
+
+  // Blt from the surface, and onto part of it.
+  blacken();
+  leaveFill();
+  ComPtr<IDirectDrawSurface4> copy = MakeOffscreen(dd.Get(), 40, 30, 32);
+  ASSERT_EQ(copy->Blt(nullptr, back.Get(), nullptr, DDBLT_WAIT, nullptr), DD_OK);
+  EXPECT_EQ(kv::ddraw::ReadSurfacePixels(copy.Get()).At(10, 5), 0x336699u);
+  blacken();
+  leaveFill();
+  RECT corner{4, 2, 6, 4};
+  DDBLTFX green{};
+  green.dwSize = sizeof(green);
+  green.dwFillColor = 0x00FF00;
+  ASSERT_EQ(back->Blt(&corner, nullptr, nullptr, DDBLT_COLORFILL | DDBLT_WAIT, &green), DD_OK);
+  shown = kv::ddraw::ReadSurfacePixels(back.Get());
+  EXPECT_EQ(shown.At(4, 2), 0x00FF00u);
+  EXPECT_EQ(shown.At(6, 2), 0x336699u);
+
+  // The device's next lock takes it over: it is the device's to do now.
+  blacken();
+  leaveFill();
+  {
+    kv::ddraw::RenderTargetLock target(device.Get());
+    ASSERT_EQ(target.Result(), DD_OK);
+    std::optional<kv::ddraw::ColorFill> taken = target.TakePendingFill();
+    ASSERT_TRUE(taken);
+    EXPECT_EQ(taken->area.right, 20);
+    EXPECT_EQ(taken->raw, 0x336699u);
+    std::uint32_t under = 0;
+    std::memcpy(&under, target.Color().pixels + 2 * target.Color().pitchBytes + 4 * 4, 4);
+    EXPECT_EQ(under, 0u);
+    target.FillNow(kv::ddraw::ColorFill{RECT{0, 0, 2, 2}, 0x0000FF});
+  }
+  shown = kv::ddraw::ReadSurfacePixels(back.Get());
+  EXPECT_EQ(shown.At(4, 2), 0u);
+  EXPECT_EQ(shown.At(1, 1), 0x0000FFu);
+
+  // A lost surface comes back cleared, without the fill.
+  leaveFill();
+  kv::ddraw::MakeSurfaceLost(back.Get());
+  ASSERT_EQ(back->Restore(), DD_OK);
+  EXPECT_EQ(kv::ddraw::ReadSurfacePixels(back.Get()).At(4, 2), 0u);
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 // face culling.
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <random>
 #include <set>
 
@@ -190,6 +191,80 @@ TEST_P(DepthFormats, ATargetOnlyClearLeavesDepthAlone) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Both, DepthFormats, ::testing::Values(DepthFormat::Float32, DepthFormat::Unorm16));
+
+// A frame over `viewport` that draws a green square in the middle, after a
+// colour clear handed over from an earlier frame (if any) and its own
+// depth clear.
+void GreenSquareAfter(Rasterizer& r, Canvas& c, Rect viewport, const std::optional<ColorClear>& adopted) {
+  c.view.viewport = viewport;
+  ASSERT_TRUE(r.BeginFrame(c.target, c.view, c.state));
+  if (adopted) {
+    ASSERT_TRUE(r.AdoptColorClear(*adopted));
+  }
+  ASSERT_TRUE(r.Clear(kClearDepth, kBlack));
+  DrawCall d = Unlit(0x00ff00);
+  const TestMesh square = Square(0, 0, 0.2f, 2);
+  d.mesh = square.View();
+  ASSERT_TRUE(r.Draw(d));
+  ASSERT_TRUE(r.EndFrame());
+}
+
+// A colour clear in a frame that draws nothing stays undone only where the
+// target allows it, and the frame that takes it over draws the picture that
+// clearing first gives, whatever the rectangles.
+TEST(ColorClears, LeftUndoneByAFrameThatDrawsNothingAndTakenOverByTheNext) {
+  const Rect whole{0, 0, 64, 64}, left{0, 0, 32, 64};
+  const std::uint32_t blue = 0x0000ff;
+  for (const Rect draw : {whole, left}) {
+    // What clearing and then drawing gives, each done in full.
+    Canvas expected(64, 64);
+    Rasterizer reference;
+    Render(reference, expected, {{Square(0, 0, 4, 2), Unlit(0xff0000)}});
+    expected.view.viewport = whole;
+    ASSERT_TRUE(reference.BeginFrame(expected.target, expected.view, expected.state));
+    ASSERT_TRUE(reference.Clear(kClearTarget, blue));
+    ASSERT_TRUE(reference.EndFrame());
+    EXPECT_FALSE(reference.TakeColorClearLeft());  // the target did not allow it
+    EXPECT_EQ(expected.CountNot(blue), 0);
+    GreenSquareAfter(reference, expected, draw, std::nullopt);
+
+    Canvas c(64, 64);
+    c.target.mayLeaveColorClear = true;
+    Rasterizer r;
+    Render(r, c, {{Square(0, 0, 4, 2), Unlit(0xff0000)}});
+    c.view.viewport = whole;
+    ASSERT_TRUE(r.BeginFrame(c.target, c.view, c.state));
+    ASSERT_TRUE(r.Clear(kClearTarget | kClearDepth, blue));
+    ASSERT_TRUE(r.EndFrame());
+    EXPECT_EQ(c.CountNot(0xff0000), 0) << "the clear was done";
+    std::optional<ColorClear> leftUndone = r.TakeColorClearLeft();
+    ASSERT_TRUE(leftUndone);
+    EXPECT_FALSE(r.TakeColorClearLeft());
+    EXPECT_EQ(leftUndone->area.width, 64);
+    EXPECT_EQ(leftUndone->color & 0xffffff, blue);
+    GreenSquareAfter(r, c, draw, leftUndone);
+    EXPECT_FALSE(r.TakeColorClearLeft());
+    EXPECT_EQ(c.pixels, expected.pixels) << "drawn into " << draw.width << " columns";
+  }
+}
+
+TEST(ColorClears, TakenOverOnlyWhereTheRasterizerDrawsXrgb) {
+  Rasterizer r;
+  const ColorClear clear{{0, 0, 16, 16}, 0x123456};
+  EXPECT_FALSE(r.AdoptColorClear(clear));  // outside a frame
+  Canvas c16(16, 16, PixelFormat::Rgb565);
+  ASSERT_TRUE(r.BeginFrame(c16.target, c16.view, c16.state));
+  EXPECT_FALSE(r.AdoptColorClear(clear));
+  ASSERT_TRUE(r.EndFrame());
+  Canvas c(16, 16);
+  ASSERT_TRUE(r.BeginFrame(c.target, c.view, c.state));
+  EXPECT_FALSE(r.AdoptColorClear({{8, 0, 9, 16}, 0x123456}));  // off the target
+  // Taken over by a frame that then draws nothing: done by EndFrame.
+  ASSERT_TRUE(r.AdoptColorClear(clear));
+  ASSERT_TRUE(r.EndFrame());
+  EXPECT_EQ(c.CountNot(0x123456), 0);
+  EXPECT_FALSE(r.TakeColorClearLeft());
+}
 
 TEST(Culling, PerWindingAndHandedness) {
   const TestMesh front = Triangle({-0.2f, -0.2f, 2}, {0, 0.2f, 2}, {0.2f, -0.2f, 2});  // clockwise on screen
