@@ -140,16 +140,26 @@ void ClearOnly(Rasterizer& r, Canvas& c, Rect rect, std::uint32_t flags) {
   ASSERT_TRUE(r.EndFrame());
 }
 
-// A frame that draws a far green square over the whole of rect, without clearing.
-void FarSquareWithoutClear(Rasterizer& r, Canvas& c, Rect rect) {
-  c.view.viewport = rect;
+// A frame over `viewport` that draws `square` in green, after a colour clear
+// handed over from an earlier frame (if any) and its own clears (`clear`).
+void GreenSquareFrame(Rasterizer& r, Canvas& c, Rect viewport, const TestMesh& square, std::uint32_t clear = 0,
+                      const std::optional<ColorClear>& adopted = std::nullopt) {
+  c.view.viewport = viewport;
   ASSERT_TRUE(r.BeginFrame(c.target, c.view, c.state));
+  if (adopted) {
+    ASSERT_TRUE(r.AdoptColorClear(*adopted));
+  }
+  if (clear) {
+    ASSERT_TRUE(r.Clear(clear, kBlack));
+  }
   DrawCall d = Unlit(0x00ff00);
-  const TestMesh far = Square(0, 0, 40, 50);
-  d.mesh = far.View();
+  d.mesh = square.View();
   ASSERT_TRUE(r.Draw(d));
   ASSERT_TRUE(r.EndFrame());
 }
+
+// A frame that draws a far green square over the whole of rect, without clearing.
+void FarSquareWithoutClear(Rasterizer& r, Canvas& c, Rect rect) { GreenSquareFrame(r, c, rect, Square(0, 0, 40, 50)); }
 
 TEST_P(DepthFormats, ADepthClearInAFrameThatDrawsNothingHoldsForLaterFrames) {
   const Rect whole{0, 0, 64, 64}, left{0, 0, 32, 64}, right{32, 0, 32, 64};
@@ -192,21 +202,9 @@ TEST_P(DepthFormats, ATargetOnlyClearLeavesDepthAlone) {
 
 INSTANTIATE_TEST_SUITE_P(Both, DepthFormats, ::testing::Values(DepthFormat::Float32, DepthFormat::Unorm16));
 
-// A frame over `viewport` that draws a green square in the middle, after a
-// colour clear handed over from an earlier frame (if any) and its own
-// depth clear.
+// A frame over `viewport` that draws a small green square in the middle.
 void GreenSquareAfter(Rasterizer& r, Canvas& c, Rect viewport, const std::optional<ColorClear>& adopted) {
-  c.view.viewport = viewport;
-  ASSERT_TRUE(r.BeginFrame(c.target, c.view, c.state));
-  if (adopted) {
-    ASSERT_TRUE(r.AdoptColorClear(*adopted));
-  }
-  ASSERT_TRUE(r.Clear(kClearDepth, kBlack));
-  DrawCall d = Unlit(0x00ff00);
-  const TestMesh square = Square(0, 0, 0.2f, 2);
-  d.mesh = square.View();
-  ASSERT_TRUE(r.Draw(d));
-  ASSERT_TRUE(r.EndFrame());
+  GreenSquareFrame(r, c, viewport, Square(0, 0, 0.2f, 2), kClearDepth, adopted);
 }
 
 // A colour clear in a frame that draws nothing stays undone only where the
