@@ -6,6 +6,8 @@
 
 #include "korvane3d/platform/ddraw/GlContext.h"
 #include "korvane3d/platform/ddraw/RenderTarget.h"
+#include "korvane3d/platform/ddraw/Surface.h"
+#include "korvane3d/platform/win/Backend.h"
 
 namespace kv::ddraw {
 
@@ -20,6 +22,22 @@ bool KnownDevice(REFCLSID device) {
   return device == IID_IDirect3DHALDevice && HardwareDeviceOffered();
 }
 }  // namespace
+
+// A windowed 32-bit target draws through a context of the window it is shown
+// in and presents by swapping buffers; anything else (and a window whose
+// context cannot be made) draws off screen and reads the picture back.
+std::shared_ptr<GlContext> DirectDrawObject::ContextFor(SurfaceImpl* target) {
+  std::string why;
+  const HWND window = NormalWindow();
+  if (window && target->PixelFormat() == Format::Xrgb8888 &&
+      kv::platform::CurrentBackend() == kv::platform::BackendKind::Sdl) {
+    if (std::shared_ptr<GlContext> gl = GlContext::CreateForWindow(window, why)) {
+      target->FollowGlPicture(gl);
+      return gl;
+    }
+  }
+  return GlContext::CreateOffscreen(why);
+}
 
 HRESULT DirectDrawObject::EnumZBufferFormats(REFCLSID device, LPD3DENUMPIXELFORMATSCALLBACK callback,
                                              LPVOID context) {
@@ -51,8 +69,7 @@ HRESULT DirectDrawObject::CreateDevice(REFCLSID device, IDirectDrawSurface4* tar
   if (!hardware && surface->HasDepthInVideoMemory()) return D3DERR_ZBUFF_NEEDS_SYSTEMMEMORY;
   std::shared_ptr<GlContext> gl;
   if (hardware) {
-    std::string why;
-    gl = GlContext::CreateOffscreen(why);
+    gl = ContextFor(surface);
     if (!gl) return D3DERR_INVALID_DEVICE;
   }
   auto* made = new (std::nothrow) Direct3DDevice(surface, std::move(gl));

@@ -87,7 +87,13 @@ HRESULT DirectDrawObject::SetCooperativeLevel(HWND window, DWORD flags) {
   }
   std::lock_guard lock(mutex_);
   cooperativeLevelSet_ = true;
+  normalWindow_ = normal ? window : nullptr;
   return DD_OK;
+}
+
+HWND DirectDrawObject::NormalWindow() {
+  std::lock_guard lock(mutex_);
+  return normalWindow_;
 }
 
 HRESULT DirectDrawObject::SetDisplayMode(DWORD width, DWORD height, DWORD bitsPerPixel, DWORD refreshRate,

@@ -2,6 +2,7 @@
 // interfaces on one reference count. Internal to the display layer.
 #pragma once
 
+#include <memory>
 #include <mutex>
 
 #include "korvane3d/platform/ddraw/D3D.h"
@@ -40,6 +41,10 @@ class DirectDrawObject final : public IDirectDraw,
   HRESULT CreateDevice(REFCLSID device, IDirectDrawSurface4* target, IDirect3DDevice3** out,
                        IUnknown* outer) override;
 
+  // The window given with the normal cooperative level (a windowed view's),
+  // or null.
+  HWND NormalWindow();
+
   // For surfaces: the one primary surface of this object.
   void PrimaryGone(const SurfaceImpl* primary);
 
@@ -49,9 +54,11 @@ class DirectDrawObject final : public IDirectDraw,
   HRESULT ValidatePrimary(const DDSURFACEDESC2& desc, SurfacePlan* plan);
   HRESULT ValidateSized(const DDSURFACEDESC2& desc, SurfacePlan* plan);
   HRESULT ChooseMemory(DWORD caps, SurfacePlan* plan);
+  std::shared_ptr<GlContext> ContextFor(SurfaceImpl* target);
 
   std::mutex mutex_;
   bool cooperativeLevelSet_ = false;
+  HWND normalWindow_ = nullptr;
   const SurfaceImpl* primary_ = nullptr;  // not owned: cleared by the primary as it goes
 };
 

@@ -105,21 +105,30 @@ std::shared_ptr<GlContext> GlContext::CreateOffscreen(std::string& why) {
   return made;
 }
 
+GlContext::GlContext() = default;
+
 GlContext::~GlContext() {
-  if (!egl_) return;
+  if (!egl_) return;  // a window context's part ends itself
   if (eglBindAPI(EGL_OPENGL_API) && eglGetCurrentContext() == egl_->context) ReleaseCurrent();
   if (egl_->surface != EGL_NO_SURFACE) eglDestroySurface(egl_->display, egl_->surface);
   if (egl_->context != EGL_NO_CONTEXT) eglDestroyContext(egl_->display, egl_->context);
 }
 
 bool GlContext::MakeCurrent() {
+  if (window_) return MakeWindowCurrent();
   // The bound API is per thread; a thread drawing for the first time has
   // OpenGL ES bound.
   return eglBindAPI(EGL_OPENGL_API) &&
          eglMakeCurrent(egl_->display, egl_->surface, egl_->surface, egl_->context) == EGL_TRUE;
 }
 
-void GlContext::ReleaseCurrent() { eglMakeCurrent(egl_->display, EGL_NO_SURFACE, EGL_NO_SURFACE, EGL_NO_CONTEXT); }
+void GlContext::ReleaseCurrent() {
+  if (window_) {
+    ReleaseWindow();
+    return;
+  }
+  eglMakeCurrent(egl_->display, EGL_NO_SURFACE, EGL_NO_SURFACE, EGL_NO_CONTEXT);
+}
 
 bool GlContext::IsHardware() const {
   for (const char* software : {"llvmpipe", "softpipe", "swrast"})

@@ -1,8 +1,13 @@
-// OpenGL contexts for the hardware (HAL) device: an OpenGL 3.3 core context
-// made through EGL without any window (Mesa's surfaceless platform, or a
-// 1x1 pbuffer where that is missing). The device draws into its own
-// framebuffer object and reads the picture back into the render-target
-// surface, so no window system is needed.
+// OpenGL contexts for the hardware (HAL) device, OpenGL 3.3 core, of two
+// kinds. Off screen: made through EGL without any window (Mesa's surfaceless
+// platform, or a 1x1 pbuffer where that is missing); the device draws into
+// its own framebuffer object and reads the picture back into the
+// render-target surface, so no window system is needed. In a window: made by
+// SDL for the SDL window a windowed view shows in; the device leaves its
+// picture in its framebuffer object, the window shows it by drawing into its
+// default framebuffer and swapping buffers, and the picture is read back into
+// the surface only when something reads the surface (see the picture calls
+// below).
 //
 // Which driver a program gets: KV_DRIVER=hal asks for the GL device on any
 // renderer (Mesa's software ones too, as CI does), KV_DRIVER=rgb for the
@@ -10,8 +15,14 @@
 // hardware renderer. A GL device that cannot start is simply not offered.
 #pragma once
 
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
 #include <memory>
+#include <mutex>
 #include <string>
+
+#include "korvane3d/platform/win/WinTypes.h"
 
 namespace kv::ddraw {
 
@@ -24,24 +35,64 @@ class GlContext {
  public:
   // A new context, or null with the reason in why.
   static std::shared_ptr<GlContext> CreateOffscreen(std::string& why);
+  // A context drawing into the SDL window that shows window (a child's
+  // top-level), or null with the reason: not on SDL, no OpenGL window, no
+  // 3.3 core context, or a failure forced by FailWindowContexts.
+  static std::shared_ptr<GlContext> CreateForWindow(HWND window, std::string& why);
+  // The next count window contexts fail to be made, as a driver that
+  // refuses would (tests).
+  static void FailWindowContexts(int count);
+  // The next use of a window context finds it lost, as after a driver
+  // reset or a window that went (tests); false takes that back.
+  static void LoseNextWindowContextUse(bool lose = true);
   ~GlContext();
   GlContext(const GlContext&) = delete;
   GlContext& operator=(const GlContext&) = delete;
 
-  // Binds the context to the calling thread; false when EGL refuses.
+  // Binds the context to the calling thread; false when EGL or SDL refuses,
+  // or a window context's window is gone (the context is lost). A window
+  // context is used by one thread at a time: it stays taken from
+  // MakeCurrent to ReleaseCurrent.
   bool MakeCurrent();
   // Unbinds it from the calling thread.
   void ReleaseCurrent();
+
+  // ---- Window contexts: the device's picture -----------------------------------------
+  bool DrawsToWindow() const { return window_ != nullptr; }
+  // Whether the picture is shown in window (a window context made for it).
+  bool ShowsIn(HWND window) const;
+  // False once the window context could not be made current (its window
+  // went, or the driver lost it): the surfaces it drew are then lost.
+  bool Lost() const { return lost_.load(); }
+  // The device, at the end of a frame with the context current: its picture
+  // (a framebuffer object with colour texture, rows top first, 0x00RRGGBB
+  // words) is newer than the surface's memory. Zero framebuffer: gone.
+  void SetPicture(unsigned framebuffer, unsigned colorTexture, int width, int height);
+  // Whether the surface's memory lags the picture.
+  bool PictureNewer();
+  // The picture into 32-bit surface memory (rows top first), if newer.
+  void ReadPicture(std::byte* pixels, int pitchBytes);
+  // Surface memory written on the CPU (a GDI event, a lock) into the
+  // picture, so that the window shows it.
+  void UploadPicture(const std::byte* pixels, int pitchBytes);
   // GL_RENDERER, e.g. "llvmpipe (LLVM 15.0.6, 256 bits)".
   const std::string& Renderer() const { return renderer_; }
   // False for Mesa's software renderers (llvmpipe, softpipe, swrast).
   bool IsHardware() const;
 
  private:
-  GlContext() = default;
+  GlContext();
   struct Egl;
+  struct Window;
+  bool MakeWindowCurrent();
+  void ReleaseWindow();
+  void Present(const std::uint32_t* pixels, int width, int height);
+
   std::unique_ptr<Egl> egl_;
+  std::shared_ptr<Window> window_;  // window contexts only
   std::string renderer_;
+  std::mutex use_;                  // window contexts: held from MakeCurrent to ReleaseCurrent
+  std::atomic<bool> lost_{false};
 };
 
 // Whether the hardware device is offered under the current KV_DRIVER: a GL

@@ -7,6 +7,7 @@
 
 #include "korvane3d/platform/ddraw/Clipper.h"
 #include "korvane3d/platform/ddraw/DirectDrawObject.h"
+#include "korvane3d/platform/ddraw/GlContext.h"
 #include "korvane3d/platform/win/Gdi.h"
 #include "korvane3d/platform/win/WinApi.h"
 
@@ -137,7 +138,7 @@ PixelView SurfaceImpl::View() const {
 }
 
 HRESULT SurfaceImpl::CheckUsable() const {
-  if (lost_.load(std::memory_order_acquire)) return DDERR_SURFACELOST;
+  if (lost_.load(std::memory_order_acquire) || (gl_ && gl_->Lost())) return DDERR_SURFACELOST;
   if (Busy()) return DDERR_SURFACEBUSY;
   return DD_OK;
 }
@@ -165,7 +166,10 @@ HRESULT SurfaceImpl::Lock(RECT* rect, DDSURFACEDESC2* desc, DWORD /*flags*/, HAN
   if (!desc || !DescSizeOk(*desc)) return DDERR_INVALIDPARAMS;
   std::lock_guard lock(mutex_);
   if (HRESULT hr = LockArea(rect, desc); FAILED(hr)) return hr;
+  // The device's own lock (LockTakingFill) draws on its picture where it is.
+  ReadGlPictureLocked();
   FinishPendingFill();
+  lockedForCpu_ = true;
   return DD_OK;
 }
 
@@ -194,6 +198,8 @@ HRESULT SurfaceImpl::UnlockLeavingFill(std::optional<ColorFill> fill) {
       fill->area = Intersect(fill->area, View().Bounds());
       if (!IsEmpty(fill->area)) pendingFill_ = fill;
     }
+    if (lockedForCpu_) UploadGlPictureLocked();
+    lockedForCpu_ = false;
   }
   if (spec_.role == SurfaceRole::FlipFront || spec_.role == SurfaceRole::Primary)
     show = Display::Instance().ExclusiveWindow(owner_.Get());
@@ -221,6 +227,7 @@ HRESULT SurfaceImpl::GetDC(HDC* dc) {
   if (locked_) return DDERR_SURFACEBUSY;
   std::optional<kv::win::PixelLayout> layout = DcLayout(spec_.format);
   if (!layout) return DDERR_CANTCREATEDC;
+  ReadGlPictureLocked();
   FinishPendingFill();
   kv::win::PixelTarget target{memory_.Data(), spec_.width, spec_.height, memory_.Pitch(), *layout};
   HDC made = CreateSurfaceDC(target);
@@ -236,6 +243,7 @@ HRESULT SurfaceImpl::ReleaseDC(HDC dc) {
   if (dc != dc_) return DDERR_INVALIDPARAMS;
   DeleteDC(dc_);
   dc_ = nullptr;
+  UploadGlPictureLocked();
   return DD_OK;
 }
 
@@ -321,10 +329,14 @@ bool SurfaceImpl::LosesMemoryOnModeChange() const {
          spec_.role == SurfaceRole::BackBuffer;
 }
 
-HRESULT SurfaceImpl::IsLost() { return lost_.load(std::memory_order_acquire) ? DDERR_SURFACELOST : DD_OK; }
+HRESULT SurfaceImpl::IsLost() {
+  return lost_.load(std::memory_order_acquire) || GlLost() ? DDERR_SURFACELOST : DD_OK;
+}
 
 HRESULT SurfaceImpl::Restore() {
   if (spec_.role == SurfaceRole::BackBuffer) return DDERR_IMPLICITLYCREATED;
+  // The context went with its picture: only a new device brings one back.
+  if (GlLost()) return DDERR_NOTFOUND;
   if (!lost_.load(std::memory_order_acquire)) return DD_OK;
   Display& display = Display::Instance();
   return RestoreKnowing(display.CurrentMode(), display.IsExclusive(owner_.Get()));
@@ -356,6 +368,7 @@ PixelImage SurfaceImpl::ReadPixels() {
   std::lock_guard lock(mutex_);
   PixelImage image;
   if (FAILED(CheckUsable())) return image;
+  ReadGlPictureLocked();
   FinishPendingFill();
   const PixelView view = View();
   image.width = view.width;
@@ -365,6 +378,26 @@ PixelImage SurfaceImpl::ReadPixels() {
   for (int y = 0; y < view.height; ++y)
     for (int x = 0; x < view.width; ++x) image.pixels[i++] = LoadXrgb(view.format, view.At(x, y));
   return image;
+}
+
+// ---- A hardware device's picture in a window context ------------------------------
+
+void SurfaceImpl::FollowGlPicture(std::shared_ptr<GlContext> context) {
+  std::lock_guard lock(mutex_);
+  gl_ = std::move(context);
+}
+
+bool SurfaceImpl::GlLost() const {
+  std::lock_guard lock(mutex_);
+  return gl_ && gl_->Lost();
+}
+
+void SurfaceImpl::ReadGlPictureLocked() {
+  if (gl_ && spec_.format == Format::Xrgb8888) gl_->ReadPicture(memory_.Data(), memory_.Pitch());
+}
+
+void SurfaceImpl::UploadGlPictureLocked() {
+  if (gl_ && spec_.format == Format::Xrgb8888) gl_->UploadPicture(memory_.Data(), memory_.Pitch());
 }
 
 }  // namespace kv::ddraw

@@ -23,6 +23,8 @@ namespace kv::ddraw {
 
 class ClipperImpl;
 class DirectDrawObject;
+class GlContext;
+
 
 // Zeroed surface memory: 64-byte aligned, rows padded to 16 bytes.
 class SurfaceBuffer {
@@ -97,6 +99,11 @@ class SurfaceImpl final : public IDirectDrawSurface4, public RefCount {
   // runs under the registry lock).
   HRESULT RestoreKnowing(const DisplayModeInfo& current, bool ownerExclusive);
   PixelImage ReadPixels();
+  // The hardware device drawing for a window keeps this surface's picture in
+  // context: memory is brought up to date from it before it is read (Lock,
+  // GetDC, Blt from here, ReadPixels) and written back after the CPU wrote
+  // (Unlock, ReleaseDC, Blt into here). A lost context loses the surface.
+  void FollowGlPicture(std::shared_ptr<GlContext> context);
 
   // For RenderTargetLock: the device's lock of the whole surface, which
   // hands over the fill the surface holds undone (ColorFill) instead of
@@ -121,6 +128,10 @@ class SurfaceImpl final : public IDirectDrawSurface4, public RefCount {
   HRESULT BltLocked(const RECT& dest, SurfaceImpl* src, const RECT* srcRect, DWORD fill,
                     HWND window);
   void PresentFullScreen(HWND window);
+  bool GlLost() const;
+  // These need mutex_ held.
+  void ReadGlPictureLocked();
+  void UploadGlPictureLocked();
 
   kv::ComPtr<DirectDrawObject> owner_;  // keeps the DirectDraw object alive
   const SurfacePlan spec_;
@@ -131,8 +142,10 @@ class SurfaceImpl final : public IDirectDrawSurface4, public RefCount {
   kv::ComPtr<SurfaceImpl> depth_;       // explicitly attached depth buffer
   kv::ComPtr<ClipperImpl> clipper_;
   bool locked_ = false;
+  bool lockedForCpu_ = false;  // locked by anyone but the device
   HDC dc_ = nullptr;
   std::optional<ColorFill> pendingFill_;  // within the surface's bounds
+  std::shared_ptr<GlContext> gl_;  // set once, before the device draws
 };
 
 }  // namespace kv::ddraw

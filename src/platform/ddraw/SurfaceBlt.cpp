@@ -5,6 +5,7 @@
 
 #include "korvane3d/platform/ddraw/Clipper.h"
 #include "korvane3d/platform/ddraw/DirectDrawObject.h"
+#include "korvane3d/platform/ddraw/GlContext.h"
 #include "korvane3d/platform/ddraw/Surface.h"
 #include "korvane3d/platform/win/Backend.h"
 #include "korvane3d/platform/win/WinApi.h"
@@ -115,6 +116,10 @@ HRESULT SurfaceImpl::BltLocked(const RECT& dest, SurfaceImpl* src, const RECT* s
     if (HRESULT hr = src->CheckUsable(); FAILED(hr)) return hr;
   }
   if (IsEmpty(dest)) return DDERR_INVALIDRECT;
+  // A picture a window context keeps is read back first, unless it goes to
+  // the window that context shows it in (the swap shows it there).
+  if (src && !(window && src->gl_ && src->gl_->ShowsIn(window))) src->ReadGlPictureLocked();
+  if (src != this) ReadGlPictureLocked();  // what the Blt leaves alone stays
   FinishPendingFill();
   if (src) src->FinishPendingFill();
   const RECT clientOnScreen = window ? ClientOnScreen(window) : RECT{};
@@ -133,6 +138,7 @@ HRESULT SurfaceImpl::BltLocked(const RECT& dest, SurfaceImpl* src, const RECT* s
 
   const RECT clip = window ? clientOnScreen : View().Bounds();
   work.Apply(View(), dest, clip);
+  UploadGlPictureLocked();
   if (window) {
     // The same pixels, in the window's own framebuffer. A colour fill is in
     // this surface's format; the window takes 0x00RRGGBB.

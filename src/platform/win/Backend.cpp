@@ -180,6 +180,12 @@ void ClearRecordedBeeps() {
 
 void* NativeWindowHandle(HWND wnd) { return kv::win::detail::ActiveBackend()->NativeHandle(wnd); }
 
+void* OpenGlWindowHandle(HWND wnd) { return kv::win::detail::ActiveBackend()->OpenGlHandle(wnd); }
+
+void SetWindowPresenter(HWND wnd, WindowPresenter presenter) {
+  kv::win::detail::ActiveBackend()->SetPresenter(wnd, std::move(presenter));
+}
+
 HWND FocusWindow() { return kv::win::detail::ActiveBackend()->KeyboardFocusWindow(); }
 
 }  // namespace platform

@@ -68,6 +68,19 @@ void PresentWindowPixels(HWND wnd);
 
 // SDL only: the SDL_Window behind a top-level window (null headless).
 void* NativeWindowHandle(HWND wnd);
+// SDL only: the SDL_Window behind wnd's top-level window, able to carry an
+// OpenGL context: a window made without OpenGL is made again with it, in the
+// same place and state (its native id changes). Null headless, or when no
+// OpenGL window can be made.
+void* OpenGlWindowHandle(HWND wnd);
+// SDL only: while set, a top-level window's framebuffer is shown by
+// presenter (a window drawn through OpenGL composes and swaps there) instead
+// of SDL's window surface. Called on the main thread with the framebuffer's
+// pixels (0x00RRGGBB rows, top first). An empty presenter goes back to the
+// window surface.
+using WindowPresenter = std::function<void(const std::uint32_t* pixels, int width, int height)>;
+void SetWindowPresenter(HWND wnd, WindowPresenter presenter);
+
 // SDL only: the window that has the keyboard focus (null when none of ours).
 HWND FocusWindow();
 

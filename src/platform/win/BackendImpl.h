@@ -34,6 +34,8 @@ class PlatformBackend {
   virtual void TopLevelTopmost(HWND, bool /*topmost*/) {}
   virtual void Present(HWND, const Framebuffer&) {}
   virtual void* NativeHandle(HWND) { return nullptr; }
+  virtual void* OpenGlHandle(HWND) { return nullptr; }
+  virtual void SetPresenter(HWND, kv::platform::WindowPresenter) {}
   virtual HWND KeyboardFocusWindow() { return nullptr; }
 
   // Events (main thread, except Wake). PumpEvents turns pending native

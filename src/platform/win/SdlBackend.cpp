@@ -99,6 +99,7 @@ void SdlBackend::TopLevelDestroyed(HWND wnd) {
     byId_.erase(SDL_GetWindowID(window));
     windows_.erase(it);
     focusBeforeDeactivation_.erase(wnd);
+    presenters_.erase(wnd);
   }
   if (capture_ == wnd) capture_ = nullptr;
   SDL_DestroyWindow(window);
@@ -125,6 +126,15 @@ void SdlBackend::TopLevelTopmost(HWND wnd, bool topmost) {
 }
 
 void SdlBackend::Present(HWND wnd, const Framebuffer& fb) {
+  kv::platform::WindowPresenter presenter;  // a copy: it may replace itself
+  {
+    std::lock_guard lock(mutex_);
+    if (auto found = presenters_.find(wnd); found != presenters_.end()) presenter = found->second;
+  }
+  if (presenter) {
+    presenter(fb.pixels.data(), fb.width, fb.height);
+    return;
+  }
   SDL_Window* window = WindowOf(wnd);
   SDL_Surface* surface = window ? SDL_GetWindowSurface(window) : nullptr;
   if (!surface) return;
@@ -140,14 +150,14 @@ void SdlBackend::Present(HWND wnd, const Framebuffer& fb) {
   SDL_UpdateWindowSurface(window);
 }
 
+HWND SdlBackend::TopLevel(HWND wnd) {
+  auto& reg = WindowRegistry::Instance();
+  auto lock = reg.Lock();
+  return reg.TopLevelOf(wnd);
+}
+
 void* SdlBackend::NativeHandle(HWND wnd) {
-  HWND top;
-  {
-    auto& reg = WindowRegistry::Instance();
-    auto lock = reg.Lock();
-    top = reg.TopLevelOf(wnd);
-  }
-  return WindowOf(top);
+  return WindowOf(TopLevel(wnd));
 }
 
 HWND SdlBackend::KeyboardFocusWindow() {
@@ -252,6 +262,44 @@ POINT SdlBackend::CursorPos() {
     p = POINT{x, y};
   });
   return p;
+}
+
+}  // namespace kv::win::detail
+
+namespace kv::win::detail {
+
+void* SdlBackend::OpenGlHandle(HWND wnd) {
+  const HWND top = TopLevel(wnd);
+  SDL_Window* old = WindowOf(top);
+  if (!old) return nullptr;
+  const Uint32 flags = SDL_GetWindowFlags(old);
+  if (flags & SDL_WINDOW_OPENGL) return old;
+  // SDL gives a window an OpenGL context only when it was made for one, and
+  // a window cannot change that afterwards: it is made again, where the old
+  // one was, with the same size, caption and state.
+  int x = 0, y = 0, w = 1, h = 1;
+  SDL_GetWindowPosition(old, &x, &y);
+  SDL_GetWindowSize(old, &w, &h);
+  const Uint32 kept = flags & (SDL_WINDOW_RESIZABLE | SDL_WINDOW_SHOWN | SDL_WINDOW_HIDDEN | SDL_WINDOW_ALWAYS_ON_TOP);
+  SDL_Window* made = SDL_CreateWindow(SDL_GetWindowTitle(old), x, y, w, h, kept | SDL_WINDOW_OPENGL);
+  if (!made) return nullptr;
+  {
+    std::lock_guard lock(mutex_);
+    byId_.erase(SDL_GetWindowID(old));
+    windows_[top] = made;
+    byId_[SDL_GetWindowID(made)] = top;
+  }
+  SDL_DestroyWindow(old);
+  return made;
+}
+
+void SdlBackend::SetPresenter(HWND wnd, kv::platform::WindowPresenter presenter) {
+  const HWND top = TopLevel(wnd);
+  std::lock_guard lock(mutex_);
+  if (presenter)
+    presenters_[top] = std::move(presenter);
+  else
+    presenters_.erase(top);
 }
 
 }  // namespace kv::win::detail

@@ -28,6 +28,8 @@ class SdlBackend final : public PlatformBackend {
   void TopLevelTopmost(HWND wnd, bool topmost) override;
   void Present(HWND wnd, const Framebuffer& framebuffer) override;
   void* NativeHandle(HWND wnd) override;
+  void* OpenGlHandle(HWND wnd) override;
+  void SetPresenter(HWND wnd, kv::platform::WindowPresenter presenter) override;
   HWND KeyboardFocusWindow() override;
 
   bool PumpEvents() override;
@@ -42,6 +44,7 @@ class SdlBackend final : public PlatformBackend {
   explicit SdlBackend(Uint32 wakeEvent) : wakeEvent_(wakeEvent) {}
   SDL_Window* WindowOf(HWND topLevel);
   HWND HandleOf(Uint32 windowId);
+  HWND TopLevel(HWND wnd);
 
   // Event translation (SdlBackendEvents.cpp).
   void Translate(const SDL_Event& event);
@@ -51,10 +54,11 @@ class SdlBackend final : public PlatformBackend {
   HWND MouseTarget(Uint32 windowId, int x, int y, POINT* client);
 
   const Uint32 wakeEvent_;
-  std::mutex mutex_;  // guards the maps: NativeHandle may come from any thread
+  std::mutex mutex_;  // guards the maps: NativeHandle and SetPresenter may come from any thread
   std::unordered_map<HWND, SDL_Window*> windows_;
   std::unordered_map<Uint32, HWND> byId_;
   std::unordered_map<HWND, HWND> focusBeforeDeactivation_;
+  std::unordered_map<HWND, kv::platform::WindowPresenter> presenters_;
   HWND capture_ = nullptr;  // gets mouse messages while a button is held
   bool appActive_ = false;
 };

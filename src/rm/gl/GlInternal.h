@@ -35,6 +35,8 @@ class GlProgram {
   bool Build(unsigned features, std::string& why);
   ~GlProgram();
   void Use() const { glUseProgram(program_); }
+  // Forgets the program without deleting it: its context is gone.
+  void Abandon() { program_ = 0; }
   // With the program in use; each sets its uniform only when it changes.
   void SetAlphaReference(bool blend);
   void SetFog(std::uint32_t color);
@@ -51,6 +53,10 @@ class GlPrograms {
  public:
   // Null, with why, when the variant does not compile.
   GlProgram* For(unsigned features, std::string& why);
+  void Abandon() {
+    for (auto& program : programs_)
+      if (program) program->Abandon();
+  }
 
  private:
   std::unique_ptr<GlProgram> programs_[kFeatureCount];
@@ -65,6 +71,8 @@ class GlTextureCache {
   void Bind(const std::shared_ptr<const kr::Texture>& texture, kr::TextureFilter filter);
   // Drops the GL textures of rasterizer textures that no longer exist.
   void Prune();
+  // Forgets every GL texture without deleting it: the context is gone.
+  void Abandon() { entries_.clear(); }
 
  private:
   struct Entry {
@@ -84,6 +92,10 @@ class GlTarget {
   ~GlTarget();
   kr::Result Prepare(const kr::Target& target);
   void Bind() const { glBindFramebuffer(GL_FRAMEBUFFER, framebuffer_); }
+  GLuint Framebuffer() const { return framebuffer_; }
+  GLuint ColorTexture() const { return color_; }
+  int Width() const { return width_; }
+  int Height() const { return height_; }
   // Puts the target's pixels inside viewport into the colour buffer unless
   // they are what the last read back left there.
   void Refresh(const kr::Target& target, const kr::Rect& viewport);
@@ -91,6 +103,8 @@ class GlTarget {
   void Upload(const std::uint32_t* pixels, int pitchPixels, const kr::Rect& rect);
   // The colour buffer inside rect into the target's pixels, in its format.
   void ReadBack(const kr::Target& target, const kr::Rect& rect, bool dither);
+  // Forgets the GL objects without deleting them: the context is gone.
+  void Abandon() { framebuffer_ = color_ = depth_ = 0; }
   // A 32-bit plane the size of the target, for tile helpers.
   std::vector<std::uint32_t>& Working() { return working_; }
 

@@ -1,6 +1,9 @@
 // The hardware device's drawing: a rasterizer back end (BatchSink.h) that
 // draws each batch with OpenGL 3.3 core shaders into a framebuffer object and
-// reads the picture back into the render target at the end of the frame.
+// reads the picture back into the render target at the end of the frame. On
+// a window context (GlContext.h) a 32-bit target's picture stays in the
+// framebuffer object instead: the window shows it from there, and the
+// surface reads it back when its memory is read.
 //
 // Lighting, fog factors and texture coordinates are the rasterizer's own
 // vertex-stage results, uploaded as they are: both devices light a scene

@@ -56,6 +56,14 @@ class GlSink final : public kr::BatchSink {
   bool Emit(const Piece& piece);
   bool ApplyState(const Piece& piece);
   bool Rejected(const kr::DrawRecord& draw, std::uint32_t t) const;
+  // A window context shows 32-bit targets from the framebuffer itself.
+  bool ShowsInWindow() const {
+    return context_->DrawsToWindow() && frame_.target.format == kr::PixelFormat::Xrgb8888 &&
+           frame_.target.pitch % 4 == 0;
+  }
+  void PublishPicture() {
+    context_->SetPicture(target_->Framebuffer(), target_->ColorTexture(), target_->Width(), target_->Height());
+  }
   bool CulledOnScreen(const kr::DrawRecord& draw, const kr::DrawState& state, std::uint32_t t) const;
   kr::ClipVertex CornerVertex(std::uint32_t vertex, const CornerValues& values) const;
 
@@ -117,7 +125,15 @@ bool GlSink::Init(std::string& why) {
 }
 
 GlSink::~GlSink() {
-  if (!context_->MakeCurrent()) return;  // the context is gone; its objects went with it
+  context_->SetPicture(0, 0, 0, 0);
+  if (!context_->MakeCurrent()) {
+    // The context is lost; its objects went with it, and no GL call may be
+    // made without a current context.
+    if (target_) target_->Abandon();
+    if (textures_) textures_->Abandon();
+    if (programs_) programs_->Abandon();
+    return;
+  }
   target_.reset();
   textures_.reset();
   programs_.reset();
@@ -145,6 +161,8 @@ kr::Result GlSink::BeginFrame(const kr::SinkFrame& frame) {
   glEnable(GL_DEPTH_TEST);
   glEnable(GL_PROGRAM_POINT_SIZE);
   if (vp.width > 0 && vp.height > 0) target_->Refresh(frame.target, vp);
+  // From here the framebuffer holds what the target shows.
+  if (ShowsInWindow()) PublishPicture();
   program_ = nullptr;
   glActiveTexture(GL_TEXTURE0);
   return {};
@@ -154,7 +172,12 @@ kr::Result GlSink::EndFrame() {
   if (!inFrame_) return {kr::Status::InvalidState, "EndFrame without BeginFrame"};
   inFrame_ = false;
   const kr::Rect& vp = frame_.scissor;
-  if (vp.width > 0 && vp.height > 0) target_->ReadBack(frame_.target, vp, frame_.dither);
+  // In a window the picture stays in the framebuffer: the window shows it
+  // from there, and the surface reads it back only when its memory is read.
+  if (ShowsInWindow())
+    PublishPicture();
+  else if (vp.width > 0 && vp.height > 0)
+    target_->ReadBack(frame_.target, vp, frame_.dither);
   textures_->Prune();
   const GLenum error = glGetError();
   glBindVertexArray(0);

@@ -10,6 +10,9 @@
 #include "korvane3d/host/Error.h"
 #include "korvane3d/host/FormStream.h"
 #include "korvane3d/platform/ddraw/GlContext.h"
+#ifdef KV_HAVE_XGRAB
+#include <SDL.h>
+#endif
 #include "support/GlDevice.h"
 #include "support/ReferenceImage.h"
 #include "support/XGrab.h"
@@ -298,59 +301,158 @@ TEST(ViewWindowReadBack, XServerShowsTheHeadlessRender) {
   kv::platform::SelectBackend(kv::platform::BackendKind::Headless);
 }
 
-// The OpenGL device in a real SDL window: the view draws through GL (off
-// screen, read back into its surface), the window shows it, and what the X
-// server has in the window matches the software device's headless render of
-// the same form within the GL image tolerance.
-TEST(ViewWindowReadBack, XServerShowsTheGlDevicesRender) {
-  XServer x;
-  if (!x.Available()) GTEST_SKIP() << x.Reason();
-  std::string why;
-  if (!kv::ddraw::GlContext::CreateOffscreen(why)) KV_SKIP_NO_GL("no OpenGL device here (" + why + ")");
-
-  ResetSharedRuntime();
-  kv::image::Image expected;
-  {
-    TKV3DView* view = nullptr;
-    std::unique_ptr<TComponent> root = ShowAndRender(view);
-    ASSERT_NE(root, nullptr) << LastErrorText();
-    ASSERT_EQ(view->DriverType(), dtRGB);
-    const kv::ddraw::PixelImage drawn = kv::ddraw::ReadWindowPixels(view->Handle());
-    expected.width = drawn.width;
-    expected.height = drawn.height;
-    for (std::uint32_t p : drawn.pixels) expected.pixels.push_back(0xFF000000u | p);
+// The OpenGL device in a real SDL window. The view's device draws through
+// an OpenGL context SDL made for the window and shows its frame by swapping
+// buffers; what the X server has in the window is compared with the
+// software device's headless render of the same form.
+class GlWindow : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (!x_.Available()) GTEST_SKIP() << x_.Reason();
+    std::string why;
+    if (!kv::ddraw::GlContext::CreateOffscreen(why)) KV_SKIP_NO_GL("no OpenGL device here (" + why + ")");
+    ResetSharedRuntime();
+    {
+      TKV3DView* view = nullptr;
+      std::unique_ptr<TComponent> root = ShowAndRender(view);
+      ASSERT_NE(root, nullptr) << LastErrorText();
+      ASSERT_EQ(view->DriverType(), dtRGB);
+      const kv::ddraw::PixelImage drawn = kv::ddraw::ReadWindowPixels(view->Handle());
+      expected_.width = drawn.width;
+      expected_.height = drawn.height;
+      for (std::uint32_t p : drawn.pixels) expected_.pixels.push_back(0xFF000000u | p);
+    }
+    ResetSharedRuntime();
+    ASSERT_EQ(expected_.width, 96);
+    if (kv::platform::SelectBackend(kv::platform::BackendKind::Sdl) != kv::platform::BackendKind::Sdl)
+      GTEST_SKIP() << "SDL video did not start on this display";
+    ResetSharedRuntime();
+    setenv("KV_DRIVER", "hal", 1);
+    selected_ = true;
   }
-  ResetSharedRuntime();
-  ASSERT_EQ(expected.width, 96);
 
-  if (kv::platform::SelectBackend(kv::platform::BackendKind::Sdl) != kv::platform::BackendKind::Sdl)
-    GTEST_SKIP() << "SDL video did not start on this display";
-  ResetSharedRuntime();
-  setenv("KV_DRIVER", "hal", 1);
-  {
-    TKV3DView* view = nullptr;
-    std::unique_ptr<TComponent> root = ShowAndRender(view);
-    ASSERT_NE(root, nullptr) << LastErrorText();
-    EXPECT_EQ(view->DriverType(), dtHAL);
-    auto xWindow = XWindowOfSdlWindow(kv::platform::NativeWindowHandle(view->Handle()));
-    ASSERT_TRUE(xWindow.has_value()) << "SDL does not run on X11";
-    const XPixels shown = GrabXWindow(*xWindow, 12, 8, 96, 64);
-    ASSERT_TRUE(shown.Ok()) << shown.error;
+  void TearDown() override {
+    if (!selected_) return;
+    unsetenv("KV_DRIVER");
+    kv::ddraw::GlContext::FailWindowContexts(0);
+    kv::ddraw::GlContext::LoseNextWindowContextUse(false);
+    ResetSharedRuntime();
+    kv::platform::SelectBackend(kv::platform::BackendKind::Headless);
+  }
+
+  // The view's 96x64 pixels as the X server shows them.
+  static kv::image::Image Shown(TKV3DView* view) {
     kv::image::Image actual;
+    auto xWindow = XWindowOfSdlWindow(kv::platform::NativeWindowHandle(view->Handle()));
+    EXPECT_TRUE(xWindow.has_value()) << "SDL does not run on X11";
+    if (!xWindow) return actual;
+    const XPixels shown = GrabXWindow(*xWindow, 12, 8, 96, 64);
+    EXPECT_TRUE(shown.Ok()) << shown.error;
     actual.width = shown.width;
     actual.height = shown.height;
     for (std::uint32_t p : shown.pixels) actual.pixels.push_back(0xFF000000u | p);
+    return actual;
+  }
+
+  void ExpectShowsHeadlessRender(const kv::image::Image& actual, const std::string& name) {
     const std::string reference = (std::filesystem::temp_directory_path() /
                                    ("kv-gl-window-" + std::to_string(::getpid()) + ".png")).string();
-    ASSERT_TRUE(kv::image::SavePng(reference, expected));
+    ASSERT_TRUE(kv::image::SavePng(reference, expected_));
     // Measured on llvmpipe: at most 2 in a channel, mean 0.006.
     CompareWithReferencePng(actual, reference, std::filesystem::path(KV_BINARY_DIR) / "window-pictures", {16, 0.25},
-                            "gl-window");
+                            name);
     std::filesystem::remove(reference);
   }
-  unsetenv("KV_DRIVER");
-  ResetSharedRuntime();
-  kv::platform::SelectBackend(kv::platform::BackendKind::Headless);
+
+  static bool WindowMadeForOpenGl(TKV3DView* view) {
+    auto* window = static_cast<SDL_Window*>(kv::platform::NativeWindowHandle(view->Handle()));
+    return window && (SDL_GetWindowFlags(window) & SDL_WINDOW_OPENGL);
+  }
+
+  XServer x_;
+  kv::image::Image expected_;
+  bool selected_ = false;
+};
+
+TEST_F(GlWindow, SwappedFrameMatchesTheSoftwareDevicesHeadlessRender) {
+  TKV3DView* view = nullptr;
+  std::unique_ptr<TComponent> root = ShowAndRender(view);
+  ASSERT_NE(root, nullptr) << LastErrorText();
+  EXPECT_EQ(view->DriverType(), dtHAL);
+  EXPECT_TRUE(WindowMadeForOpenGl(view));
+  ExpectShowsHeadlessRender(Shown(view), "gl-window");
+  // A second frame is swapped in as well (the picture stays the same).
+  view->Render();
+  PumpFor(std::chrono::milliseconds(100));
+  ExpectShowsHeadlessRender(Shown(view), "gl-window-again");
+  // Reading the view's picture reads the frame back from the context.
+  const kv::ddraw::PixelImage back = kv::ddraw::ReadSurfacePixels(view->BackSurface());
+  ASSERT_EQ(back.width, 96);
+  EXPECT_LE(ChannelDistance(back.At(48, 32), expected_.At(48, 32) & 0xFFFFFF), 16);
+  EXPECT_EQ(back.At(2, 2), 0x204080u);
+}
+
+// The GDI events on the back surface see the frame the device drew and what
+// they draw is shown with it.
+TEST_F(GlWindow, GdiEventsSeeAndDrawOnTheFrame) {
+  TKV3DView* view = nullptr;
+  std::unique_ptr<TComponent> root = ShowAndRender(view);
+  ASSERT_NE(root, nullptr) << LastErrorText();
+  ASSERT_EQ(view->DriverType(), dtHAL);
+  COLORREF corner = CLR_INVALID;
+  COLORREF middle = CLR_INVALID;
+  view->OnDrawFrontGDI = [&](TObject*, HDC dc) {
+    corner = GetPixel(dc, 2, 2);
+    middle = GetPixel(dc, 48, 32);
+    view->Canvas()->Brush.Color = clLime;
+    view->Canvas()->FillRect(RECT{0, 0, 10, 10});
+  };
+  view->Render();
+  PumpFor(std::chrono::milliseconds(100));
+  EXPECT_EQ(corner, RGB(0x20, 0x40, 0x80));
+  const std::uint32_t middleXrgb = (GetRValue(middle) << 16) | (GetGValue(middle) << 8) | GetBValue(middle);
+  EXPECT_LE(ChannelDistance(middleXrgb, expected_.At(48, 32) & 0xFFFFFF), 16);
+
+  const kv::image::Image shown = Shown(view);
+  ASSERT_EQ(shown.width, 96);
+  EXPECT_EQ(shown.At(5, 5) & 0xFFFFFF, 0x00FF00u);  // drawn by the event
+  EXPECT_LE(ChannelDistance(shown.At(48, 32) & 0xFFFFFF, expected_.At(48, 32) & 0xFFFFFF), 16);
+  EXPECT_EQ(shown.At(40, 5) & 0xFFFFFF, 0x204080u);
+}
+
+// A window context that is lost (a driver reset, a window that went) loses
+// the view's surfaces: the view reports DDERR_SURFACELOST, builds its chain
+// again, and the next frame is shown through a new context.
+TEST_F(GlWindow, LostContextIsReportedAsLostSurfacesAndTheViewRecovers) {
+  TKV3DView* view = nullptr;
+  std::unique_ptr<TComponent> root = ShowAndRender(view);
+  ASSERT_NE(root, nullptr) << LastErrorText();
+  ASSERT_EQ(view->DriverType(), dtHAL);
+  std::vector<HRESULT> errors;
+  view->OnFlipError = [&](TObject*, HRESULT error) { errors.push_back(error); };
+  kv::ddraw::GlContext::LoseNextWindowContextUse();
+  EXPECT_TRUE(view->Render());  // nothing presented
+  EXPECT_EQ(errors, std::vector<HRESULT>{DDERR_SURFACELOST});
+  EXPECT_TRUE(WaitForChange(view));  // built again
+  EXPECT_FALSE(view->Render());
+  PumpFor(std::chrono::milliseconds(100));
+  EXPECT_EQ(errors.size(), 1u);
+  EXPECT_EQ(view->DriverType(), dtHAL);
+  EXPECT_TRUE(WindowMadeForOpenGl(view));
+  ExpectShowsHeadlessRender(Shown(view), "gl-window-restored");
+}
+
+// A window whose OpenGL context cannot be made: the device draws off screen
+// and reads its frame back, as on a machine without a window, and the
+// window shows the same picture.
+TEST_F(GlWindow, RefusedWindowContextFallsBackToDrawingOffScreen) {
+  kv::ddraw::GlContext::FailWindowContexts(1000);
+  TKV3DView* view = nullptr;
+  std::unique_ptr<TComponent> root = ShowAndRender(view);
+  ASSERT_NE(root, nullptr) << LastErrorText();
+  EXPECT_EQ(view->DriverType(), dtHAL);
+  EXPECT_FALSE(WindowMadeForOpenGl(view));
+  ExpectShowsHeadlessRender(Shown(view), "gl-offscreen-window");
 }
 
 #endif  // KV_HAVE_XGRAB

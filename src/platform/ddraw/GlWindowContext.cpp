@@ -1,0 +1,253 @@
+// Window contexts (GlContext.h): an OpenGL context SDL makes for the SDL
+// window a view shows in. The device draws its picture into a framebuffer
+// object of this context; the window's framebuffer (what the window layer
+// paints: the form, its controls) and that picture are drawn into the
+// window's default framebuffer, and the buffers are swapped.
+#include <SDL.h>
+#include <epoxy/gl.h>
+
+#include <algorithm>
+#include <atomic>
+#include <unordered_map>
+
+#include "korvane3d/platform/ddraw/GlContext.h"
+#include "korvane3d/platform/win/Backend.h"
+#include "korvane3d/platform/win/WinApi.h"
+
+namespace kv::ddraw {
+
+namespace {
+
+std::atomic<int> forcedWindowFailures{0};
+std::atomic<bool> forcedLoss{false};
+
+// Which context shows each top-level window: a context that goes removes
+// the window's presenter only while it is still its own.
+std::mutex presentingMutex;
+std::unordered_map<HWND, const void*>& Presenting() {
+  static std::unordered_map<HWND, const void*> map;
+  return map;
+}
+
+bool TakeForcedFailure() {
+  int left = forcedWindowFailures.load();
+  while (left > 0)
+    if (forcedWindowFailures.compare_exchange_weak(left, left - 1)) return true;
+  return false;
+}
+
+HWND TopLevelOf(HWND window) {
+  HWND top = window;
+  while (HWND parent = GetParent(top)) top = parent;
+  return top;
+}
+
+// Where window's client area starts inside its top-level window's client area.
+POINT OriginInTopLevel(HWND window) {
+  POINT view{0, 0};
+  POINT top{0, 0};
+  ClientToScreen(window, &view);
+  ClientToScreen(TopLevelOf(window), &top);
+  return POINT{view.x - top.x, view.y - top.y};
+}
+
+}  // namespace
+
+struct GlContext::Window {
+  HWND view = nullptr;
+  HWND topLevel = nullptr;  // whose presenter this context is
+  SDL_Window* sdl = nullptr;
+  SDL_GLContext gl = nullptr;
+  GLuint formTexture = 0, formFramebuffer = 0;  // the window framebuffer's pixels, for drawing
+  int formWidth = 0, formHeight = 0;
+
+  std::mutex pictureMutex;  // the picture's record; taken after use_
+  GLuint picture = 0, pictureTexture = 0;
+  int pictureWidth = 0, pictureHeight = 0;
+  bool pictureNewer = false;
+
+  ~Window() {
+    bool presenting = false;
+    {
+      std::lock_guard lock(presentingMutex);
+      auto it = Presenting().find(topLevel);
+      presenting = it != Presenting().end() && it->second == this;
+      if (presenting) Presenting().erase(it);
+    }
+    if (presenting) kv::platform::SetWindowPresenter(topLevel, nullptr);
+    // Its objects go with the context.
+    if (gl) SDL_GL_DeleteContext(gl);
+  }
+};
+
+bool GlContext::ShowsIn(HWND window) const { return window_ && window_->view == window; }
+
+void GlContext::FailWindowContexts(int count) { forcedWindowFailures = count; }
+
+void GlContext::LoseNextWindowContextUse(bool lose) { forcedLoss = lose; }
+
+std::shared_ptr<GlContext> GlContext::CreateForWindow(HWND window, std::string& why) {
+  if (TakeForcedFailure()) {
+    why = "the window's OpenGL context was refused";
+    return nullptr;
+  }
+  if (!kv::platform::IsMainThread()) {
+    why = "window contexts are made on the main thread";
+    return nullptr;
+  }
+  auto* sdl = static_cast<SDL_Window*>(kv::platform::OpenGlWindowHandle(window));
+  if (!sdl) {
+    why = "no OpenGL window (not on SDL, or SDL cannot make one)";
+    return nullptr;
+  }
+  SDL_GL_SetAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, 3);
+  SDL_GL_SetAttribute(SDL_GL_CONTEXT_MINOR_VERSION, 3);
+  SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_CORE);
+  SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
+  SDL_GLContext gl = SDL_GL_CreateContext(sdl);
+  SDL_GL_ResetAttributes();
+  if (!gl) {
+    why = std::string("no OpenGL 3.3 core context for the window: ") + SDL_GetError();
+    return nullptr;
+  }
+  std::shared_ptr<GlContext> made(new GlContext);
+  made->window_ = std::make_shared<Window>();
+  made->window_->view = window;
+  made->window_->topLevel = TopLevelOf(window);
+  made->window_->sdl = sdl;
+  made->window_->gl = gl;
+  // The view waits for the vertical blank itself; a swap never waits again.
+  SDL_GL_SetSwapInterval(0);
+  const auto* renderer = reinterpret_cast<const char*>(glGetString(GL_RENDERER));
+  made->renderer_ = renderer ? renderer : "";
+  SDL_GL_MakeCurrent(sdl, nullptr);
+  {
+    std::lock_guard lock(presentingMutex);
+    Presenting()[made->window_->topLevel] = made->window_.get();
+  }
+  std::weak_ptr<GlContext> weak = made;
+  kv::platform::SetWindowPresenter(made->window_->topLevel, [weak](const std::uint32_t* pixels, int width, int height) {
+    if (std::shared_ptr<GlContext> context = weak.lock()) context->Present(pixels, width, height);
+  });
+  return made;
+}
+
+bool GlContext::MakeWindowCurrent() {
+  use_.lock();
+  // The window the context was made for must still be the one SDL shows:
+  // a window that went (or was made again) took the context's surface.
+  if (forcedLoss.exchange(false)) lost_ = true;
+  if (!lost_ && kv::platform::NativeWindowHandle(window_->view) == window_->sdl &&
+      SDL_GL_MakeCurrent(window_->sdl, window_->gl) == 0)
+    return true;
+  lost_ = true;
+  use_.unlock();
+  return false;
+}
+
+void GlContext::ReleaseWindow() {
+  SDL_GL_MakeCurrent(window_->sdl, nullptr);
+  use_.unlock();
+}
+
+void GlContext::SetPicture(unsigned framebuffer, unsigned colorTexture, int width, int height) {
+  if (!window_) return;
+  std::lock_guard lock(window_->pictureMutex);
+  window_->picture = framebuffer;
+  window_->pictureTexture = colorTexture;
+  window_->pictureWidth = width;
+  window_->pictureHeight = height;
+  window_->pictureNewer = framebuffer != 0;
+}
+
+bool GlContext::PictureNewer() {
+  if (!window_) return false;
+  std::lock_guard lock(window_->pictureMutex);
+  return window_->pictureNewer;
+}
+
+void GlContext::ReadPicture(std::byte* pixels, int pitchBytes) {
+  if (!PictureNewer() || !MakeCurrent()) return;
+  {
+    std::lock_guard lock(window_->pictureMutex);
+    glBindFramebuffer(GL_READ_FRAMEBUFFER, window_->picture);
+    glPixelStorei(GL_PACK_ALIGNMENT, 4);
+    glPixelStorei(GL_PACK_ROW_LENGTH, pitchBytes / 4);
+    // The picture's alpha is kept at zero, so its words are the surface's.
+    glReadPixels(0, 0, window_->pictureWidth, window_->pictureHeight, GL_BGRA, GL_UNSIGNED_INT_8_8_8_8_REV, pixels);
+    glPixelStorei(GL_PACK_ROW_LENGTH, 0);
+    glBindFramebuffer(GL_READ_FRAMEBUFFER, 0);
+    window_->pictureNewer = false;
+  }
+  ReleaseCurrent();
+}
+
+void GlContext::UploadPicture(const std::byte* pixels, int pitchBytes) {
+  if (!window_ || !MakeCurrent()) return;
+  {
+    std::lock_guard lock(window_->pictureMutex);
+    if (window_->pictureTexture) {
+      glBindTexture(GL_TEXTURE_2D, window_->pictureTexture);
+      glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
+      glPixelStorei(GL_UNPACK_ROW_LENGTH, pitchBytes / 4);
+      glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, window_->pictureWidth, window_->pictureHeight, GL_BGRA,
+                      GL_UNSIGNED_INT_8_8_8_8_REV, pixels);
+      glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);
+      glBindTexture(GL_TEXTURE_2D, 0);
+      window_->pictureNewer = false;
+    }
+  }
+  ReleaseCurrent();
+}
+
+// The window framebuffer's pixels everywhere, the picture over the view's
+// client area, then the swap. Both are stored rows top first; the default
+// framebuffer counts rows from the bottom, so both are blitted upside down.
+void GlContext::Present(const std::uint32_t* pixels, int width, int height) {
+  if (!MakeCurrent()) return;
+  Window& w = *window_;
+  int drawableWidth = 0, drawableHeight = 0;
+  SDL_GL_GetDrawableSize(w.sdl, &drawableWidth, &drawableHeight);
+  if (!w.formFramebuffer) {
+    glGenTextures(1, &w.formTexture);
+    glGenFramebuffers(1, &w.formFramebuffer);
+  }
+  glBindTexture(GL_TEXTURE_2D, w.formTexture);
+  glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
+  if (w.formWidth != width || w.formHeight != height) {
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, width, height, 0, GL_BGRA, GL_UNSIGNED_INT_8_8_8_8_REV, pixels);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
+    glBindFramebuffer(GL_READ_FRAMEBUFFER, w.formFramebuffer);
+    glFramebufferTexture2D(GL_READ_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, w.formTexture, 0);
+    w.formWidth = width;
+    w.formHeight = height;
+  } else {
+    glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, width, height, GL_BGRA, GL_UNSIGNED_INT_8_8_8_8_REV, pixels);
+  }
+  glBindTexture(GL_TEXTURE_2D, 0);
+  glBindFramebuffer(GL_DRAW_FRAMEBUFFER, 0);
+  glDisable(GL_SCISSOR_TEST);
+  glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
+  glBindFramebuffer(GL_READ_FRAMEBUFFER, w.formFramebuffer);
+  glBlitFramebuffer(0, 0, width, height, 0, drawableHeight, width, drawableHeight - height, GL_COLOR_BUFFER_BIT,
+                    GL_NEAREST);
+  {
+    std::lock_guard lock(w.pictureMutex);
+    if (w.picture) {
+      const POINT at = OriginInTopLevel(w.view);
+      RECT client{};
+      GetClientRect(w.view, &client);
+      const int shownWidth = std::min<int>(w.pictureWidth, client.right - client.left);
+      const int shownHeight = std::min<int>(w.pictureHeight, client.bottom - client.top);
+      glBindFramebuffer(GL_READ_FRAMEBUFFER, w.picture);
+      glBlitFramebuffer(0, 0, shownWidth, shownHeight, at.x, drawableHeight - at.y, at.x + shownWidth,
+                        drawableHeight - at.y - shownHeight, GL_COLOR_BUFFER_BIT, GL_NEAREST);
+    }
+  }
+  glBindFramebuffer(GL_READ_FRAMEBUFFER, 0);
+  SDL_GL_SwapWindow(w.sdl);
+  ReleaseCurrent();
+}
+
+}  // namespace kv::ddraw
