@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <atomic>
 #include <unordered_map>
+#include <vector>
 
 #include "korvane3d/platform/ddraw/GlContext.h"
 #include "korvane3d/platform/win/Backend.h"
@@ -60,6 +61,7 @@ struct GlContext::Window {
   SDL_GLContext gl = nullptr;
   GLuint formTexture = 0, formFramebuffer = 0;  // the window framebuffer's pixels, for drawing
   int formWidth = 0, formHeight = 0;
+  std::vector<std::uint32_t> formUploaded;  // what formTexture holds
 
   std::mutex pictureMutex;  // the picture's record; taken after use_
   GLuint picture = 0, pictureTexture = 0;
@@ -222,8 +224,12 @@ void GlContext::Present(const std::uint32_t* pixels, int width, int height) {
     glFramebufferTexture2D(GL_READ_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, w.formTexture, 0);
     w.formWidth = width;
     w.formHeight = height;
-  } else {
+    w.formUploaded.assign(pixels, pixels + static_cast<std::size_t>(width) * static_cast<std::size_t>(height));
+  } else if (!std::equal(w.formUploaded.begin(), w.formUploaded.end(), pixels)) {
+    // Most frames change only the view's part, which the picture covers:
+    // the window's pixels go up only when they changed.
     glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, width, height, GL_BGRA, GL_UNSIGNED_INT_8_8_8_8_REV, pixels);
+    w.formUploaded.assign(pixels, pixels + static_cast<std::size_t>(width) * static_cast<std::size_t>(height));
   }
   glBindTexture(GL_TEXTURE_2D, 0);
   glBindFramebuffer(GL_DRAW_FRAMEBUFFER, 0);

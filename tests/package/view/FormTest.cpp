@@ -381,6 +381,15 @@ TEST_F(GlWindow, SwappedFrameMatchesTheSoftwareDevicesHeadlessRender) {
   EXPECT_EQ(view->DriverType(), dtHAL);
   EXPECT_TRUE(WindowMadeForOpenGl(view));
   ExpectShowsHeadlessRender(Shown(view), "gl-window");
+  // The form's own pixels around the view are swapped in with it.
+  auto* form = static_cast<TForm*>(root.get());
+  const kv::ddraw::PixelImage formPixels = kv::ddraw::ReadWindowPixels(form->Handle());
+  auto xWindow = XWindowOfSdlWindow(kv::platform::NativeWindowHandle(form->Handle()));
+  ASSERT_TRUE(xWindow.has_value());
+  const XPixels corner = GrabXWindow(*xWindow, 0, 0, 4, 4);
+  ASSERT_TRUE(corner.Ok()) << corner.error;
+  ASSERT_GT(formPixels.width, 4);
+  EXPECT_EQ(corner.At(2, 2) & 0xFFFFFF, formPixels.At(2, 2));
   // A second frame is swapped in as well (the picture stays the same).
   view->Render();
   PumpFor(std::chrono::milliseconds(100));
