@@ -45,6 +45,11 @@ class GlContext {
   // The next use of a window context finds it lost, as after a driver
   // reset or a window that went (tests); false takes that back.
   static void LoseNextWindowContextUse(bool lose = true);
+  // What a window shows, for reading it back: the window layer's pixels of
+  // window's client area (width x height, rows top first) get the picture
+  // of the window context showing in it, or in one of its children, over
+  // the view's part. The window layer never holds that picture itself.
+  static void OverlayShownPicture(HWND window, std::uint32_t* pixels, int width, int height);
   ~GlContext();
   GlContext(const GlContext&) = delete;
   GlContext& operator=(const GlContext&) = delete;
@@ -87,6 +92,7 @@ class GlContext {
   bool MakeWindowCurrent();
   void ReleaseWindow();
   void Present(const std::uint32_t* pixels, int width, int height);
+  void OverlayPicture(HWND window, std::uint32_t* pixels, int width, int height);
 
   std::unique_ptr<Egl> egl_;
   std::shared_ptr<Window> window_;  // window contexts only

@@ -24,9 +24,13 @@ std::atomic<bool> forcedLoss{false};
 
 // Which context shows each top-level window: a context that goes removes
 // the window's presenter only while it is still its own.
+struct Presenter {
+  const void* window = nullptr;  // the context's Window record
+  std::weak_ptr<GlContext> context;
+};
 std::mutex presentingMutex;
-std::unordered_map<HWND, const void*>& Presenting() {
-  static std::unordered_map<HWND, const void*> map;
+std::unordered_map<HWND, Presenter>& Presenting() {
+  static std::unordered_map<HWND, Presenter> map;
   return map;
 }
 
@@ -73,7 +77,7 @@ struct GlContext::Window {
     {
       std::lock_guard lock(presentingMutex);
       auto it = Presenting().find(topLevel);
-      presenting = it != Presenting().end() && it->second == this;
+      presenting = it != Presenting().end() && it->second.window == this;
       if (presenting) Presenting().erase(it);
     }
     if (presenting) kv::platform::SetWindowPresenter(topLevel, nullptr);
@@ -125,7 +129,7 @@ std::shared_ptr<GlContext> GlContext::CreateForWindow(HWND window, std::string& 
   SDL_GL_MakeCurrent(sdl, nullptr);
   {
     std::lock_guard lock(presentingMutex);
-    Presenting()[made->window_->topLevel] = made->window_.get();
+    Presenting()[made->window_->topLevel] = Presenter{made->window_.get(), made};
   }
   std::weak_ptr<GlContext> weak = made;
   kv::platform::SetWindowPresenter(made->window_->topLevel, [weak](const std::uint32_t* pixels, int width, int height) {
@@ -182,6 +186,47 @@ void GlContext::ReadPicture(std::byte* pixels, int pitchBytes) {
     window_->pictureNewer = false;
   }
   ReleaseCurrent();
+}
+
+void GlContext::OverlayShownPicture(HWND window, std::uint32_t* pixels, int width, int height) {
+  std::shared_ptr<GlContext> context;
+  {
+    std::lock_guard lock(presentingMutex);
+    if (auto it = Presenting().find(TopLevelOf(window)); it != Presenting().end()) context = it->second.context.lock();
+  }
+  if (context) context->OverlayPicture(window, pixels, width, height);
+}
+
+// The picture read from its framebuffer object (rows top first), clipped
+// to the view's client area, then placed where the view lies in window.
+void GlContext::OverlayPicture(HWND window, std::uint32_t* pixels, int width, int height) {
+  Window& w = *window_;
+  const POINT viewAt = OriginInTopLevel(w.view), windowAt = OriginInTopLevel(window);
+  RECT client{};
+  GetClientRect(w.view, &client);
+  std::vector<std::uint32_t> picture;
+  int stride = 0, shownWidth = 0, shownHeight = 0;
+  if (!MakeCurrent()) return;
+  {
+    std::lock_guard lock(w.pictureMutex);
+    if (w.picture) {
+      stride = w.pictureWidth;
+      shownWidth = std::min<int>(w.pictureWidth, client.right - client.left);
+      shownHeight = std::min<int>(w.pictureHeight, client.bottom - client.top);
+      picture.resize(static_cast<std::size_t>(w.pictureWidth) * static_cast<std::size_t>(w.pictureHeight));
+      glBindFramebuffer(GL_READ_FRAMEBUFFER, w.picture);
+      glPixelStorei(GL_PACK_ALIGNMENT, 4);
+      glReadPixels(0, 0, w.pictureWidth, w.pictureHeight, GL_BGRA, GL_UNSIGNED_INT_8_8_8_8_REV, picture.data());
+      glBindFramebuffer(GL_READ_FRAMEBUFFER, 0);
+    }
+  }
+  ReleaseCurrent();
+  const int dx = viewAt.x - windowAt.x, dy = viewAt.y - windowAt.y;
+  for (int y = std::max(0, -dy); y < shownHeight && y + dy < height; ++y)
+    for (int x = std::max(0, -dx); x < shownWidth && x + dx < width; ++x)
+      pixels[static_cast<std::size_t>(y + dy) * static_cast<std::size_t>(width) + static_cast<std::size_t>(x + dx)] =
+          picture[static_cast<std::size_t>(y) * static_cast<std::size_t>(stride) + static_cast<std::size_t>(x)] &
+          0x00FFFFFFu;
 }
 
 void GlContext::UploadPicture(const std::byte* pixels, int pitchBytes) {

@@ -1,6 +1,8 @@
 // Test hooks and read-back (VirtualMonitor.h).
 #include "korvane3d/platform/ddraw/VirtualMonitor.h"
 
+#include "korvane3d/platform/ddraw/GlContext.h"
+
 #include "korvane3d/platform/ddraw/Display.h"
 #include "korvane3d/platform/ddraw/Surface.h"
 #include "korvane3d/platform/win/Backend.h"
@@ -50,6 +52,8 @@ PixelImage ReadWindowPixels(HWND window) {
     }
   }
   kv::platform::UnlockWindowPixels(window);
+  // A window drawn through OpenGL shows a picture the window layer never had.
+  if (!image.pixels.empty()) GlContext::OverlayShownPicture(window, image.pixels.data(), image.width, image.height);
   return image;
 }
 

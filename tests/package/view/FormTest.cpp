@@ -394,6 +394,17 @@ TEST_F(GlWindow, SwappedFrameMatchesTheSoftwareDevicesHeadlessRender) {
   view->Render();
   PumpFor(std::chrono::milliseconds(100));
   ExpectShowsHeadlessRender(Shown(view), "gl-window-again");
+  // Reading the windows back (as the viewer does for the picture shown at
+  // close) gives the swapped picture too, for the view and the form.
+  const kv::ddraw::PixelImage viewPixels = kv::ddraw::ReadWindowPixels(view->Handle());
+  kv::image::Image read;
+  read.width = viewPixels.width;
+  read.height = viewPixels.height;
+  for (std::uint32_t p : viewPixels.pixels) read.pixels.push_back(0xFF000000u | p);
+  ExpectShowsHeadlessRender(read, "gl-window-read");
+  const kv::ddraw::PixelImage wholeForm = kv::ddraw::ReadWindowPixels(form->Handle());
+  ASSERT_GE(wholeForm.width, 12 + 96);
+  EXPECT_LE(ChannelDistance(wholeForm.At(12 + 48, 8 + 32), expected_.At(48, 32) & 0xFFFFFF), 16);
   // Reading the view's picture reads the frame back from the context.
   const kv::ddraw::PixelImage back = kv::ddraw::ReadSurfacePixels(view->BackSurface());
   ASSERT_EQ(back.width, 96);
