@@ -151,6 +151,11 @@ void SurfaceImpl::FinishPendingFill() {
   pendingFill_.reset();
 }
 
+void SurfaceImpl::MakeMemoryCurrent() {
+  ReadGlPictureLocked();
+  FinishPendingFill();
+}
+
 HRESULT SurfaceImpl::LockArea(RECT* rect, DDSURFACEDESC2* desc) {
   if (HRESULT hr = CheckUsable(); FAILED(hr)) return hr;
   RECT area = rect ? *rect : View().Bounds();
@@ -167,8 +172,7 @@ HRESULT SurfaceImpl::Lock(RECT* rect, DDSURFACEDESC2* desc, DWORD /*flags*/, HAN
   std::lock_guard lock(mutex_);
   if (HRESULT hr = LockArea(rect, desc); FAILED(hr)) return hr;
   // The device's own lock (LockTakingFill) draws on its picture where it is.
-  ReadGlPictureLocked();
-  FinishPendingFill();
+  MakeMemoryCurrent();
   lockedForCpu_ = true;
   return DD_OK;
 }
@@ -227,8 +231,7 @@ HRESULT SurfaceImpl::GetDC(HDC* dc) {
   if (locked_) return DDERR_SURFACEBUSY;
   std::optional<kv::win::PixelLayout> layout = DcLayout(spec_.format);
   if (!layout) return DDERR_CANTCREATEDC;
-  ReadGlPictureLocked();
-  FinishPendingFill();
+  MakeMemoryCurrent();
   kv::win::PixelTarget target{memory_.Data(), spec_.width, spec_.height, memory_.Pitch(), *layout};
   HDC made = CreateSurfaceDC(target);
   if (!made) return DDERR_CANTCREATEDC;
@@ -368,8 +371,7 @@ PixelImage SurfaceImpl::ReadPixels() {
   std::lock_guard lock(mutex_);
   PixelImage image;
   if (FAILED(CheckUsable())) return image;
-  ReadGlPictureLocked();
-  FinishPendingFill();
+  MakeMemoryCurrent();
   const PixelView view = View();
   image.width = view.width;
   image.height = view.height;

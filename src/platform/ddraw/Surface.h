@@ -124,6 +124,10 @@ class SurfaceImpl final : public IDirectDrawSurface4, public RefCount {
   // Does the fill left undone, before any other access to the pixels;
   // needs mutex_.
   void FinishPendingFill();
+  // Brings the memory up to what the surface shows before the CPU reads
+  // it: a window context's picture read back, then the pending fill done
+  // (in that order: the fill belongs over the picture). Needs mutex_.
+  void MakeMemoryCurrent();
   HRESULT LockArea(RECT* rect, DDSURFACEDESC2* desc);  // needs mutex_
   HRESULT BltLocked(const RECT& dest, SurfaceImpl* src, const RECT* srcRect, DWORD fill,
                     HWND window);
