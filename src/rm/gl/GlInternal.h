@@ -120,6 +120,10 @@ class GlTarget {
   // False: lastRead_ says nothing about the colour buffer, so the whole
   // rectangle is uploaded at the next Refresh.
   bool lastValid_ = false;
+  // True after a 16-bit read back: the colour buffer keeps finer colours
+  // than the target's pixels, so the next frame starts from the target's
+  // own (as the software device does, which blends over what it stored).
+  bool finerThanTarget_ = false;
 };
 
 }  // namespace kv::glraster

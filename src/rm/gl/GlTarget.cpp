@@ -109,7 +109,7 @@ void GlTarget::Refresh(const kr::Target& target, const kr::Rect& viewport) {
   const auto* bytes = static_cast<const std::uint8_t*>(target.pixels);
   const std::size_t offset = static_cast<std::size_t>(rect.x) * static_cast<std::size_t>(BytesPerPixel(target.format));
   const std::size_t span = static_cast<std::size_t>(rect.width) * static_cast<std::size_t>(BytesPerPixel(target.format));
-  bool same = lastValid_;
+  bool same = lastValid_ && !finerThanTarget_;
   for (int y = rect.y; y < rect.y + rect.height && same; ++y) {
     const std::size_t row = static_cast<std::size_t>(y) * static_cast<std::size_t>(target.pitch) + offset;
     same = std::memcmp(bytes + row, lastRead_.data() + row, span) == 0;
@@ -122,6 +122,7 @@ void GlTarget::Refresh(const kr::Target& target, const kr::Rect& viewport) {
     std::memcpy(lastRead_.data() + row, bytes + row, span);
   }
   lastValid_ = true;
+  finerThanTarget_ = false;
 }
 
 void GlTarget::ReadBack(const kr::Target& target, const kr::Rect& rect, bool dither) {
@@ -138,6 +139,7 @@ void GlTarget::ReadBack(const kr::Target& target, const kr::Rect& rect, bool dit
     glReadPixels(rect.x, rect.y, rect.width, rect.height, GL_BGRA, GL_UNSIGNED_INT_8_8_8_8_REV,
                  working_.data() + static_cast<std::ptrdiff_t>(rect.y) * width_ + rect.x);
     kr::StoreTileToTarget(target, PlaneTile(working_, width_, rect), dither);
+    finerThanTarget_ = target.format == kr::PixelFormat::Rgb565 || target.format == kr::PixelFormat::Rgb555;
   }
   glPixelStorei(GL_PACK_ROW_LENGTH, 0);
   const auto* bytes = static_cast<const std::uint8_t*>(target.pixels);

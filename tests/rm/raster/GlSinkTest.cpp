@@ -82,6 +82,39 @@ TEST_F(GlSink, KeepsWhatOthersDrewIntoTheTargetBetweenFrames) {
   EXPECT_EQ(c.At(60, 40), 0x000080u) << "the first frame's clear";
 }
 
+// A 16-bit target holds coarser colours than the GL colour buffer. Frames
+// that blend over the last one must blend over what the target shows, as the
+// software device does, or the two drift apart a step at a time.
+TEST_F(GlSink, FramesBlendOverTheSixteenBitPixelsTheTargetHolds) {
+  auto draw = [](const RasterizerOptions& options, PixelFormat format) {
+    Canvas c(16, 16, format);
+    c.state.renderMode = kBlendedTransparency;
+    c.state.dither = false;
+    Rasterizer r(options);
+    std::vector<std::uint16_t> words;
+    TestMesh quad = Square(0, 0, 0.1f, 2);
+    for (int frame = 0; frame < 6; ++frame) {
+      EXPECT_TRUE(r.BeginFrame(c.target, c.view, c.state));
+      EXPECT_TRUE(r.Clear(frame == 0 ? kClearTarget | kClearDepth : kClearDepth, 0x0c0c0c));
+      DrawCall d;
+      d.lighting = false;
+      d.color = 0x80f4e0c8;  // half over whatever the last frame left
+      d.mesh = quad.View();
+      if (frame > 0) {
+        EXPECT_TRUE(r.Draw(d));
+      }
+      EXPECT_TRUE(r.EndFrame());
+      words.push_back(c.At16(8, 8));
+    }
+    return words;
+  };
+  for (PixelFormat format : {PixelFormat::Rgb565, PixelFormat::Rgb555}) {
+    const std::vector<std::uint16_t> software = draw(RasterizerOptions{}, format);
+    const std::vector<std::uint16_t> gl = draw(Options(), format);
+    EXPECT_EQ(gl, software) << (format == PixelFormat::Rgb565 ? "565" : "555");
+  }
+}
+
 TEST_F(GlSink, FramesOfDifferentSizesAndDepthFormatsFollowTheTarget) {
   Rasterizer r(Options());
   for (auto [w, h, depth] : {std::tuple{32, 32, DepthFormat::Float32}, std::tuple{80, 20, DepthFormat::Unorm16},
