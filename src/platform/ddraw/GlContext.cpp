@@ -3,9 +3,11 @@
 #include <epoxy/egl.h>
 #include <epoxy/gl.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <mutex>
+#include <vector>
 
 namespace kv::ddraw {
 
@@ -19,31 +21,77 @@ bool HasExtension(const char* list, const char* name) {
   return false;
 }
 
-// One EGL display for the process, initialised on first use and kept: EGL
-// displays are not reference counted, so terminating one would pull it from
-// under every other context.
-EGLDisplay SharedDisplay(std::string& why) {
+struct DisplayCandidates {
+  std::vector<EglCandidate> kinds;
+  std::vector<EGLDisplay> displays;
+  void Add(EglSource source, EGLDisplay display) {
+    if (display == EGL_NO_DISPLAY) return;
+    kinds.push_back(EglCandidate{source});
+    displays.push_back(display);
+  }
+};
+
+// Every display EGL can give, in the order ChooseEglCandidate wants. Each
+// GPU is listed by device enumeration with its own driver (NVIDIA's too,
+// which Mesa's platforms never reach: there they would give llvmpipe).
+DisplayCandidates ListDisplays() {
+  DisplayCandidates list;
+  const char* client = eglQueryString(EGL_NO_DISPLAY, EGL_EXTENSIONS);
+  std::vector<EGLDeviceEXT> devices;
+  if (HasExtension(client, "EGL_EXT_device_enumeration") && HasExtension(client, "EGL_EXT_platform_device")) {
+    EGLint count = 0;
+    if (eglQueryDevicesEXT(0, nullptr, &count) && count > 0) {
+      devices.resize(static_cast<std::size_t>(count));
+      if (!eglQueryDevicesEXT(count, devices.data(), &count)) count = 0;
+      devices.resize(static_cast<std::size_t>(std::max(count, 0)));
+    }
+  }
+  auto deviceDisplay = [](EGLDeviceEXT device) {
+    return eglGetPlatformDisplayEXT(EGL_PLATFORM_DEVICE_EXT, device, nullptr);
+  };
+  auto software = [](EGLDeviceEXT device) {
+    return HasExtension(eglQueryDeviceStringEXT(device, EGL_EXTENSIONS), "EGL_MESA_device_software");
+  };
+  for (EGLDeviceEXT device : devices)
+    if (!software(device)) list.Add(EglSource::Device, deviceDisplay(device));
+  if (HasExtension(client, "EGL_MESA_platform_surfaceless"))
+    list.Add(EglSource::Surfaceless, eglGetPlatformDisplayEXT(EGL_PLATFORM_SURFACELESS_MESA, EGL_DEFAULT_DISPLAY, nullptr));
+  for (EGLDeviceEXT device : devices)
+    if (software(device)) list.Add(EglSource::SoftwareDevice, deviceDisplay(device));
+  list.Add(EglSource::Default, eglGetDisplay(EGL_DEFAULT_DISPLAY));
+  return list;
+}
+
+}  // namespace
+
+// One EGL display for the process, chosen and initialised on first use and
+// kept: EGL displays are not reference counted, so terminating one would
+// pull it from under every other context. Displays tried and not chosen
+// are left initialised for the same reason.
+EGLDisplay GlContext::SharedDisplay(std::string& why) {
   static std::once_flag once;
   static EGLDisplay display = EGL_NO_DISPLAY;
   static std::string failure;
   std::call_once(once, [] {
-    const char* clientExtensions = eglQueryString(EGL_NO_DISPLAY, EGL_EXTENSIONS);
-    EGLDisplay d = EGL_NO_DISPLAY;
-    if (HasExtension(clientExtensions, "EGL_MESA_platform_surfaceless"))
-      d = eglGetPlatformDisplayEXT(EGL_PLATFORM_SURFACELESS_MESA, EGL_DEFAULT_DISPLAY, nullptr);
-    if (d == EGL_NO_DISPLAY) d = eglGetDisplay(EGL_DEFAULT_DISPLAY);
-    EGLint major = 0, minor = 0;
-    if (d == EGL_NO_DISPLAY || !eglInitialize(d, &major, &minor)) {
-      failure = "no EGL display could be made";
+    DisplayCandidates list = ListDisplays();
+    std::string lastWhy = "no EGL display could be made";
+    const int chosen = ChooseEglCandidate(std::span(list.kinds), [&](int i) {
+      EglCandidate& c = list.kinds[static_cast<std::size_t>(i)];
+      EGLint major = 0, minor = 0;
+      if (!eglInitialize(list.displays[static_cast<std::size_t>(i)], &major, &minor)) return;
+      std::shared_ptr<GlContext> trial = CreateOnDisplay(list.displays[static_cast<std::size_t>(i)], lastWhy);
+      c.works = trial != nullptr;
+      c.hardware = trial && trial->IsHardware();
+    });
+    if (chosen < 0) {
+      failure = lastWhy;
       return;
     }
-    display = d;
+    display = list.displays[static_cast<std::size_t>(chosen)];
   });
   why = failure;
   return display;
 }
-
-}  // namespace
 
 struct GlContext::Egl {
   EGLDisplay display = EGL_NO_DISPLAY;
@@ -62,6 +110,10 @@ DriverRequest RequestedDriver() {
 std::shared_ptr<GlContext> GlContext::CreateOffscreen(std::string& why) {
   EGLDisplay display = SharedDisplay(why);
   if (display == EGL_NO_DISPLAY) return nullptr;
+  return CreateOnDisplay(display, why);
+}
+
+std::shared_ptr<GlContext> GlContext::CreateOnDisplay(void* display, std::string& why) {
   if (!eglBindAPI(EGL_OPENGL_API)) {
     why = "EGL offers no desktop OpenGL";
     return nullptr;

@@ -20,6 +20,7 @@
 #include <cstdint>
 #include <memory>
 #include <mutex>
+#include <span>
 #include <string>
 
 #include "korvane3d/platform/win/WinTypes.h"
@@ -87,6 +88,11 @@ class GlContext {
 
  private:
   GlContext();
+  // A context on an initialised EGL display (an EGLDisplay), or null with why.
+  static std::shared_ptr<GlContext> CreateOnDisplay(void* display, std::string& why);
+  // The process's display for off-screen contexts (ChooseEglCandidate), or
+  // no display with why.
+  static void* SharedDisplay(std::string& why);
   struct Egl;
   struct Window;
   bool MakeWindowCurrent();
@@ -100,6 +106,39 @@ class GlContext {
   std::mutex use_;                  // window contexts: held from MakeCurrent to ReleaseCurrent
   std::atomic<bool> lost_{false};
 };
+
+// Where an EGL display for off-screen contexts comes from, in the order
+// they are tried.
+enum class EglSource {
+  Device,          // a GPU EGL enumerates, through its own driver (no window system)
+  Surfaceless,     // Mesa's surfaceless platform
+  SoftwareDevice,  // Mesa's software device
+  Default,         // the default display
+};
+
+struct EglCandidate {
+  EglSource source = EglSource::Default;
+  bool works = false;     // an OpenGL 3.3 core context could be made there
+  bool hardware = false;  // its renderer is not one of Mesa's software ones
+};
+
+// Which candidate (in the order given) the process draws off screen with, or
+// -1: the first GPU device whose renderer is hardware; failing that, the
+// first other display that works; failing that, a device that works with a
+// software renderer. probe(i) fills in candidate i's works and hardware; it
+// is called only as far as the choice needs (each probe makes a context).
+template <typename Probe>
+int ChooseEglCandidate(std::span<EglCandidate> candidates, Probe&& probe) {
+  int softwareDevice = -1;
+  for (int i = 0; i < static_cast<int>(candidates.size()); ++i) {
+    probe(i);
+    const EglCandidate& c = candidates[static_cast<std::size_t>(i)];
+    if (!c.works) continue;
+    if (c.hardware || c.source != EglSource::Device) return i;
+    if (softwareDevice < 0) softwareDevice = i;
+  }
+  return softwareDevice;
+}
 
 // Whether the hardware device is offered under the current KV_DRIVER: a GL
 // context can be made (probed once per process) and, when automatic, its
