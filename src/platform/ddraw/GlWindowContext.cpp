@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "korvane3d/platform/ddraw/GlContext.h"
+#include "korvane3d/platform/ddraw/GlPlacement.h"
 #include "korvane3d/platform/win/Backend.h"
 #include "korvane3d/platform/win/WinApi.h"
 
@@ -39,6 +40,21 @@ bool TakeForcedFailure() {
   while (left > 0)
     if (forcedWindowFailures.compare_exchange_weak(left, left - 1)) return true;
   return false;
+}
+
+// The window's size against its drawable's, for placing blits.
+DrawablePlacement PlacementOf(SDL_Window* window) {
+  int windowWidth = 0, windowHeight = 0, drawableWidth = 0, drawableHeight = 0;
+  SDL_GetWindowSize(window, &windowWidth, &windowHeight);
+  SDL_GL_GetDrawableSize(window, &drawableWidth, &drawableHeight);
+  return DrawablePlacement(windowWidth, windowHeight, drawableWidth, drawableHeight);
+}
+
+// The top-left width x height pixels of framebuffer (rows top first) into
+// the default framebuffer's area.
+void BlitInto(GLuint framebuffer, int width, int height, const BlitArea& area, GLenum filter) {
+  glBindFramebuffer(GL_READ_FRAMEBUFFER, framebuffer);
+  glBlitFramebuffer(0, 0, width, height, area.x0, area.y0, area.x1, area.y1, GL_COLOR_BUFFER_BIT, filter);
 }
 
 HWND TopLevelOf(HWND window) {
@@ -248,13 +264,14 @@ void GlContext::UploadPicture(const std::byte* pixels, int pitchBytes) {
 }
 
 // The window framebuffer's pixels everywhere, the picture over the view's
-// client area, then the swap. Both are stored rows top first; the default
-// framebuffer counts rows from the bottom, so both are blitted upside down.
+// client area, then the swap. Both are stored rows top first and placed in
+// window pixels; DrawablePlacement turns them the right way up and scales
+// them to the drawable.
 void GlContext::Present(const std::uint32_t* pixels, int width, int height) {
   if (!MakeCurrent()) return;
   Window& w = *window_;
-  int drawableWidth = 0, drawableHeight = 0;
-  SDL_GL_GetDrawableSize(w.sdl, &drawableWidth, &drawableHeight);
+  const DrawablePlacement placement = PlacementOf(w.sdl);
+  const GLenum filter = placement.OneToOne() ? GL_NEAREST : GL_LINEAR;
   if (!w.formFramebuffer) {
     glGenTextures(1, &w.formTexture);
     glGenFramebuffers(1, &w.formFramebuffer);
@@ -280,9 +297,7 @@ void GlContext::Present(const std::uint32_t* pixels, int width, int height) {
   glBindFramebuffer(GL_DRAW_FRAMEBUFFER, 0);
   glDisable(GL_SCISSOR_TEST);
   glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
-  glBindFramebuffer(GL_READ_FRAMEBUFFER, w.formFramebuffer);
-  glBlitFramebuffer(0, 0, width, height, 0, drawableHeight, width, drawableHeight - height, GL_COLOR_BUFFER_BIT,
-                    GL_NEAREST);
+  BlitInto(w.formFramebuffer, width, height, placement.Map(0, 0, width, height), filter);
   {
     std::lock_guard lock(w.pictureMutex);
     if (w.picture) {
@@ -291,9 +306,7 @@ void GlContext::Present(const std::uint32_t* pixels, int width, int height) {
       GetClientRect(w.view, &client);
       const int shownWidth = std::min<int>(w.pictureWidth, client.right - client.left);
       const int shownHeight = std::min<int>(w.pictureHeight, client.bottom - client.top);
-      glBindFramebuffer(GL_READ_FRAMEBUFFER, w.picture);
-      glBlitFramebuffer(0, 0, shownWidth, shownHeight, at.x, drawableHeight - at.y, at.x + shownWidth,
-                        drawableHeight - at.y - shownHeight, GL_COLOR_BUFFER_BIT, GL_NEAREST);
+      BlitInto(w.picture, shownWidth, shownHeight, placement.Map(at.x, at.y, shownWidth, shownHeight), filter);
     }
   }
   glBindFramebuffer(GL_READ_FRAMEBUFFER, 0);
