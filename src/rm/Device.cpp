@@ -77,7 +77,9 @@ HRESULT Device::Create(Root* root, IDirect3DDevice2* d3dDevice, ComPtr<Device>& 
   kr::RasterizerOptions options;
   if (std::shared_ptr<kv::ddraw::GlContext> gl = kv::ddraw::GlContextOf(d3dDevice)) {
     std::string why;
+    const bool toWindow = gl->DrawsToWindow();
     options.sink = kv::glraster::CreateGlSink(std::move(gl), why);
+    device->glDrawsToWindow_ = options.sink && toWindow;
   }
   device->drawsWithGl_ = options.sink != nullptr;
   device->raster_ = std::make_unique<kr::Rasterizer>(options);
@@ -188,10 +190,11 @@ HRESULT Device::DrawFrame(const kr::View& view, const kr::FrameState& state, Fra
   target.pitch = color.pitchBytes;
   const kv::ddraw::SurfaceMemory* depth = lock.Depth();
   target.depthFormat = depth && depth->bytesPerPixel == 2 ? kr::DepthFormat::Unorm16 : kr::DepthFormat::Float32;
-  // Only the rasterizer's own drawing into 32-bit memory hands colour clears
-  // between frames through the surface (the OpenGL device reads the memory
-  // when its frame begins).
-  const bool handsOverClears = !drawsWithGl_ && target.format == kr::PixelFormat::Xrgb8888;
+  // Drawing into 32-bit memory hands colour clears between frames through
+  // the surface: a frame that only clears leaves the fill there, and the
+  // next frame clears as it draws. Not where GL shows its picture in a
+  // window: the surface's fill would not reach the picture shown.
+  const bool handsOverClears = target.format == kr::PixelFormat::Xrgb8888 && !glDrawsToWindow_;
   target.mayLeaveColorClear = handsOverClears;
   std::optional<kv::ddraw::ColorFill> fill = lock.TakePendingFill();
   if (fill && !handsOverClears) {

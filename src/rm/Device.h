@@ -87,6 +87,7 @@ class Device final : public ObjectImpl<IDirect3DRMDevice3> {
   DeviceSettings settings_;
   std::unique_ptr<kv::raster::Rasterizer> raster_;
   bool drawsWithGl_ = false;
+  bool glDrawsToWindow_ = false;  // its picture is shown from GL, not from the target's memory
   SceneCache cache_;
   WinDevice winDevice_;
 };

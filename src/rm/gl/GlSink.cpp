@@ -61,6 +61,17 @@ class GlSink final : public kr::BatchSink {
     return context_->DrawsToWindow() && frame_.target.format == kr::PixelFormat::Xrgb8888 &&
            frame_.target.pitch % 4 == 0;
   }
+  // Before the first batch that changes colour: the target's pixels go up
+  // unless that batch clears the viewport, and from then on the framebuffer
+  // holds the frame. A frame that changes no colour reads nothing back.
+  void BeforeColorChanges(const kr::SinkBatch& batch) {
+    const bool clears = batch.clearFlags & kr::kClearTarget;
+    if (colorChanged_ || (!clears && batch.drawCount == 0)) return;
+    colorChanged_ = true;
+    const kr::Rect& vp = frame_.scissor;
+    if (!clears && vp.width > 0 && vp.height > 0) target_->Refresh(frame_.target, vp);
+    if (ShowsInWindow()) PublishPicture();
+  }
   void PublishPicture() {
     context_->SetPicture(target_->Framebuffer(), target_->ColorTexture(), target_->Width(), target_->Height());
   }
@@ -78,6 +89,7 @@ class GlSink final : public kr::BatchSink {
 
   kr::SinkFrame frame_;
   bool inFrame_ = false;
+  bool colorChanged_ = false;  // this frame: a batch cleared or drew colour
   std::uint8_t nextStencil_ = 0;  // 0: the stencil is not cleared yet this frame
   std::vector<std::uint8_t> coverIds_;  // per draw of the batch: its stencil number, 0 until drawn
   const kr::SinkBatch* batch_ = nullptr;
@@ -160,9 +172,11 @@ kr::Result GlSink::BeginFrame(const kr::SinkFrame& frame) {
   glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_FALSE);  // alpha stays 0: the target's top byte
   glEnable(GL_DEPTH_TEST);
   glEnable(GL_PROGRAM_POINT_SIZE);
-  if (vp.width > 0 && vp.height > 0) target_->Refresh(frame.target, vp);
-  // From here the framebuffer holds what the target shows.
-  if (ShowsInWindow()) PublishPicture();
+  // The target's pixels go up at the first batch that changes colour, and
+  // only when that batch does not clear them: most frames start with a
+  // clear, and comparing or uploading a whole target costs as much as
+  // drawing a light frame.
+  colorChanged_ = false;
   program_ = nullptr;
   glActiveTexture(GL_TEXTURE0);
   return {};
@@ -174,10 +188,13 @@ kr::Result GlSink::EndFrame() {
   const kr::Rect& vp = frame_.scissor;
   // In a window the picture stays in the framebuffer: the window shows it
   // from there, and the surface reads it back only when its memory is read.
-  if (ShowsInWindow())
+  if (!colorChanged_ || vp.width <= 0 || vp.height <= 0) {
+    // Nothing drawn: the target and the picture stay as they were.
+  } else if (ShowsInWindow()) {
     PublishPicture();
-  else if (vp.width > 0 && vp.height > 0)
+  } else {
     target_->ReadBack(frame_.target, vp, frame_.dither);
+  }
   textures_->Prune();
   const GLenum error = glGetError();
   glBindVertexArray(0);
@@ -472,6 +489,7 @@ kr::Result GlSink::DrawBatch(const kr::SinkBatch& batch) {
   if (!inFrame_) return {kr::Status::InvalidState, "DrawBatch outside a frame"};
   batch_ = &batch;
   coverIds_.assign(batch.drawCount, 0);
+  BeforeColorChanges(batch);
   Clear(batch);
   if (batch.drawCount > 0) {
     Plan(batch);

@@ -493,8 +493,8 @@ Result Rasterizer::DrawDecal(const DecalCall& decal) {
 Result Rasterizer::AdoptColorClear(const ColorClear& clear) {
   Impl& s = *impl_;
   if (!s.inFrame) return {Status::InvalidState, "AdoptColorClear outside a frame"};
-  if (s.sink || s.target.format != PixelFormat::Xrgb8888)
-    return {Status::InvalidArgument, "only the rasterizer's own Xrgb8888 targets take over a colour clear"};
+  if (s.target.format != PixelFormat::Xrgb8888)
+    return {Status::InvalidArgument, "only Xrgb8888 targets take over a colour clear"};
   const Rect& a = clear.area;
   if (a.x < 0 || a.y < 0 || a.width < 0 || a.height < 0 || a.width > s.target.width - a.x ||
       a.height > s.target.height - a.y)

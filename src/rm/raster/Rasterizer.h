@@ -67,8 +67,9 @@ class Rasterizer {
   // TakeColorClearLeft), to be done before anything of this frame is drawn
   // there: the first batch that draws over the same rectangle clears each
   // tile just before drawing it, as a Clear in this frame would. Fails,
-  // changing nothing, outside a frame, on a target other than Xrgb8888 and
-  // with a sink: the caller then clears itself.
+  // changing nothing, outside a frame and on a target other than Xrgb8888:
+  // the caller then clears itself. With a sink, the first batch that draws
+  // there comes to the sink with the clear.
   Result AdoptColorClear(const ColorClear& clear);
 
   // Finishes every pixel of the frame in the target, except a colour clear

@@ -269,6 +269,15 @@ Result Rasterizer::Impl::BeginSinkFrame() {
 // the sink then draws the batch on the calling thread.
 void Rasterizer::Impl::FlushToSink() {
   if (grid.Count() > 0 && !batch.Empty()) {
+    // As for the rasterizer's own drawing: a colour clear nothing draws over
+    // may be left to the caller; a later batch takes it over.
+    if (batch.draws.empty()) {
+      if (target.mayLeaveColorClear) DeferColorClear();
+    } else {
+      TakePendingColorClear();
+    }
+  }
+  if (grid.Count() > 0 && !batch.Empty()) {
     std::vector<std::uint32_t> bounds;
     const int count = SplitIntoChunks(bounds);
     pool.Run(count, [&](int c, int) { RunDeferredVertices(bounds[c], bounds[c + 1]); });

@@ -7,6 +7,7 @@
 #include <set>
 
 #include "RasterTestSupport.h"
+#include "support/GlDevice.h"
 
 namespace kv::raster::test {
 namespace {
@@ -207,16 +208,37 @@ void GreenSquareAfter(Rasterizer& r, Canvas& c, Rect viewport, const std::option
   GreenSquareFrame(r, c, viewport, Square(0, 0, 0.2f, 2), kClearDepth, adopted);
 }
 
+// Colour clears handed between frames, on the rasterizer's own drawing
+// (false) and on the OpenGL back end (true).
+class ColorClears : public ::testing::TestWithParam<bool> {
+ protected:
+  void SetUp() override {
+    if (!GetParam()) return;
+    std::string why;
+    sink_ = kvtest::GlSinkOrWhy(why);
+    if (!sink_) KV_SKIP_NO_GL(why);
+  }
+  RasterizerOptions Options() const {
+    RasterizerOptions o;
+    o.sink = sink_;
+    return o;
+  }
+  std::shared_ptr<BatchSink> sink_;
+};
+
+INSTANTIATE_TEST_SUITE_P(Devices, ColorClears, ::testing::Values(false, true),
+                         [](const ::testing::TestParamInfo<bool>& info) { return info.param ? "Gl" : "Software"; });
+
 // A colour clear in a frame that draws nothing stays undone only where the
 // target allows it, and the frame that takes it over draws the picture that
 // clearing first gives, whatever the rectangles.
-TEST(ColorClears, LeftUndoneByAFrameThatDrawsNothingAndTakenOverByTheNext) {
+TEST_P(ColorClears, LeftUndoneByAFrameThatDrawsNothingAndTakenOverByTheNext) {
   const Rect whole{0, 0, 64, 64}, left{0, 0, 32, 64};
   const std::uint32_t blue = 0x0000ff;
   for (const Rect draw : {whole, left}) {
     // What clearing and then drawing gives, each done in full.
     Canvas expected(64, 64);
-    Rasterizer reference;
+    Rasterizer reference(Options());
     Render(reference, expected, {{Square(0, 0, 4, 2), Unlit(0xff0000)}});
     expected.view.viewport = whole;
     ASSERT_TRUE(reference.BeginFrame(expected.target, expected.view, expected.state));
@@ -228,7 +250,7 @@ TEST(ColorClears, LeftUndoneByAFrameThatDrawsNothingAndTakenOverByTheNext) {
 
     Canvas c(64, 64);
     c.target.mayLeaveColorClear = true;
-    Rasterizer r;
+    Rasterizer r(Options());
     Render(r, c, {{Square(0, 0, 4, 2), Unlit(0xff0000)}});
     c.view.viewport = whole;
     ASSERT_TRUE(r.BeginFrame(c.target, c.view, c.state));
@@ -246,8 +268,8 @@ TEST(ColorClears, LeftUndoneByAFrameThatDrawsNothingAndTakenOverByTheNext) {
   }
 }
 
-TEST(ColorClears, TakenOverOnlyWhereTheRasterizerDrawsXrgb) {
-  Rasterizer r;
+TEST_P(ColorClears, TakenOverOnlyOnXrgbTargets) {
+  Rasterizer r(Options());
   const ColorClear clear{{0, 0, 16, 16}, 0x123456};
   EXPECT_FALSE(r.AdoptColorClear(clear));  // outside a frame
   Canvas c16(16, 16, PixelFormat::Rgb565);
