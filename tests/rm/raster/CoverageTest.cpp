@@ -7,7 +7,6 @@
 #include <set>
 
 #include "RasterTestSupport.h"
-#include "support/GlDevice.h"
 
 namespace kv::raster::test {
 namespace {
@@ -210,20 +209,11 @@ void GreenSquareAfter(Rasterizer& r, Canvas& c, Rect viewport, const std::option
 
 // Colour clears handed between frames, on the rasterizer's own drawing
 // (false) and on the OpenGL back end (true).
-class ColorClears : public ::testing::TestWithParam<bool> {
+class ColorClears : public ::testing::TestWithParam<bool>, protected SinkChoice {
  protected:
   void SetUp() override {
-    if (!GetParam()) return;
-    std::string why;
-    sink_ = kvtest::GlSinkOrWhy(why);
-    if (!sink_) KV_SKIP_NO_GL(why);
+    if (GetParam()) UseGl();
   }
-  RasterizerOptions Options() const {
-    RasterizerOptions o;
-    o.sink = sink_;
-    return o;
-  }
-  std::shared_ptr<BatchSink> sink_;
 };
 
 INSTANTIATE_TEST_SUITE_P(Devices, ColorClears, ::testing::Values(false, true),

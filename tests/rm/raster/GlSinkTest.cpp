@@ -12,19 +12,9 @@
 namespace kv::raster::test {
 namespace {
 
-class GlSink : public ::testing::Test {
+class GlSink : public ::testing::Test, protected SinkChoice {
  protected:
-  void SetUp() override {
-    std::string why;
-    sink_ = kvtest::GlSinkOrWhy(why);
-    if (!sink_) KV_SKIP_NO_GL(why);
-  }
-  RasterizerOptions Options() const {
-    RasterizerOptions o;
-    o.sink = sink_;
-    return o;
-  }
-  std::shared_ptr<BatchSink> sink_;
+  void SetUp() override { UseGl(); }
 };
 
 // Under ctest every test gets the headless platform; in the thread-sanitizer

@@ -5,15 +5,35 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "korvane3d/rm/raster/RasterMath.h"
 #include "korvane3d/rm/raster/Rasterizer.h"
+#include "support/GlDevice.h"
 
 namespace kv::raster::test {
 
 inline constexpr std::uint32_t kBlack = 0x000000;
+
+// For fixtures that draw through the OpenGL back end: UseGl (in SetUp)
+// makes it, or skips the test (KV_SKIP_NO_GL); Options hands it to a
+// rasterizer, which without it draws itself.
+class SinkChoice {
+ protected:
+  void UseGl() {
+    std::string why;
+    sink_ = kvtest::GlSinkOrWhy(why);
+    if (!sink_) KV_SKIP_NO_GL(why);
+  }
+  RasterizerOptions Options() const {
+    RasterizerOptions o;
+    o.sink = sink_;
+    return o;
+  }
+  std::shared_ptr<BatchSink> sink_;
+};
 
 struct Rgb {
   int r = 0, g = 0, b = 0;

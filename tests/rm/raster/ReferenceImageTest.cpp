@@ -54,21 +54,12 @@ kv::image::Image ToImage(const Canvas& c) {
 }
 
 // Runs each scene on the software device and on the GL device.
-class ReferenceImage : public ::testing::TestWithParam<const char*> {
+class ReferenceImage : public ::testing::TestWithParam<const char*>, protected SinkChoice {
  protected:
   void SetUp() override {
-    if (Hal()) {
-      std::string why;
-      sink_ = kvtest::GlSinkOrWhy(why);
-      if (!sink_) KV_SKIP_NO_GL(why);
-    }
+    if (Hal()) UseGl();
   }
   bool Hal() const { return std::string(GetParam()) == "hal"; }
-  RasterizerOptions Options() const {
-    RasterizerOptions o;
-    o.sink = sink_;
-    return o;
-  }
   void CompareWithReference(const Canvas& c, const std::string& name) const {
     const std::filesystem::path reference = std::filesystem::path(KV_SOURCE_DIR) / "tests/rm/raster/ref" / (name + ".png");
     if (Hal())
@@ -76,9 +67,6 @@ class ReferenceImage : public ::testing::TestWithParam<const char*> {
     else
       kvtest::CompareWithReferencePng(ToImage(c), reference, OutDir(), {kMaxChannel, kMeanChannel});
   }
-
- private:
-  std::shared_ptr<BatchSink> sink_;
 };
 
 std::shared_ptr<const Texture> Checker(int size, int cell, std::uint32_t a, std::uint32_t b, bool mipmaps) {
