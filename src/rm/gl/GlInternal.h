@@ -105,6 +105,9 @@ class GlTarget {
   void ReadBack(const kr::Target& target, const kr::Rect& rect, bool dither);
   // Forgets the GL objects without deleting them: the context is gone.
   void Abandon() { framebuffer_ = color_ = depth_ = 0; }
+  // Whether no frame has drawn into the framebuffer since it was made.
+  bool JustMade() const { return justMade_; }
+  void MarkDrawn() { justMade_ = false; }
   // A 32-bit plane the size of the target, for tile helpers.
   std::vector<std::uint32_t>& Working() { return working_; }
 
@@ -124,6 +127,7 @@ class GlTarget {
   // than the target's pixels, so the next frame starts from the target's
   // own (as the software device does, which blends over what it stored).
   bool finerThanTarget_ = false;
+  bool justMade_ = false;
 };
 
 }  // namespace kv::glraster

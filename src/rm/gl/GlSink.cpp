@@ -64,12 +64,18 @@ class GlSink final : public kr::BatchSink {
   // Before the first batch that changes colour: the target's pixels go up
   // unless that batch clears the viewport, and from then on the framebuffer
   // holds the frame. A frame that changes no colour reads nothing back.
+  // In a window the picture is what the surface shows: the surface puts
+  // what the CPU draws there into the picture itself, and what it read back
+  // from the picture is no news, so only a framebuffer just made takes the
+  // target's pixels (memory read back before a clear would come back).
   void BeforeColorChanges(const kr::SinkBatch& batch) {
     const bool clears = batch.clearFlags & kr::kClearTarget;
     if (colorChanged_ || (!clears && batch.drawCount == 0)) return;
     colorChanged_ = true;
     const kr::Rect& vp = frame_.scissor;
-    if (!clears && vp.width > 0 && vp.height > 0) target_->Refresh(frame_.target, vp);
+    const bool pictureIsCurrent = ShowsInWindow() && !target_->JustMade();
+    if (!clears && !pictureIsCurrent && vp.width > 0 && vp.height > 0) target_->Refresh(frame_.target, vp);
+    target_->MarkDrawn();
     if (ShowsInWindow()) PublishPicture();
   }
   void PublishPicture() {

@@ -70,6 +70,7 @@ kr::Result GlTarget::Prepare(const kr::Target& target) {
   width_ = target.width;
   height_ = target.height;
   depthFormat_ = target.depthFormat;
+  justMade_ = true;
   // Colour and the record of the last read back start alike (all zero), so
   // that whatever differs in the target is uploaded; depth starts far.
   glDisable(GL_SCISSOR_TEST);

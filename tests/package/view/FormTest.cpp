@@ -9,6 +9,7 @@
 
 #include "korvane3d/host/Error.h"
 #include "korvane3d/host/FormStream.h"
+#include "korvane3d/objects/Kv3dobject.h"
 #include "korvane3d/platform/ddraw/GlContext.h"
 #ifdef KV_HAVE_XGRAB
 #include <SDL.h>
@@ -438,6 +439,30 @@ TEST_F(GlWindow, GdiEventsSeeAndDrawOnTheFrame) {
   EXPECT_EQ(shown.At(5, 5) & 0xFFFFFF, 0x00FF00u);  // drawn by the event
   EXPECT_LE(ChannelDistance(shown.At(48, 32) & 0xFFFFFF, expected_.At(48, 32) & 0xFFFFFF), 16);
   EXPECT_EQ(shown.At(40, 5) & 0xFFFFFF, 0x204080u);
+}
+
+// The surface's memory read back from the picture (a screenshot, a lock)
+// is not drawn again under a later frame: a frame that clears shows only
+// what it drew.
+TEST_F(GlWindow, AFrameAfterTheSurfaceWasReadShowsOnlyThatFrame) {
+  TKV3DView* view = nullptr;
+  std::unique_ptr<TComponent> root = ShowAndRender(view);
+  ASSERT_NE(root, nullptr) << LastErrorText();
+  ASSERT_EQ(view->DriverType(), dtHAL);
+  auto* ball = dynamic_cast<TKV3DObject*>(root->FindComponent("Ball"));
+  ASSERT_NE(ball, nullptr);
+  for (int frame = 0; frame < 2; ++frame) {
+    const kv::ddraw::PixelImage read = kv::ddraw::ReadSurfacePixels(view->BackSurface());
+    ASSERT_EQ(read.width, 96);
+    EXPECT_NE(read.At(48, 32), 0x204080u) << "the ball, read back";
+    ball->Position()->SetX(100);  // out of sight
+    view->Render();
+    PumpFor(std::chrono::milliseconds(100));
+    EXPECT_EQ(Shown(view).At(48, 32) & 0xFFFFFF, 0x204080u) << "the ball left behind, frame " << frame;
+    ball->Position()->SetX(0);
+    view->Render();
+    PumpFor(std::chrono::milliseconds(100));
+  }
 }
 
 // A window context that is lost (a driver reset, a window that went) loses
