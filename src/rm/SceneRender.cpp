@@ -108,15 +108,44 @@ void SceneCache::EndFrame() {
 }
 
 void SceneCache::Convert(const MeshGeometry& g, ConvertedMesh& out) {
-  out.parts.clear();
+  std::size_t kept = 0;
   for (std::uint32_t group = 0; group < g.groups.size(); ++group) {
-    ConvertedPart part = ConvertGroup(g, group);
-    if (!part.indices.empty()) out.parts.push_back(std::move(part));
+    if (kept == out.parts.size()) out.parts.emplace_back();
+    ConvertGroup(g, group, out.parts[kept]);
+    if (!out.parts[kept].indices.empty()) ++kept;
   }
+  out.parts.resize(kept);
 }
 
-ConvertedPart SceneCache::ConvertGroup(const MeshGeometry& g, std::uint32_t group) {
-  ConvertedPart part;
+namespace {
+constexpr std::uint32_t kNoVertex = 0xFFFFFFFFu;
+}  // namespace
+
+std::uint32_t SceneCache::PartVertex(const MeshGeometry& g, std::uint32_t v, std::uint32_t n, ConvertedPart& part) {
+  for (std::uint32_t k = newestFrom_[v]; k != kNoVertex; k = madeBefore_[k])
+    if (normalOf_[k] == n) return k;
+  const auto made = static_cast<std::uint32_t>(part.positions.size());
+  part.positions.push_back(ToRaster(g.positions[v]));
+  if (withNormals_) part.normals.push_back(ToRaster(n < g.normals.size() ? g.normals[n] : Vec3{0, 0, 1}));
+  if (withUvs_) part.uvs.push_back({g.uvs[v][0], g.uvs[v][1]});
+  if (withColors_) part.vertexColors.push_back(g.vertexColors[v]);
+  madeBefore_.push_back(newestFrom_[v]);
+  normalOf_.push_back(n);
+  newestFrom_[v] = made;
+  return made;
+}
+
+void SceneCache::ConvertGroup(const MeshGeometry& g, std::uint32_t group, ConvertedPart& part) {
+  part.positions.clear();
+  part.normals.clear();
+  part.uvs.clear();
+  part.vertexColors.clear();
+  part.indices.clear();
+  part.faceColors.clear();
+  part.edgeFlags.clear();
+  part.faceColor.reset();
+  part.material = {};
+  part.wrapU = part.wrapV = false;
   const FaceGroup& fg = g.groups[group];
   if (Material* material = fg.material ? Material::From(fg.material.Get()) : nullptr) {
     const MaterialParams& p = material->Params();
@@ -125,23 +154,15 @@ ConvertedPart SceneCache::ConvertGroup(const MeshGeometry& g, std::uint32_t grou
     part.material.power = p.power;
   }
   part.texture = ComPtr<Texture>(fg.texture ? Texture::From(fg.texture.Get()) : nullptr);
-  const bool withNormals = !g.normals.empty();
-  const bool withUvs = part.texture && g.uvs.size() == g.positions.size();
-  const bool withColors = g.vertexColors.size() == g.positions.size();
+  withNormals_ = !g.normals.empty();
+  withUvs_ = part.texture && g.uvs.size() == g.positions.size();
+  withColors_ = g.vertexColors.size() == g.positions.size();
   // One rasterizer vertex per distinct (position, normal) pair.
-  std::unordered_map<std::uint64_t, std::uint32_t> vertexOf;
+  newestFrom_.assign(g.positions.size(), kNoVertex);
+  madeBefore_.clear();
+  normalOf_.clear();
   auto corner = [&](std::uint32_t c) {
-    std::uint32_t v = g.cornerVertex[c];
-    std::uint32_t n = withNormals ? g.cornerNormal[c] : 0;
-    auto [it, added] = vertexOf.try_emplace((std::uint64_t{v} << 32) | n, 0u);
-    if (added) {
-      it->second = static_cast<std::uint32_t>(part.positions.size());
-      part.positions.push_back(ToRaster(g.positions[v]));
-      if (withNormals) part.normals.push_back(ToRaster(n < g.normals.size() ? g.normals[n] : Vec3{0, 0, 1}));
-      if (withUvs) part.uvs.push_back({g.uvs[v][0], g.uvs[v][1]});
-      if (withColors) part.vertexColors.push_back(g.vertexColors[v]);
-    }
-    return it->second;
+    return PartVertex(g, g.cornerVertex[c], withNormals_ ? g.cornerNormal[c] : 0, part);
   };
   for (std::size_t f = 0; f < g.FaceCount(); ++f) {
     if (g.faceGroup[f] != group || g.FaceSize(f) < 3) continue;
@@ -161,7 +182,6 @@ ConvertedPart SceneCache::ConvertGroup(const MeshGeometry& g, std::uint32_t grou
   if (!colors.empty() && std::all_of(colors.begin(), colors.end(), [&](std::uint32_t c) { return c == colors[0]; })) {
     part.faceColor = colors[0];
   }
-  return part;
 }
 
 SceneLighting GatherLights(Frame& scene) {
@@ -220,7 +240,6 @@ struct SceneDraw {
   kr::Result result;
   ShadowGeometry shadow;  // reused between shadows
   std::vector<kr::Vec3> shadowPositions;
-  std::vector<std::uint32_t> shadowIndices;
 
   std::uint64_t LightMask(std::span<Frame* const> path) const {
     std::uint64_t mask = 0;
@@ -275,14 +294,10 @@ struct SceneDraw {
       if (p.light == s.CastingLight()) placed = &p;
     if (!placed || !s.Project(v.world, placed->world, shadow)) return;
     shadowPositions.clear();
-    shadowIndices.clear();
     for (const Vec3& p : shadow.positions) shadowPositions.push_back(ToRaster(p));
-    for (std::size_t f = 0; f < shadow.FaceCount(); ++f)
-      for (std::uint32_t i = shadow.faceStart[f] + 1; i + 1 < shadow.faceStart[f + 1]; ++i)
-        shadowIndices.insert(shadowIndices.end(), {shadow.faceStart[f], i, i + 1});
     kr::DrawCall call;
     call.mesh.positions = shadowPositions;
-    call.mesh.indices = shadowIndices;  // projected in the scene's coordinates: identity model matrix
+    call.mesh.indices = shadow.triangles;  // projected in the scene's coordinates: identity model matrix
     call.lighting = false;
     call.cull = kr::CullMode::None;
     call.shadow = true;
@@ -323,7 +338,7 @@ struct SceneDraw {
 
 kr::Result DrawScene(Frame& scene, const SceneLighting& lighting, const DeviceSettings& settings, SceneCache& cache,
                      kr::Rasterizer& raster) {
-  SceneDraw draw{lighting, settings, cache, raster, {}, {}, {}, {}};
+  SceneDraw draw{lighting, settings, cache, raster, {}, {}, {}};
   WalkScene(scene, D3DRMFRAME_RENDERENABLE, [&](const FrameVisit& v) { draw.Visit(v); });
   cache.EndFrame();
   return draw.result;

@@ -65,11 +65,20 @@ class SceneCache {
     std::shared_ptr<const kv::raster::Texture> converted;
   };
   void Convert(const MeshGeometry& geometry, ConvertedMesh& out);
-  ConvertedPart ConvertGroup(const MeshGeometry& g, std::uint32_t group);
+  // Face group `group` into part, whose arrays are reused (a mesh whose
+  // texture coordinates a wrap moves is converted again every frame).
+  void ConvertGroup(const MeshGeometry& g, std::uint32_t group, ConvertedPart& part);
+  // The part's vertex for mesh vertex v with normal n, made on first use.
+  std::uint32_t PartVertex(const MeshGeometry& g, std::uint32_t v, std::uint32_t n, ConvertedPart& part);
 
   std::unordered_map<const void*, ConvertedMesh> meshes_;
   std::unordered_map<const void*, CachedTexture> textures_;
   std::uint64_t frame_ = 1;
+  // ConvertGroup's record of the part vertices made so far: per mesh vertex
+  // the newest one made from it, per part vertex the one made before it from
+  // the same mesh vertex (with another normal) and its normal.
+  std::vector<std::uint32_t> newestFrom_, madeBefore_, normalOf_;
+  bool withNormals_ = false, withUvs_ = false, withColors_ = false;  // of the group being converted
 };
 
 // Effective quality: the lower of device and object per field.

@@ -16,35 +16,34 @@ bool FinitePlane(Vec3 p, Vec3 n) {
   return !IsZero(n);
 }
 
-// Face f, carried by toScene, flattened onto the plane; false when some
-// corner cannot be (the ray runs along the plane, or the corner is on the far
-// side of the light).
-bool ProjectFace(const MeshGeometry& g, const Mat4& toScene, std::size_t f, bool fromPoint, Vec3 light, Vec3 dir,
-                 Vec3 p, Vec3 n, std::vector<Vec3>& out) {
+// Vertex v carried by toScene and flattened onto the plane; false when it
+// cannot be (the ray runs along the plane, or the vertex is on the far side
+// of the light).
+bool ProjectVertex(Vec3 v, bool fromPoint, Vec3 light, Vec3 dir, Vec3 p, Vec3 n, Vec3& out) {
   const float eps = 1e-6f;
-  for (std::uint32_t c = g.faceStart[f]; c < g.faceStart[f + 1]; ++c) {
-    Vec3 v = TransformPoint(g.positions[g.cornerVertex[c]], toScene);
-    if (fromPoint) {
-      float denom = Dot(n, v - light);
-      if (std::fabs(denom) < eps) return false;
-      float t = Dot(n, p - light) / denom;
-      if (t <= 0) return false;
-      out.push_back(light + (v - light) * t);
-    } else {
-      float denom = Dot(n, dir);
-      if (std::fabs(denom) < eps) return false;
-      out.push_back(v + dir * (Dot(n, p - v) / denom));
-    }
+  if (fromPoint) {
+    float denom = Dot(n, v - light);
+    if (std::fabs(denom) < eps) return false;
+    float t = Dot(n, p - light) / denom;
+    if (t <= 0) return false;
+    out = light + (v - light) * t;
+  } else {
+    float denom = Dot(n, dir);
+    if (std::fabs(denom) < eps) return false;
+    out = v + dir * (Dot(n, p - v) / denom);
   }
   return true;
 }
+
+constexpr std::uint32_t kNotPlaced = 0xFFFFFFFFu;
 
 }  // namespace
 
 bool ProjectOntoPlane(const MeshGeometry& caster, const Mat4& casterToScene, D3DRMLIGHTTYPE type, Vec3 lightPosition,
                       Vec3 lightDirection, Vec3 planePoint, Vec3 planeNormal, ShadowGeometry& out) {
   out.positions.clear();
-  out.faceStart.assign(1, 0);
+  out.triangles.clear();
+  out.faceCount = 0;
   if (type == D3DRMLIGHT_AMBIENT) return false;
   const bool fromPoint = type == D3DRMLIGHT_POINT || type == D3DRMLIGHT_SPOT;
   Vec3 dir = Normalized(lightDirection);
@@ -54,13 +53,32 @@ bool ProjectOntoPlane(const MeshGeometry& caster, const Mat4& casterToScene, D3D
     dir = Normalized(TransformPoint((box.min + box.max) * 0.5f, casterToScene) - lightPosition);
   }
   if (!fromPoint && IsZero(dir)) return false;
-  std::vector<Vec3> corners;
+  // Each vertex once, however many faces share it; a face is kept only when
+  // all its corners project.
+  const std::size_t vertexCount = caster.positions.size();
+  out.projected.resize(vertexCount);
+  out.projects.resize(vertexCount);
+  out.placed.assign(vertexCount, kNotPlaced);
+  for (std::size_t v = 0; v < vertexCount; ++v)
+    out.projects[v] = ProjectVertex(TransformPoint(caster.positions[v], casterToScene), fromPoint, lightPosition, dir,
+                                    planePoint, planeNormal, out.projected[v]);
+  auto place = [&](std::uint32_t v) {
+    if (out.placed[v] == kNotPlaced) {
+      out.placed[v] = static_cast<std::uint32_t>(out.positions.size());
+      out.positions.push_back(out.projected[v]);
+    }
+    return out.placed[v];
+  };
   for (std::size_t f = 0; f < caster.FaceCount(); ++f) {
-    corners.clear();
-    if (!ProjectFace(caster, casterToScene, f, fromPoint, lightPosition, dir, planePoint, planeNormal, corners))
-      continue;
-    out.positions.insert(out.positions.end(), corners.begin(), corners.end());
-    out.faceStart.push_back(static_cast<std::uint32_t>(out.positions.size()));
+    const std::uint32_t first = caster.faceStart[f], end = caster.faceStart[f + 1];
+    bool whole = end > first;
+    for (std::uint32_t c = first; c < end && whole; ++c) whole = out.projects[caster.cornerVertex[c]] != 0;
+    if (!whole) continue;
+    ++out.faceCount;
+    if (end - first < 3) continue;
+    const std::uint32_t c0 = place(caster.cornerVertex[first]);
+    for (std::uint32_t c = first + 1; c + 1 < end; ++c)
+      out.triangles.insert(out.triangles.end(), {c0, place(caster.cornerVertex[c]), place(caster.cornerVertex[c + 1])});
   }
   return out.FaceCount() > 0;
 }
@@ -170,7 +188,8 @@ const MeshGeometry* Shadow::CasterGeometry() const {
 
 bool Shadow::Project(const Mat4& casterWorld, const Mat4& lightWorld, ShadowGeometry& out) const {
   out.positions.clear();
-  out.faceStart.assign(1, 0);
+  out.triangles.clear();
+  out.faceCount = 0;
   const MeshGeometry* caster = CasterGeometry();
   if (!caster) return false;
   const Vec3 position = TransformPoint({0, 0, 0}, lightWorld);

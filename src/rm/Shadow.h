@@ -14,12 +14,21 @@
 
 namespace kv::rm {
 
-// Projected polygons: face f's corners are positions[faceStart[f]] ..
-// positions[faceStart[f + 1] - 1].
+// The caster's faces flattened onto the plane: each caster vertex a face
+// uses projected once (positions, in the order the faces first use them),
+// and the faces as triangle fans from their first corner (three indices
+// into positions each).
 struct ShadowGeometry {
   std::vector<Vec3> positions;
-  std::vector<std::uint32_t> faceStart{0};
-  std::size_t FaceCount() const { return faceStart.size() - 1; }
+  std::vector<std::uint32_t> triangles;
+  std::size_t faceCount = 0;
+  std::size_t FaceCount() const { return faceCount; }
+
+  // Kept between projections: each caster vertex projected, whether it
+  // could be, and its place in positions.
+  std::vector<Vec3> projected;
+  std::vector<std::uint8_t> projects;
+  std::vector<std::uint32_t> placed;
 };
 
 class Shadow final : public ObjectImpl<IDirect3DRMShadow2> {
