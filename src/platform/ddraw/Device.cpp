@@ -23,15 +23,23 @@ bool KnownDevice(REFCLSID device) {
 }
 }  // namespace
 
-// A windowed 32-bit target draws through a context of the window it is shown
-// in and presents by swapping buffers; anything else (and a window whose
-// context cannot be made) draws off screen and reads the picture back.
+// A 32-bit target on SDL draws through a context of the window it is shown
+// in and presents by swapping buffers: a windowed target through the normal
+// window's context, the back buffer of an exclusive owner's flip chain
+// through the full-screen window's. Anything else (other formats, and a
+// window whose context cannot be made) draws off screen and reads the
+// picture back.
 std::shared_ptr<GlContext> DirectDrawObject::ContextFor(SurfaceImpl* target) {
   std::string why;
-  const HWND window = NormalWindow();
-  if (window && target->PixelFormat() == Format::Xrgb8888 &&
+  if (target->PixelFormat() == Format::Xrgb8888 &&
       kv::platform::CurrentBackend() == kv::platform::BackendKind::Sdl) {
-    if (std::shared_ptr<GlContext> gl = GlContext::CreateForWindow(window, why)) {
+    std::shared_ptr<GlContext> gl;
+    if (target->Role() == SurfaceRole::BackBuffer) {
+      if (HWND exclusive = Display::Instance().ExclusiveWindow(this)) gl = GlContext::CreateForFullScreen(exclusive, why);
+    } else if (HWND window = NormalWindow()) {
+      gl = GlContext::CreateForWindow(window, why);
+    }
+    if (gl) {
       target->FollowGlPicture(gl);
       return gl;
     }

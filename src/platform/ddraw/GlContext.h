@@ -1,4 +1,4 @@
-// OpenGL contexts for the hardware (HAL) device, OpenGL 3.3 core, of two
+// OpenGL contexts for the hardware (HAL) device, OpenGL 3.3 core, of three
 // kinds. Off screen: made through EGL without any window (Mesa's surfaceless
 // platform, or a 1x1 pbuffer where that is missing); the device draws into
 // its own framebuffer object and reads the picture back into the
@@ -7,7 +7,11 @@
 // picture in its framebuffer object, the window shows it by drawing into its
 // default framebuffer and swapping buffers, and the picture is read back into
 // the surface only when something reads the surface (see the picture calls
-// below).
+// below). In full screen: made by SDL for the exclusive window, for a flip
+// chain's 32-bit back buffer; the device leaves its picture as in a window,
+// and a flip keeps it as the frame shown, draws that stretched over the
+// window's client area and swaps buffers. The chain's front then follows the
+// frame shown and its back buffer the picture, each read back only when read.
 //
 // Which driver a program gets: KV_DRIVER=hal asks for the GL device on any
 // renderer (Mesa's software ones too, as CI does), KV_DRIVER=rgb for the
@@ -40,6 +44,9 @@ class GlContext {
   // top-level), or null with the reason: not on SDL, no OpenGL window, no
   // 3.3 core context, or a failure forced by FailWindowContexts.
   static std::shared_ptr<GlContext> CreateForWindow(HWND window, std::string& why);
+  // The same for window, the exclusive window of full screen: the picture is
+  // shown when FlipPicture shows it, over the whole client area.
+  static std::shared_ptr<GlContext> CreateForFullScreen(HWND window, std::string& why);
   // The next count window contexts fail to be made, as a driver that
   // refuses would (tests).
   static void FailWindowContexts(int count);
@@ -67,6 +74,8 @@ class GlContext {
   bool DrawsToWindow() const { return window_ != nullptr; }
   // Whether the picture is shown in window (a window context made for it).
   bool ShowsIn(HWND window) const;
+  // Whether the context was made for full screen (CreateForFullScreen).
+  bool ShowsFullScreen() const;
   // False once the window context could not be made current (its window
   // went, or the driver lost it): the surfaces it drew are then lost.
   bool Lost() const { return lost_.load(); }
@@ -74,13 +83,24 @@ class GlContext {
   // (a framebuffer object with colour texture, rows top first, 0x00RRGGBB
   // words) is newer than the surface's memory. Zero framebuffer: gone.
   void SetPicture(unsigned framebuffer, unsigned colorTexture, int width, int height);
-  // Whether the surface's memory lags the picture.
-  bool PictureNewer();
-  // The picture into 32-bit surface memory (rows top first), if newer.
-  void ReadPicture(std::byte* pixels, int pitchBytes);
-  // Surface memory written on the CPU (a GDI event, a lock) into the
-  // picture, so that the window shows it.
-  void UploadPicture(const std::byte* pixels, int pitchBytes);
+
+  // What a surface's memory follows: the picture the device draws (a
+  // windowed target, a flip chain's back buffer) or, in full screen, the
+  // frame the last flip showed (the chain's front). Each image counts its
+  // changes; a surface keeps the count its memory holds (0: none yet), so
+  // that two surfaces can lag one context each on their own.
+  enum class Image { Drawn, Shown };
+  // The image into 32-bit surface memory (rows top first) when the memory,
+  // holding count held, lags it; held then catches up.
+  void ReadPicture(Image image, std::byte* pixels, int pitchBytes, std::uint64_t& held);
+  // Surface memory written on the CPU (a GDI event, a lock) into the image,
+  // so that the window shows it; held catches up.
+  void UploadPicture(Image image, const std::byte* pixels, int pitchBytes, std::uint64_t& held);
+  // Full screen, on the main thread: the picture becomes the frame shown
+  // (kept apart from it, so that the device can draw the next one), and the
+  // window shows it stretched over its client area by swapping buffers.
+  // False when there is no picture yet or the context is lost (see Lost).
+  bool FlipPicture();
   // GL_RENDERER, e.g. "llvmpipe (LLVM 15.0.6, 256 bits)".
   const std::string& Renderer() const { return renderer_; }
   // False for Mesa's software renderers (llvmpipe, softpipe, swrast).
@@ -95,6 +115,7 @@ class GlContext {
   static void* SharedDisplay(std::string& why);
   struct Egl;
   struct Window;
+  static std::shared_ptr<GlContext> CreateWindowContext(HWND window, bool fullScreen, std::string& why);
   bool MakeWindowCurrent();
   void ReleaseWindow();
   void Present(const std::uint32_t* pixels, int width, int height);

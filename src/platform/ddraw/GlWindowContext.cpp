@@ -1,18 +1,15 @@
 // Window contexts (GlContext.h): an OpenGL context SDL makes for the SDL
-// window a view shows in. The device draws its picture into a framebuffer
-// object of this context; the window's framebuffer (what the window layer
-// paints: the form, its controls) and that picture are drawn into the
-// window's default framebuffer, and the buffers are swapped.
-#include <SDL.h>
-#include <epoxy/gl.h>
-
+// window a view shows in (or, full screen, for the exclusive window). The
+// device draws its picture into a framebuffer object of this context; the
+// window's framebuffer (what the window layer paints: the form, its
+// controls) and that picture (full screen: the frame the last flip showed)
+// are drawn into the window's default framebuffer, and the buffers are
+// swapped.
 #include <algorithm>
 #include <atomic>
 #include <unordered_map>
-#include <vector>
 
-#include "korvane3d/platform/ddraw/GlContext.h"
-#include "korvane3d/platform/ddraw/GlPlacement.h"
+#include "korvane3d/platform/ddraw/GlWindow.h"
 #include "korvane3d/platform/win/Backend.h"
 #include "korvane3d/platform/win/WinApi.h"
 
@@ -57,13 +54,14 @@ void BlitInto(GLuint framebuffer, int width, int height, const BlitArea& area, G
   glBlitFramebuffer(0, 0, width, height, area.x0, area.y0, area.x1, area.y1, GL_COLOR_BUFFER_BIT, filter);
 }
 
+}  // namespace
+
 HWND TopLevelOf(HWND window) {
   HWND top = window;
   while (HWND parent = GetParent(top)) top = parent;
   return top;
 }
 
-// Where window's client area starts inside its top-level window's client area.
 POINT OriginInTopLevel(HWND window) {
   POINT view{0, 0};
   POINT top{0, 0};
@@ -72,43 +70,45 @@ POINT OriginInTopLevel(HWND window) {
   return POINT{view.x - top.x, view.y - top.y};
 }
 
-}  // namespace
+RECT GlContext::Window::ShownArea(const GlImage& image) const {
+  const POINT at = OriginInTopLevel(view);
+  RECT client{};
+  GetClientRect(view, &client);
+  const int width = fullScreen ? client.right - client.left : std::min<int>(image.width, client.right - client.left);
+  const int height = fullScreen ? client.bottom - client.top : std::min<int>(image.height, client.bottom - client.top);
+  return RECT{at.x, at.y, at.x + std::max(0, width), at.y + std::max(0, height)};
+}
 
-struct GlContext::Window {
-  HWND view = nullptr;
-  HWND topLevel = nullptr;  // whose presenter this context is
-  SDL_Window* sdl = nullptr;
-  SDL_GLContext gl = nullptr;
-  GLuint formTexture = 0, formFramebuffer = 0;  // the window framebuffer's pixels, for drawing
-  int formWidth = 0, formHeight = 0;
-  std::vector<std::uint32_t> formUploaded;  // what formTexture holds
-
-  std::mutex pictureMutex;  // the picture's record; taken after use_
-  GLuint picture = 0, pictureTexture = 0;
-  int pictureWidth = 0, pictureHeight = 0;
-  bool pictureNewer = false;
-
-  ~Window() {
-    bool presenting = false;
-    {
-      std::lock_guard lock(presentingMutex);
-      auto it = Presenting().find(topLevel);
-      presenting = it != Presenting().end() && it->second.window == this;
-      if (presenting) Presenting().erase(it);
-    }
-    if (presenting) kv::platform::SetWindowPresenter(topLevel, nullptr);
-    // Its objects go with the context.
-    if (gl) SDL_GL_DeleteContext(gl);
+GlContext::Window::~Window() {
+  bool presenting = false;
+  {
+    std::lock_guard lock(presentingMutex);
+    auto it = Presenting().find(topLevel);
+    presenting = it != Presenting().end() && it->second.window == this;
+    if (presenting) Presenting().erase(it);
   }
-};
+  if (presenting) kv::platform::SetWindowPresenter(topLevel, nullptr);
+  // Its objects (the shown image's too) go with the context.
+  if (gl) SDL_GL_DeleteContext(gl);
+}
 
 bool GlContext::ShowsIn(HWND window) const { return window_ && window_->view == window; }
+
+bool GlContext::ShowsFullScreen() const { return window_ && window_->fullScreen; }
 
 void GlContext::FailWindowContexts(int count) { forcedWindowFailures = count; }
 
 void GlContext::LoseNextWindowContextUse(bool lose) { forcedLoss = lose; }
 
 std::shared_ptr<GlContext> GlContext::CreateForWindow(HWND window, std::string& why) {
+  return CreateWindowContext(window, false, why);
+}
+
+std::shared_ptr<GlContext> GlContext::CreateForFullScreen(HWND window, std::string& why) {
+  return CreateWindowContext(window, true, why);
+}
+
+std::shared_ptr<GlContext> GlContext::CreateWindowContext(HWND window, bool fullScreen, std::string& why) {
   if (TakeForcedFailure()) {
     why = "the window's OpenGL context was refused";
     return nullptr;
@@ -136,6 +136,7 @@ std::shared_ptr<GlContext> GlContext::CreateForWindow(HWND window, std::string& 
   made->window_ = std::make_shared<Window>();
   made->window_->view = window;
   made->window_->topLevel = TopLevelOf(window);
+  made->window_->fullScreen = fullScreen;
   made->window_->sdl = sdl;
   made->window_->gl = gl;
   // The view waits for the vertical blank itself; a swap never waits again.
@@ -172,38 +173,6 @@ void GlContext::ReleaseWindow() {
   use_.unlock();
 }
 
-void GlContext::SetPicture(unsigned framebuffer, unsigned colorTexture, int width, int height) {
-  if (!window_) return;
-  std::lock_guard lock(window_->pictureMutex);
-  window_->picture = framebuffer;
-  window_->pictureTexture = colorTexture;
-  window_->pictureWidth = width;
-  window_->pictureHeight = height;
-  window_->pictureNewer = framebuffer != 0;
-}
-
-bool GlContext::PictureNewer() {
-  if (!window_) return false;
-  std::lock_guard lock(window_->pictureMutex);
-  return window_->pictureNewer;
-}
-
-void GlContext::ReadPicture(std::byte* pixels, int pitchBytes) {
-  if (!PictureNewer() || !MakeCurrent()) return;
-  {
-    std::lock_guard lock(window_->pictureMutex);
-    glBindFramebuffer(GL_READ_FRAMEBUFFER, window_->picture);
-    glPixelStorei(GL_PACK_ALIGNMENT, 4);
-    glPixelStorei(GL_PACK_ROW_LENGTH, pitchBytes / 4);
-    // The picture's alpha is kept at zero, so its words are the surface's.
-    glReadPixels(0, 0, window_->pictureWidth, window_->pictureHeight, GL_BGRA, GL_UNSIGNED_INT_8_8_8_8_REV, pixels);
-    glPixelStorei(GL_PACK_ROW_LENGTH, 0);
-    glBindFramebuffer(GL_READ_FRAMEBUFFER, 0);
-    window_->pictureNewer = false;
-  }
-  ReleaseCurrent();
-}
-
 void GlContext::OverlayShownPicture(HWND window, std::uint32_t* pixels, int width, int height) {
   std::shared_ptr<GlContext> context;
   {
@@ -211,56 +180,6 @@ void GlContext::OverlayShownPicture(HWND window, std::uint32_t* pixels, int widt
     if (auto it = Presenting().find(TopLevelOf(window)); it != Presenting().end()) context = it->second.context.lock();
   }
   if (context) context->OverlayPicture(window, pixels, width, height);
-}
-
-// The picture read from its framebuffer object (rows top first), clipped
-// to the view's client area, then placed where the view lies in window.
-void GlContext::OverlayPicture(HWND window, std::uint32_t* pixels, int width, int height) {
-  Window& w = *window_;
-  const POINT viewAt = OriginInTopLevel(w.view), windowAt = OriginInTopLevel(window);
-  RECT client{};
-  GetClientRect(w.view, &client);
-  std::vector<std::uint32_t> picture;
-  int stride = 0, shownWidth = 0, shownHeight = 0;
-  if (!MakeCurrent()) return;
-  {
-    std::lock_guard lock(w.pictureMutex);
-    if (w.picture) {
-      stride = w.pictureWidth;
-      shownWidth = std::min<int>(w.pictureWidth, client.right - client.left);
-      shownHeight = std::min<int>(w.pictureHeight, client.bottom - client.top);
-      picture.resize(static_cast<std::size_t>(w.pictureWidth) * static_cast<std::size_t>(w.pictureHeight));
-      glBindFramebuffer(GL_READ_FRAMEBUFFER, w.picture);
-      glPixelStorei(GL_PACK_ALIGNMENT, 4);
-      glReadPixels(0, 0, w.pictureWidth, w.pictureHeight, GL_BGRA, GL_UNSIGNED_INT_8_8_8_8_REV, picture.data());
-      glBindFramebuffer(GL_READ_FRAMEBUFFER, 0);
-    }
-  }
-  ReleaseCurrent();
-  const int dx = viewAt.x - windowAt.x, dy = viewAt.y - windowAt.y;
-  for (int y = std::max(0, -dy); y < shownHeight && y + dy < height; ++y)
-    for (int x = std::max(0, -dx); x < shownWidth && x + dx < width; ++x)
-      pixels[static_cast<std::size_t>(y + dy) * static_cast<std::size_t>(width) + static_cast<std::size_t>(x + dx)] =
-          picture[static_cast<std::size_t>(y) * static_cast<std::size_t>(stride) + static_cast<std::size_t>(x)] &
-          0x00FFFFFFu;
-}
-
-void GlContext::UploadPicture(const std::byte* pixels, int pitchBytes) {
-  if (!window_ || !MakeCurrent()) return;
-  {
-    std::lock_guard lock(window_->pictureMutex);
-    if (window_->pictureTexture) {
-      glBindTexture(GL_TEXTURE_2D, window_->pictureTexture);
-      glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
-      glPixelStorei(GL_UNPACK_ROW_LENGTH, pitchBytes / 4);
-      glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, window_->pictureWidth, window_->pictureHeight, GL_BGRA,
-                      GL_UNSIGNED_INT_8_8_8_8_REV, pixels);
-      glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);
-      glBindTexture(GL_TEXTURE_2D, 0);
-      window_->pictureNewer = false;
-    }
-  }
-  ReleaseCurrent();
 }
 
 // The window framebuffer's pixels everywhere, the picture over the view's
@@ -300,13 +219,16 @@ void GlContext::Present(const std::uint32_t* pixels, int width, int height) {
   BlitInto(w.formFramebuffer, width, height, placement.Map(0, 0, width, height), filter);
   {
     std::lock_guard lock(w.pictureMutex);
-    if (w.picture) {
-      const POINT at = OriginInTopLevel(w.view);
-      RECT client{};
-      GetClientRect(w.view, &client);
-      const int shownWidth = std::min<int>(w.pictureWidth, client.right - client.left);
-      const int shownHeight = std::min<int>(w.pictureHeight, client.bottom - client.top);
-      BlitInto(w.picture, shownWidth, shownHeight, placement.Map(at.x, at.y, shownWidth, shownHeight), filter);
+    const GlImage& image = w.OnScreen();
+    if (image.framebuffer) {
+      const RECT area = w.ShownArea(image);
+      // In a window the picture is shown at its size, clipped; full screen
+      // it is stretched over the whole client area, as a flip of memory
+      // stretches the front into the window.
+      const int sourceWidth = w.fullScreen ? image.width : area.right - area.left;
+      const int sourceHeight = w.fullScreen ? image.height : area.bottom - area.top;
+      BlitInto(image.framebuffer, sourceWidth, sourceHeight,
+               placement.Map(area.left, area.top, area.right - area.left, area.bottom - area.top), filter);
     }
   }
   glBindFramebuffer(GL_READ_FRAMEBUFFER, 0);
@@ -315,3 +237,4 @@ void GlContext::Present(const std::uint32_t* pixels, int width, int height) {
 }
 
 }  // namespace kv::ddraw
+

@@ -387,6 +387,7 @@ PixelImage SurfaceImpl::ReadPixels() {
 void SurfaceImpl::FollowGlPicture(std::shared_ptr<GlContext> context) {
   std::lock_guard lock(mutex_);
   gl_ = std::move(context);
+  glHeld_ = 0;
 }
 
 bool SurfaceImpl::GlLost() const {
@@ -394,12 +395,21 @@ bool SurfaceImpl::GlLost() const {
   return gl_ && gl_->Lost();
 }
 
+namespace {
+// A flip chain's front holds the frame shown; anything else the picture drawn.
+GlContext::Image ImageOf(SurfaceRole role) {
+  return role == SurfaceRole::FlipFront ? GlContext::Image::Shown : GlContext::Image::Drawn;
+}
+}  // namespace
+
 void SurfaceImpl::ReadGlPictureLocked() {
-  if (gl_ && spec_.format == Format::Xrgb8888) gl_->ReadPicture(memory_.Data(), memory_.Pitch());
+  if (gl_ && spec_.format == Format::Xrgb8888)
+    gl_->ReadPicture(ImageOf(spec_.role), memory_.Data(), memory_.Pitch(), glHeld_);
 }
 
 void SurfaceImpl::UploadGlPictureLocked() {
-  if (gl_ && spec_.format == Format::Xrgb8888) gl_->UploadPicture(memory_.Data(), memory_.Pitch());
+  if (gl_ && spec_.format == Format::Xrgb8888)
+    gl_->UploadPicture(ImageOf(spec_.role), memory_.Data(), memory_.Pitch(), glHeld_);
 }
 
 }  // namespace kv::ddraw

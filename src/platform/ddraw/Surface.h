@@ -103,6 +103,8 @@ class SurfaceImpl final : public IDirectDrawSurface4, public RefCount {
   // context: memory is brought up to date from it before it is read (Lock,
   // GetDC, Blt from here, ReadPixels) and written back after the CPU wrote
   // (Unlock, ReleaseDC, Blt into here). A lost context loses the surface.
+  // A flip chain's front follows its back buffer's full-screen context from
+  // the first flip on, holding the frame the flip showed.
   void FollowGlPicture(std::shared_ptr<GlContext> context);
 
   // For RenderTargetLock: the device's lock of the whole surface, which
@@ -132,6 +134,12 @@ class SurfaceImpl final : public IDirectDrawSurface4, public RefCount {
   HRESULT BltLocked(const RECT& dest, SurfaceImpl* src, const RECT* srcRect, DWORD fill,
                     HWND window);
   void PresentFullScreen(HWND window);
+  // Flip by exchanging memory (the back buffer's frame shown by a copy);
+  // needs both surfaces' mutex_.
+  void FlipMemoryLocked();
+  // The back buffer's full-screen context, followed from now on, or null
+  // when the chain flips its memory; needs both surfaces' mutex_.
+  std::shared_ptr<GlContext> FullScreenContextLocked();
   bool GlLost() const;
   // These need mutex_ held.
   void ReadGlPictureLocked();
@@ -149,7 +157,8 @@ class SurfaceImpl final : public IDirectDrawSurface4, public RefCount {
   bool lockedForCpu_ = false;  // locked by anyone but the device
   HDC dc_ = nullptr;
   std::optional<ColorFill> pendingFill_;  // within the surface's bounds
-  std::shared_ptr<GlContext> gl_;  // set once, before the device draws
+  std::shared_ptr<GlContext> gl_;  // set before the device draws (a front: at a flip)
+  std::uint64_t glHeld_ = 0;       // which of gl_'s images the memory holds (GlContext::ReadPicture)
 };
 
 }  // namespace kv::ddraw

@@ -169,15 +169,54 @@ HRESULT SurfaceImpl::Flip(IDirectDrawSurface4* override, DWORD flags) {
     if (HRESULT hr = backBuffer_->CheckUsable(); FAILED(hr)) return hr;
   }
   if (!(flags & DDFLIP_NOVSYNC)) Display::Instance().WaitForVerticalBlank(false);
+  std::shared_ptr<GlContext> swap;
   {
     std::scoped_lock locks(mutex_, backBuffer_->mutex_);
     if (HRESULT hr = CheckUsable(); FAILED(hr)) return hr;
     if (HRESULT hr = backBuffer_->CheckUsable(); FAILED(hr)) return hr;
-    memory_.Swap(backBuffer_->memory_);
-    std::swap(pendingFill_, backBuffer_->pendingFill_);  // each describes its memory
+    swap = FullScreenContextLocked();
+  }
+  // A flip by swapping buffers shows the back buffer's picture without
+  // exchanging anything: a GL swap leaves no old frame behind. The back
+  // buffer then holds the frame just shown, not the one shown before (the
+  // view clears and draws every frame anew, so nothing it draws changes).
+  if (swap) {
+    if (swap->FlipPicture()) return DD_OK;
+    if (swap->Lost()) return DDERR_SURFACELOST;
+    // Nothing drawn through the context yet: the memory is the frame.
+  }
+  {
+    std::scoped_lock locks(mutex_, backBuffer_->mutex_);
+    if (HRESULT hr = CheckUsable(); FAILED(hr)) return hr;
+    if (HRESULT hr = backBuffer_->CheckUsable(); FAILED(hr)) return hr;
+    FlipMemoryLocked();
   }
   if (HWND window = Display::Instance().ExclusiveWindow(owner_.Get())) PresentFullScreen(window);
   return DD_OK;
+}
+
+std::shared_ptr<GlContext> SurfaceImpl::FullScreenContextLocked() {
+  const std::shared_ptr<GlContext>& drawing = backBuffer_->gl_;
+  if (!drawing || !drawing->ShowsFullScreen()) return nullptr;
+  if (gl_ != drawing) {
+    gl_ = drawing;
+    glHeld_ = 0;
+  }
+  return gl_;
+}
+
+void SurfaceImpl::FlipMemoryLocked() {
+  memory_.Swap(backBuffer_->memory_);
+  std::swap(pendingFill_, backBuffer_->pendingFill_);  // each describes its memory
+  // Memory that changed hands holds neither surface's image.
+  glHeld_ = 0;
+  backBuffer_->glHeld_ = 0;
+  if (gl_) {
+    // A full-screen context lays the frame it keeps over the window: the
+    // frame now shown becomes that frame.
+    FinishPendingFill();
+    UploadGlPictureLocked();
+  }
 }
 
 // Shows this primary's pixels in the exclusive window, scaled to its client

@@ -283,6 +283,13 @@ void* SdlBackend::OpenGlHandle(HWND wnd) {
   const Uint32 kept = flags & (SDL_WINDOW_RESIZABLE | SDL_WINDOW_SHOWN | SDL_WINDOW_HIDDEN | SDL_WINDOW_ALWAYS_ON_TOP);
   SDL_Window* made = SDL_CreateWindow(SDL_GetWindowTitle(old), x, y, w, h, kept | SDL_WINDOW_OPENGL);
   if (!made) return nullptr;
+  // A full-screen window (the exclusive window of a full-screen view) stays
+  // full screen, in the same display mode.
+  if (const Uint32 fullScreen = flags & SDL_WINDOW_FULLSCREEN_DESKTOP) {
+    SDL_DisplayMode mode;
+    if (SDL_GetWindowDisplayMode(old, &mode) == 0) SDL_SetWindowDisplayMode(made, &mode);
+    SDL_SetWindowFullscreen(made, fullScreen);
+  }
   {
     std::lock_guard lock(mutex_);
     byId_.erase(SDL_GetWindowID(old));
