@@ -231,36 +231,17 @@ TEST(ViewWindowReadBack, XServerShowsTheHeadlessRender) {
 // an OpenGL context SDL made for the window and shows its frame by swapping
 // buffers; what the X server has in the window is compared with the
 // software device's headless render of the same form.
-class GlWindow : public ::testing::Test {
+class GlWindow : public GlOnXServer {
  protected:
-  void SetUp() override {
-    if (!x_.Available()) GTEST_SKIP() << x_.Reason();
-    std::string why;
-    if (!kv::ddraw::GlContext::CreateOffscreen(why)) KV_SKIP_NO_GL("no OpenGL device here (" + why + ")");
-    ResetSharedRuntime();
-    {
-      TKV3DView* view = nullptr;
-      std::unique_ptr<TComponent> root = ShowAndRender(view);
-      ASSERT_NE(root, nullptr) << LastErrorText();
-      ASSERT_EQ(view->DriverType(), dtRGB);
-      expected_ = Opaque(kv::ddraw::ReadWindowPixels(view->Handle()));
-    }
-    ResetSharedRuntime();
-    ASSERT_EQ(expected_.width, 96);
-    if (kv::platform::SelectBackend(kv::platform::BackendKind::Sdl) != kv::platform::BackendKind::Sdl)
-      GTEST_SKIP() << "SDL video did not start on this display";
-    ResetSharedRuntime();
-    setenv("KV_DRIVER", "hal", 1);
-    selected_ = true;
-  }
+  GlWindow() : GlOnXServer(1024, 768) {}
 
-  void TearDown() override {
-    if (!selected_) return;
-    unsetenv("KV_DRIVER");
-    kv::ddraw::GlContext::FailWindowContexts(0);
-    kv::ddraw::GlContext::LoseNextWindowContextUse(false);
-    ResetSharedRuntime();
-    kv::platform::SelectBackend(kv::platform::BackendKind::Headless);
+  void RenderExpected() override {
+    TKV3DView* view = nullptr;
+    std::unique_ptr<TComponent> root = ShowAndRender(view);
+    ASSERT_NE(root, nullptr) << LastErrorText();
+    ASSERT_EQ(view->DriverType(), dtRGB);
+    expected_ = Opaque(kv::ddraw::ReadWindowPixels(view->Handle()));
+    ASSERT_EQ(expected_.width, 96);
   }
 
   // The view's 96x64 pixels as the X server shows them.
@@ -285,10 +266,6 @@ class GlWindow : public ::testing::Test {
     auto* window = static_cast<SDL_Window*>(kv::platform::NativeWindowHandle(view->Handle()));
     return window && (SDL_GetWindowFlags(window) & SDL_WINDOW_OPENGL);
   }
-
-  XServer x_;
-  kv::image::Image expected_;
-  bool selected_ = false;
 };
 
 TEST_F(GlWindow, SwappedFrameMatchesTheSoftwareDevicesHeadlessRender) {

@@ -68,37 +68,19 @@ kv::image::Image Locked(IDirectDrawSurface4* surface) {
   return image;
 }
 
-class GlFullScreen : public ::testing::Test {
+class GlFullScreen : public GlOnXServer {
  protected:
-  void SetUp() override {
-    if (!x_.Available()) GTEST_SKIP() << x_.Reason();
-    std::string why;
-    if (!kv::ddraw::GlContext::CreateOffscreen(why)) KV_SKIP_NO_GL("no OpenGL device here (" + why + ")");
-    ResetSharedRuntime();
-    {
-      TKV3DView* view = nullptr;
-      std::unique_ptr<TComponent> root = ShowFullScreen(view, "800x600x32");
-      ASSERT_NE(root, nullptr) << LastErrorText();
-      ASSERT_TRUE(view->FullScreen());
-      ASSERT_EQ(view->DriverType(), dtRGB);
-      expected_ = Opaque(kv::ddraw::ReadScreenPixels());
-    }
-    ResetSharedRuntime();
+  GlFullScreen() : GlOnXServer(kWidth, kHeight) {}
+
+  void RenderExpected() override {
+    TKV3DView* view = nullptr;
+    std::unique_ptr<TComponent> root = ShowFullScreen(view, "800x600x32");
+    ASSERT_NE(root, nullptr) << LastErrorText();
+    ASSERT_TRUE(view->FullScreen());
+    ASSERT_EQ(view->DriverType(), dtRGB);
+    expected_ = Opaque(kv::ddraw::ReadScreenPixels());
     ASSERT_EQ(expected_.width, kWidth);
     ASSERT_EQ(expected_.height, kHeight);
-    if (kv::platform::SelectBackend(kv::platform::BackendKind::Sdl) != kv::platform::BackendKind::Sdl)
-      GTEST_SKIP() << "SDL video did not start on this display";
-    ResetSharedRuntime();
-    setenv("KV_DRIVER", "hal", 1);
-    selected_ = true;
-  }
-
-  void TearDown() override {
-    if (!selected_) return;
-    unsetenv("KV_DRIVER");
-    kv::ddraw::GlContext::LoseNextWindowContextUse(false);
-    ResetSharedRuntime();
-    kv::platform::SelectBackend(kv::platform::BackendKind::Headless);
   }
 
   // The screen (width x height from its top-left) as the X server shows it:
@@ -137,10 +119,6 @@ class GlFullScreen : public ::testing::Test {
     EXPECT_EQ(kv::ddraw::CurrentDisplayMode().width, kWidth);
     return root;
   }
-
-  XServer x_{kWidth, kHeight};
-  kv::image::Image expected_;
-  bool selected_ = false;
 };
 
 TEST_F(GlFullScreen, FlipSwapsInTheFrameAndTheFrontHoldsIt) {

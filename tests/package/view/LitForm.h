@@ -1,6 +1,7 @@
 // Forms the view tests read from text: finding the view, showing the form
 // until its chain is built, and a lit sphere's form that real-window tests
-// compare with its headless render.
+// of the OpenGL device compare with the software device's headless render
+// (GlOnXServer).
 #pragma once
 
 #include <algorithm>
@@ -14,8 +15,11 @@
 #include <unistd.h>
 
 #include "korvane3d/host/FormStream.h"
+#include "korvane3d/platform/ddraw/GlContext.h"
 #include "korvane3d/platform/ddraw/VirtualMonitor.h"
+#include "support/GlDevice.h"
 #include "support/ReferenceImage.h"
+#include "support/XServer.h"
 #include "ViewFixture.h"
 
 namespace kvtest {
@@ -117,5 +121,47 @@ inline void ExpectShowsRender(const kv::image::Image& actual, const kv::image::I
                           name);
   std::filesystem::remove(reference);
 }
+
+// Real-window tests of the OpenGL device: the software device's headless
+// render of what the test shows first (RenderExpected), then SDL on a
+// private X server of the given size, with the OpenGL device asked for.
+// Skips without Xvfb or SDL video, and without OpenGL unless KV_REQUIRE_GL.
+class GlOnXServer : public ::testing::Test {
+ protected:
+  GlOnXServer(int width, int height) : x_(width, height) {}
+
+  // Sets expected_, on the headless backend with the software device.
+  virtual void RenderExpected() = 0;
+
+  void SetUp() override {
+    if (!x_.Available()) GTEST_SKIP() << x_.Reason();
+    std::string why;
+    if (!kv::ddraw::GlContext::CreateOffscreen(why)) KV_SKIP_NO_GL("no OpenGL device here (" + why + ")");
+    ResetSharedRuntime();
+    RenderExpected();
+    ResetSharedRuntime();
+    if (HasFatalFailure()) return;
+    if (kv::platform::SelectBackend(kv::platform::BackendKind::Sdl) != kv::platform::BackendKind::Sdl)
+      GTEST_SKIP() << "SDL video did not start on this display";
+    ResetSharedRuntime();
+    setenv("KV_DRIVER", "hal", 1);
+    selected_ = true;
+  }
+
+  void TearDown() override {
+    if (!selected_) return;
+    unsetenv("KV_DRIVER");
+    kv::ddraw::GlContext::FailWindowContexts(0);
+    kv::ddraw::GlContext::LoseNextWindowContextUse(false);
+    ResetSharedRuntime();
+    kv::platform::SelectBackend(kv::platform::BackendKind::Headless);
+  }
+
+  XServer x_;
+  kv::image::Image expected_;
+
+ private:
+  bool selected_ = false;
+};
 
 }  // namespace kvtest
