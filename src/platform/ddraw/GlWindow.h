@@ -45,6 +45,8 @@ struct GlContext::Window {
   // area; full screen, the whole client area (the picture stretched over it).
   RECT ShownArea(const GlImage& image) const;
 
+  // With the context current: the window framebuffer's pixels into formTexture.
+  void UploadForm(const std::uint32_t* pixels, int width, int height);
   ~Window();
 };
 

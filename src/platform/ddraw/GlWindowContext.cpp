@@ -182,6 +182,33 @@ void GlContext::OverlayShownPicture(HWND window, std::uint32_t* pixels, int widt
   if (context) context->OverlayPicture(window, pixels, width, height);
 }
 
+// The window framebuffer's pixels into formTexture, made or resized as
+// needed. Most frames change only the view's part, which the picture
+// covers: the window's pixels go up only when they changed.
+void GlContext::Window::UploadForm(const std::uint32_t* pixels, int width, int height) {
+  if (!formFramebuffer) {
+    glGenTextures(1, &formTexture);
+    glGenFramebuffers(1, &formFramebuffer);
+  }
+  const bool resized = formWidth != width || formHeight != height;
+  if (!resized && std::equal(formUploaded.begin(), formUploaded.end(), pixels)) return;
+  glBindTexture(GL_TEXTURE_2D, formTexture);
+  glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
+  if (resized) {
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, width, height, 0, GL_BGRA, GL_UNSIGNED_INT_8_8_8_8_REV, pixels);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
+    glBindFramebuffer(GL_READ_FRAMEBUFFER, formFramebuffer);
+    glFramebufferTexture2D(GL_READ_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, formTexture, 0);
+    formWidth = width;
+    formHeight = height;
+  } else {
+    glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, width, height, GL_BGRA, GL_UNSIGNED_INT_8_8_8_8_REV, pixels);
+  }
+  glBindTexture(GL_TEXTURE_2D, 0);
+  formUploaded.assign(pixels, pixels + static_cast<std::size_t>(width) * static_cast<std::size_t>(height));
+}
+
 // The window framebuffer's pixels everywhere, the picture over the view's
 // client area, then the swap. Both are stored rows top first and placed in
 // window pixels; DrawablePlacement turns them the right way up and scales
@@ -191,37 +218,20 @@ void GlContext::Present(const std::uint32_t* pixels, int width, int height) {
   Window& w = *window_;
   const DrawablePlacement placement = PlacementOf(w.sdl);
   const GLenum filter = placement.OneToOne() ? GL_NEAREST : GL_LINEAR;
-  if (!w.formFramebuffer) {
-    glGenTextures(1, &w.formTexture);
-    glGenFramebuffers(1, &w.formFramebuffer);
-  }
-  glBindTexture(GL_TEXTURE_2D, w.formTexture);
-  glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
-  if (w.formWidth != width || w.formHeight != height) {
-    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, width, height, 0, GL_BGRA, GL_UNSIGNED_INT_8_8_8_8_REV, pixels);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
-    glBindFramebuffer(GL_READ_FRAMEBUFFER, w.formFramebuffer);
-    glFramebufferTexture2D(GL_READ_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, w.formTexture, 0);
-    w.formWidth = width;
-    w.formHeight = height;
-    w.formUploaded.assign(pixels, pixels + static_cast<std::size_t>(width) * static_cast<std::size_t>(height));
-  } else if (!std::equal(w.formUploaded.begin(), w.formUploaded.end(), pixels)) {
-    // Most frames change only the view's part, which the picture covers:
-    // the window's pixels go up only when they changed.
-    glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, width, height, GL_BGRA, GL_UNSIGNED_INT_8_8_8_8_REV, pixels);
-    w.formUploaded.assign(pixels, pixels + static_cast<std::size_t>(width) * static_cast<std::size_t>(height));
-  }
-  glBindTexture(GL_TEXTURE_2D, 0);
   glBindFramebuffer(GL_DRAW_FRAMEBUFFER, 0);
   glDisable(GL_SCISSOR_TEST);
   glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
-  BlitInto(w.formFramebuffer, width, height, placement.Map(0, 0, width, height), filter);
   {
     std::lock_guard lock(w.pictureMutex);
     const GlImage& image = w.OnScreen();
+    const RECT area = image.framebuffer ? w.ShownArea(image) : RECT{};
+    // Full screen the frame covers the whole window: its own pixels would
+    // only be drawn over.
+    if (area.left > 0 || area.top > 0 || area.right < width || area.bottom < height) {
+      w.UploadForm(pixels, width, height);
+      BlitInto(w.formFramebuffer, width, height, placement.Map(0, 0, width, height), filter);
+    }
     if (image.framebuffer) {
-      const RECT area = w.ShownArea(image);
       // In a window the picture is shown at its size, clipped; full screen
       // it is stretched over the whole client area, as a flip of memory
       // stretches the front into the window.
