@@ -151,5 +151,29 @@ TEST_F(SdlDisplay, FullScreenTakesTheWindowToTheModeAndFlipShowsTheBackBuffer) {
   EXPECT_FALSE(SDL_GetWindowFlags(window) & SDL_WINDOW_FULLSCREEN);
 }
 
+// The OpenGL device in full screen needs the exclusive window made again
+// with OpenGL: it comes back full screen, and leaves full screen with it.
+TEST_F(SdlDisplay, WindowMadeAgainForOpenGlStaysFullScreen) {
+  ASSERT_EQ(dd->SetCooperativeLevel(form, DDSCL_FULLSCREEN | DDSCL_ALLOWREBOOT | DDSCL_EXCLUSIVE | DDSCL_FPUSETUP),
+            DD_OK);
+  HRESULT mode = dd->SetDisplayMode(640, 480, 32, 0, 0);
+  if (mode == DDERR_INVALIDMODE) GTEST_SKIP() << "the X server refuses full screen";
+  ASSERT_EQ(mode, DD_OK);
+  ASSERT_FALSE(SDL_GetWindowFlags(window) & SDL_WINDOW_OPENGL);
+  SDL_DisplayMode before{};
+  ASSERT_EQ(SDL_GetWindowDisplayMode(window, &before), 0);
+  auto* made = static_cast<SDL_Window*>(kv::platform::OpenGlWindowHandle(form));
+  ASSERT_NE(made, nullptr);
+  EXPECT_TRUE(SDL_GetWindowFlags(made) & SDL_WINDOW_OPENGL);
+  EXPECT_TRUE(SDL_GetWindowFlags(made) & SDL_WINDOW_FULLSCREEN);
+  SDL_DisplayMode shown{};
+  ASSERT_EQ(SDL_GetWindowDisplayMode(made, &shown), 0);
+  EXPECT_EQ(shown.w, before.w);
+  EXPECT_EQ(shown.h, before.h);
+
+  ASSERT_EQ(dd->SetCooperativeLevel(form, DDSCL_NORMAL), DD_OK);
+  EXPECT_FALSE(SDL_GetWindowFlags(made) & SDL_WINDOW_FULLSCREEN);
+}
+
 }  // namespace
 }  // namespace kvtest
