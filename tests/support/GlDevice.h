@@ -8,11 +8,11 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <memory>
 #include <string>
 
 #include "korvane3d/platform/ddraw/GlContext.h"
+#include "support/GlRequired.h"
 #include "korvane3d/rm/gl/GlRenderer.h"
 
 namespace kvtest {
@@ -26,13 +26,4 @@ inline std::shared_ptr<kv::raster::BatchSink> GlSinkOrWhy(std::string& why) {
   return kv::glraster::CreateGlSink(std::move(context), why);
 }
 
-inline bool GlRequired() { return std::getenv("KV_REQUIRE_GL") != nullptr; }
-
 }  // namespace kvtest
-
-// In a test body or SetUp: skips (or, under KV_REQUIRE_GL, fails) with why.
-#define KV_SKIP_NO_GL(why)                                          \
-  do {                                                              \
-    if (::kvtest::GlRequired()) FAIL() << (why) << " (KV_REQUIRE_GL)"; \
-    GTEST_SKIP() << (why);                                          \
-  } while (false)
