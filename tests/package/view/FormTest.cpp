@@ -361,16 +361,7 @@ TEST_F(GlWindow, LostContextIsReportedAsLostSurfacesAndTheViewRecovers) {
   std::unique_ptr<TComponent> root = ShowAndRender(view);
   ASSERT_NE(root, nullptr) << LastErrorText();
   ASSERT_EQ(view->DriverType(), dtHAL);
-  std::vector<HRESULT> errors;
-  view->OnFlipError = [&](TObject*, HRESULT error) { errors.push_back(error); };
-  kv::ddraw::GlContext::LoseNextWindowContextUse();
-  EXPECT_TRUE(view->Render());  // nothing presented
-  EXPECT_EQ(errors, std::vector<HRESULT>{DDERR_SURFACELOST});
-  EXPECT_TRUE(WaitForChange(view));  // built again
-  EXPECT_FALSE(view->Render());
-  PumpFor(std::chrono::milliseconds(100));
-  EXPECT_EQ(errors.size(), 1u);
-  EXPECT_EQ(view->DriverType(), dtHAL);
+  LoseTheContextAndRecover(view);
   EXPECT_TRUE(WindowMadeForOpenGl(view));
   ExpectShowsHeadlessRender(Shown(view), "gl-window-restored");
 }

@@ -204,17 +204,8 @@ TEST_F(GlFullScreen, LostContextIsOneLostSurfaceAndTheViewRecovers) {
   TKV3DView* view = nullptr;
   std::unique_ptr<TComponent> root = ShowOnGl(view);
   ASSERT_NE(root, nullptr);
-  std::vector<HRESULT> errors;
-  view->OnFlipError = [&](TObject*, HRESULT error) { errors.push_back(error); };
-  kv::ddraw::GlContext::LoseNextWindowContextUse();
-  EXPECT_TRUE(view->Render());  // nothing presented
-  EXPECT_EQ(errors, std::vector<HRESULT>{DDERR_SURFACELOST});
-  EXPECT_TRUE(WaitForChange(view));  // built again
-  EXPECT_FALSE(view->Render());
-  PumpFor(std::chrono::milliseconds(100));
-  EXPECT_EQ(errors.size(), 1u);
+  LoseTheContextAndRecover(view);
   EXPECT_TRUE(view->FullScreen());
-  EXPECT_EQ(view->DriverType(), dtHAL);
   EXPECT_TRUE(MadeForOpenGl(FormWindow(root)));
   ExpectShowsRender(Shown(), expected_, "gl-full-screen-restored", kFullScreenTolerance);
 }

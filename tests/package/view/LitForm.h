@@ -13,6 +13,7 @@
 #include <filesystem>
 #include <string>
 #include <unistd.h>
+#include <vector>
 
 #include "korvane3d/host/FormStream.h"
 #include "korvane3d/platform/ddraw/GlContext.h"
@@ -155,6 +156,23 @@ class GlOnXServer : public ::testing::Test {
     kv::ddraw::GlContext::LoseNextWindowContextUse(false);
     ResetSharedRuntime();
     kv::platform::SelectBackend(kv::platform::BackendKind::Headless);
+  }
+
+  // Loses the view's window context at its next use: the frame is not
+  // presented, the view reports one DDERR_SURFACELOST, builds its chain
+  // again and presents the next frame on the GL device.
+  static void LoseTheContextAndRecover(TKV3DView* view) {
+    std::vector<HRESULT> errors;
+    view->OnFlipError = [&](TObject*, HRESULT error) { errors.push_back(error); };
+    kv::ddraw::GlContext::LoseNextWindowContextUse();
+    EXPECT_TRUE(view->Render());  // nothing presented
+    EXPECT_EQ(errors, std::vector<HRESULT>{DDERR_SURFACELOST});
+    EXPECT_TRUE(WaitForChange(view));  // built again
+    EXPECT_FALSE(view->Render());
+    PumpFor(std::chrono::milliseconds(100));
+    EXPECT_EQ(errors.size(), 1u);
+    EXPECT_EQ(view->DriverType(), dtHAL);
+    view->OnFlipError = nullptr;
   }
 
   XServer x_;
