@@ -7,6 +7,8 @@
 
 #include "korvane3d/platform/ddraw/Surface.h"
 #include "korvane3d/platform/win/Backend.h"
+#include "korvane3d/platform/win/Gdi.h"
+#include "korvane3d/platform/win/WinApi.h"
 
 namespace kv::ddraw {
 
@@ -31,36 +33,72 @@ DisplayModeInfo Display::CurrentMode() {
 
 // ---- Cooperative level and modes ------------------------------------------------
 
-HRESULT Display::AcquireExclusive(const DirectDrawObject* owner, HWND window) {
-  std::lock_guard lock(mutex_);
-  if (exclusiveOwner_ && exclusiveOwner_ != owner) return DDERR_EXCLUSIVEMODEALREADYSET;
-  if (exclusiveOwner_ == owner && exclusiveWindow_ != window && fullScreenMode_) {
-    // The full-screen mode follows the program to its new window.
-    Backend().LeaveFullScreen(exclusiveWindow_);
-    Backend().EnterFullScreen(window, *fullScreenMode_);
+namespace {
+
+// A window back from full screen: the full-screen frames were shown in its
+// own pixels, which a form does not paint over (it paints no background),
+// so they are cleared and the window and every window in it paint again.
+void RepaintAfterFullScreen(HWND window) {
+  if (!window || !IsWindow(window)) return;
+  RECT client{};
+  if (GetClientRect(window, &client)) {
+    if (HDC dc = GetDC(window)) {
+      FillRect(dc, &client, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
+      ReleaseDC(window, dc);
+    }
   }
-  exclusiveOwner_ = owner;
-  exclusiveWindow_ = window;
+  InvalidateRect(window, nullptr, TRUE);
+  EnumChildWindows(
+      window,
+      [](HWND child, LPARAM) -> BOOL {
+        InvalidateRect(child, nullptr, TRUE);
+        return TRUE;
+      },
+      0);
+}
+
+}  // namespace
+
+HRESULT Display::AcquireExclusive(const DirectDrawObject* owner, HWND window) {
+  HWND left = nullptr;
+  {
+    std::lock_guard lock(mutex_);
+    if (exclusiveOwner_ && exclusiveOwner_ != owner) return DDERR_EXCLUSIVEMODEALREADYSET;
+    if (exclusiveOwner_ == owner && exclusiveWindow_ != window && fullScreenMode_) {
+      // The full-screen mode follows the program to its new window.
+      Backend().LeaveFullScreen(exclusiveWindow_);
+      left = exclusiveWindow_;
+      Backend().EnterFullScreen(window, *fullScreenMode_);
+    }
+    exclusiveOwner_ = owner;
+    exclusiveWindow_ = window;
+  }
+  RepaintAfterFullScreen(left);
   return DD_OK;
 }
 
-void Display::LeaveFullScreenLocked() {
-  if (!fullScreenMode_) return;
+HWND Display::LeaveFullScreenLocked() {
+  if (!fullScreenMode_) return nullptr;
   Backend().LeaveFullScreen(exclusiveWindow_);
   const bool modeChanged = *fullScreenMode_ != Backend().DesktopMode();
   fullScreenMode_.reset();
   if (modeChanged) LoseModeDependentSurfaces();
+  return exclusiveWindow_;
 }
 
 void Display::ReleaseExclusive(const DirectDrawObject* owner) {
-  std::lock_guard lock(mutex_);
-  if (!owner || exclusiveOwner_ != owner) return;
-  LeaveFullScreenLocked();
-  // The program's full-screen chain belongs to the exclusive level.
-  for (SurfaceImpl* s : surfaces_)
-    if (s->Owner() == owner && s->Role() == SurfaceRole::FlipFront) s->MarkLost();
-  exclusiveOwner_ = nullptr;
-  exclusiveWindow_ = nullptr;
+  HWND left = nullptr;
+  {
+    std::lock_guard lock(mutex_);
+    if (!owner || exclusiveOwner_ != owner) return;
+    left = LeaveFullScreenLocked();
+    // The program's full-screen chain belongs to the exclusive level.
+    for (SurfaceImpl* s : surfaces_)
+      if (s->Owner() == owner && s->Role() == SurfaceRole::FlipFront) s->MarkLost();
+    exclusiveOwner_ = nullptr;
+    exclusiveWindow_ = nullptr;
+  }
+  RepaintAfterFullScreen(left);
 }
 
 bool Display::IsExclusive(const DirectDrawObject* owner) {
@@ -89,8 +127,12 @@ HRESULT Display::SetMode(const DirectDrawObject* owner, const DisplayModeInfo& w
 }
 
 void Display::RestoreMode(const DirectDrawObject* owner) {
-  std::lock_guard lock(mutex_);
-  if (owner && exclusiveOwner_ == owner) LeaveFullScreenLocked();
+  HWND left = nullptr;
+  {
+    std::lock_guard lock(mutex_);
+    if (owner && exclusiveOwner_ == owner) left = LeaveFullScreenLocked();
+  }
+  RepaintAfterFullScreen(left);
 }
 
 void Display::FullScreenFocusLost(HWND window) {

@@ -84,7 +84,8 @@ class Display {
   // These need mutex_ held.
   DisplayModeInfo CurrentModeLocked();
   void LoseModeDependentSurfaces();
-  void LeaveFullScreenLocked();
+  // The window that left full screen (to repaint once mutex_ is let go), or null.
+  HWND LeaveFullScreenLocked();
 
   std::mutex mutex_;
   const DirectDrawObject* exclusiveOwner_ = nullptr;

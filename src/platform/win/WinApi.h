@@ -153,6 +153,11 @@ BOOL DestroyWindow(HWND wnd);
 BOOL IsWindow(HWND wnd);
 HWND GetParent(HWND wnd);
 HWND SetParent(HWND wnd, HWND newParent);
+// Calls proc for every child of parent and their children, parents first,
+// in creation order, until proc answers FALSE. The list is taken before the
+// first call, so proc may create, destroy or paint windows.
+using WNDENUMPROC = BOOL (*)(HWND wnd, LPARAM data);
+BOOL EnumChildWindows(HWND parent, WNDENUMPROC proc, LPARAM data);
 BOOL SetWindowTextA(HWND wnd, LPCSTR text);
 std::string GetWindowTextA(HWND wnd);
 

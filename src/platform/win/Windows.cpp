@@ -2,6 +2,7 @@
 // made on the main thread (calls from other threads are carried over to it),
 // so window procedures always run there.
 #include <algorithm>
+#include <vector>
 
 #include "korvane3d/platform/win/BackendImpl.h"
 #include "korvane3d/platform/win/WinApi.h"
@@ -162,6 +163,27 @@ HWND GetParent(HWND wnd) {
   WindowRecord* w = reg.Find(wnd);
   if (!w) return nullptr;
   return w->IsChild() ? w->parent : w->owner;
+}
+
+BOOL EnumChildWindows(HWND parent, WNDENUMPROC proc, LPARAM data) {
+  if (!proc) return FALSE;
+  std::vector<HWND> descendants;
+  {
+    auto& reg = WindowRegistry::Instance();
+    auto lock = reg.Lock();
+    if (!reg.Find(parent)) return FALSE;
+    auto collect = [&](auto&& self, HWND wnd) -> void {
+      if (WindowRecord* w = reg.Find(wnd))
+        for (HWND child : w->children) {
+          descendants.push_back(child);
+          self(self, child);
+        }
+    };
+    collect(collect, parent);
+  }
+  for (HWND child : descendants)
+    if (IsWindow(child) && !proc(child, data)) break;
+  return TRUE;
 }
 
 namespace {

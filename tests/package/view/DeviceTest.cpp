@@ -152,6 +152,43 @@ TEST_F(ViewTest, FullScreenAndBackLeavesTheFormWhereItWas) {
   EXPECT_EQ(view->GetIDirect3DRMViewport2()->GetWidth(), 64u);
 }
 
+// The full-screen frames are shown in the form's own pixels; back in a
+// window the form shows what it paints, not the last full-screen frame.
+TEST_F(ViewTest, LeavingFullScreenGivesTheFormItsOwnPixelsBack) {
+  TKV3DView* view = MakeView();
+  MakeScene();  // red
+  view->SetScene(scene);
+  view->SetCamera(camera);
+  form->OnPaint = [this](TObject*) {
+    form->Canvas()->Brush.Color = clLime;
+    form->Canvas()->FillRect(RECT{0, 100, 160, 200});
+  };
+  form->Show();
+  form->Invalidate();
+  auto formPixels = [&] {
+    view->Render();
+    for (int i = 0; i < 5; ++i) Application().ProcessMessages();
+    return kv::ddraw::ReadWindowPixels(form->Handle());
+  };
+  const kv::ddraw::PixelImage before = formPixels();
+  ASSERT_GT(before.width, 200);
+  ASSERT_EQ(before.At(100, 150), 0x00FF00u);  // painted by the form
+  ASSERT_NE(before.At(250, 50), 0xFF0000u);   // left alone
+  ASSERT_EQ(before.At(10, 10), 0xFF0000u);    // the view
+  for (const char* mode : {"800x600x32", "800x600x16"}) {
+    ASSERT_TRUE(view->DisplayModeStr(mode));
+    view->SetFullScreen(true);
+    ASSERT_TRUE(WaitForChange(view));
+    EXPECT_EQ(formPixels().At(250, 50), 0xFF0000u) << mode << ": the full-screen frame";
+    view->SetFullScreen(false);
+    ASSERT_TRUE(WaitForChange(view));
+    const kv::ddraw::PixelImage after = formPixels();
+    EXPECT_EQ(after.At(100, 150), before.At(100, 150)) << mode;
+    EXPECT_EQ(after.At(250, 50), before.At(250, 50)) << mode;
+    EXPECT_EQ(after.At(10, 10), 0xFF0000u) << mode;
+  }
+}
+
 TEST_F(ViewTest, FullScreenAskedAndTakenBackBeforeTheLoopRunsStaysWindowed) {
   TKV3DView* view = MakeView();
   const DisplayModeInfo desktop = CurrentDisplayMode();

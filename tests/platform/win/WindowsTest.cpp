@@ -1,6 +1,7 @@
 // Windows: creation and destruction order, rectangles through nested
 // children, moving and sizing, reparenting and dead handles.
 #include <algorithm>
+#include <vector>
 
 #include "WinTestSupport.h"
 #include "support/BoundedRun.h"
@@ -65,6 +66,36 @@ TEST_F(WindowsTest, RectanglesAndConversionsThroughNestedChildren) {
   EXPECT_EQ(p, (POINT{6, 9}));
   EXPECT_EQ(GetParent(view), panel);
   EXPECT_EQ(GetParent(panel), form);
+}
+
+// Every window inside the form, parents before their children; FALSE
+// stops the walk, and a window the callback destroys is not visited.
+TEST_F(WindowsTest, EnumChildWindowsWalksTheWholeTree) {
+  HWND form = CreateWindowExA(0, "", 0, 0, 0, 400, 300, nullptr, nullptr);
+  HWND panel = CreateWindowExA(0, "", WS_CHILD, 0, 0, 200, 150, form, nullptr);
+  HWND view = CreateWindowExA(0, "", WS_CHILD, 0, 0, 64, 48, panel, nullptr);
+  HWND button = CreateWindowExA(0, "", WS_CHILD, 0, 0, 20, 10, form, nullptr);
+  ASSERT_TRUE(button);
+  struct Walk {
+    std::vector<HWND> seen;
+    std::size_t stopAfter = 100;
+    HWND destroyOnVisit = nullptr, victim = nullptr;
+  } walk;
+  auto proc = [](HWND wnd, LPARAM data) -> BOOL {
+    auto& w = *reinterpret_cast<Walk*>(data);
+    w.seen.push_back(wnd);
+    if (wnd == w.destroyOnVisit) DestroyWindow(w.victim);
+    return w.seen.size() < w.stopAfter;
+  };
+  EXPECT_TRUE(EnumChildWindows(form, proc, reinterpret_cast<LPARAM>(&walk)));
+  EXPECT_EQ(walk.seen, (std::vector<HWND>{panel, view, button}));
+  walk = Walk{{}, 2};
+  EnumChildWindows(form, proc, reinterpret_cast<LPARAM>(&walk));
+  EXPECT_EQ(walk.seen, (std::vector<HWND>{panel, view}));
+  walk = Walk{{}, 100, view, button};
+  EnumChildWindows(form, proc, reinterpret_cast<LPARAM>(&walk));
+  EXPECT_EQ(walk.seen, (std::vector<HWND>{panel, view}));
+  EXPECT_FALSE(EnumChildWindows(button, proc, 0));  // destroyed
 }
 
 TEST_F(WindowsTest, SetWindowPosSendsSizeWithNewClientSizeOnlyWhenSizeChanges) {
