@@ -69,6 +69,20 @@ class SdlDisplay : public ::testing::Test {
     kv::platform::SelectBackend(BackendKind::Headless);
   }
 
+  // Takes the form full screen in a 640x480 mode of the given depth; false
+  // (the test skipped or failed) when that cannot be done.
+  bool EnterFullScreen(DWORD bits) {
+    EXPECT_EQ(dd->SetCooperativeLevel(form, DDSCL_FULLSCREEN | DDSCL_ALLOWREBOOT | DDSCL_EXCLUSIVE | DDSCL_FPUSETUP),
+              DD_OK);
+    const HRESULT mode = dd->SetDisplayMode(640, 480, bits, 0, 0);
+    if (mode == DDERR_INVALIDMODE) {
+      [] { GTEST_SKIP() << "the X server refuses full screen"; }();
+      return false;
+    }
+    EXPECT_EQ(mode, DD_OK);
+    return mode == DD_OK && !HasFailure();
+  }
+
   kvtest::XServer xserver;
   HWND form = nullptr, view = nullptr;
   SDL_Window* window = nullptr;
@@ -128,11 +142,7 @@ TEST_F(SdlDisplay, OffersTheDisplaysModesAndTheUsualOnes) {
 }
 
 TEST_F(SdlDisplay, FullScreenTakesTheWindowToTheModeAndFlipShowsTheBackBuffer) {
-  ASSERT_EQ(dd->SetCooperativeLevel(form, DDSCL_FULLSCREEN | DDSCL_ALLOWREBOOT | DDSCL_EXCLUSIVE | DDSCL_FPUSETUP),
-            DD_OK);
-  HRESULT mode = dd->SetDisplayMode(640, 480, 16, 0, 0);
-  if (mode == DDERR_INVALIDMODE) GTEST_SKIP() << "the X server refuses full screen";
-  ASSERT_EQ(mode, DD_OK);
+  if (!EnterFullScreen(16)) return;
   EXPECT_TRUE(SDL_GetWindowFlags(window) & SDL_WINDOW_FULLSCREEN);
   DDSURFACEDESC2 desc = Desc(DDSD_CAPS | DDSD_BACKBUFFERCOUNT, DDSCAPS_PRIMARYSURFACE | DDSCAPS_FLIP |
                                                                    DDSCAPS_COMPLEX | DDSCAPS_3DDEVICE |
@@ -162,11 +172,7 @@ TEST_F(SdlDisplay, WindowMadeAgainForOpenGlStaysFullScreen) {
   // held in a module that is no longer there.
   std::string why;
   if (!kv::ddraw::GlContext::CreateOffscreen(why)) KV_SKIP_NO_GL("no OpenGL device here (" + why + ")");
-  ASSERT_EQ(dd->SetCooperativeLevel(form, DDSCL_FULLSCREEN | DDSCL_ALLOWREBOOT | DDSCL_EXCLUSIVE | DDSCL_FPUSETUP),
-            DD_OK);
-  HRESULT mode = dd->SetDisplayMode(640, 480, 32, 0, 0);
-  if (mode == DDERR_INVALIDMODE) GTEST_SKIP() << "the X server refuses full screen";
-  ASSERT_EQ(mode, DD_OK);
+  if (!EnterFullScreen(32)) return;
   ASSERT_FALSE(SDL_GetWindowFlags(window) & SDL_WINDOW_OPENGL);
   SDL_DisplayMode before{};
   ASSERT_EQ(SDL_GetWindowDisplayMode(window, &before), 0);
